@@ -1,0 +1,44 @@
+/* Tables of the article database. The program itself issues no DDL: the
+   build runs this script once to make DB/Tipsara.gdb. The database is created
+   in SQL dialect 1 with the default character set WIN1251 and the collation
+   PXW_CYRL, so that UPPER, CONTAINING and ORDER BY treat Cyrillic as letters. */
+
+CREATE TABLE CATEGORIES (
+  NUM INTEGER NOT NULL,
+  CATEGORY_NAME VARCHAR(250),
+  CONSTRAINT PK_CATEGORIES PRIMARY KEY (NUM)
+);
+
+CREATE TABLE SUB_CATEGORIES (
+  CATNUM INTEGER NOT NULL,
+  NUM INTEGER NOT NULL,
+  SUB_CAT VARCHAR(250),
+  CONSTRAINT PK_SUB_CATEGORIES PRIMARY KEY (CATNUM, NUM)
+);
+
+CREATE TABLE HINTS (
+  ID INTEGER NOT NULL,
+  NAME VARCHAR(250),
+  CAT INTEGER,
+  SUBCAT INTEGER,
+  INFORMATION BLOB SUB_TYPE TEXT SEGMENT SIZE 4096,
+  SERV_ID INTEGER,
+  CONSTRAINT PK_HINTS PRIMARY KEY (ID)
+);
+
+/* The tree load asks for the articles of one subcategory at a time. */
+CREATE INDEX IDX_HINTS_CAT_SUBCAT ON HINTS (CAT, SUBCAT);
+/* The update run lists the server identifiers of the local articles. */
+CREATE INDEX IDX_HINTS_SERV_ID ON HINTS (SERV_ID);
+
+CREATE GENERATOR GEN_HINTS_ID;
+
+SET TERM ^ ;
+
+CREATE TRIGGER HINTS_BI FOR HINTS ACTIVE BEFORE INSERT POSITION 0 AS
+BEGIN
+  IF (NEW.ID IS NULL) THEN
+    NEW.ID = GEN_ID(GEN_HINTS_ID, 1);
+END^
+
+SET TERM ; ^

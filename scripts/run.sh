@@ -1,0 +1,6 @@
+#!/usr/bin/env bash
+# Sets up, builds and starts the program.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+bash scripts/setup.sh
+exec build/bin/tipsara "$@"

@@ -1,0 +1,204 @@
+#include "UMain.h"
+
+#include "Icons.h"
+#include "components/widgets/ErrorReport.h"
+#include "components/widgets/MessageBox.h"
+#include "data/UData.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QHBoxLayout>
+
+TMain* Main = nullptr;
+int ShowTopicID = 0;
+
+QString applicationTitleText() { return QStringLiteral("Tipsara v. 2.1.22 [STABLE Version]"); }
+
+QString CountText(int total, int fromServer) {
+    return QString::fromUtf8("Количество статей в Вашей базе: %1 шт.").arg(total) +
+           QLatin1Char('\r') + QString::fromUtf8("Из них с сервера: %1 шт.").arg(fromServer);
+}
+
+TMain::TMain() {
+    setObjectName(QStringLiteral("Main"));
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPointSize(8);
+    setFont(font);
+    setMinimumSize(470, 150);
+
+    IL = icons::imageList();
+
+    // The tool strip at the top: the menu bar with the progress indicator
+    // beside it. A plain widget, so that Pr can be shown and hidden directly.
+    ControlBar = new QWidget(this);
+    ControlBar->setObjectName(QStringLiteral("ControlBar"));
+    auto* strip = new QHBoxLayout(ControlBar);
+    strip->setContentsMargins(0, 0, 0, 0);
+    strip->setSpacing(4);
+    setMenuWidget(ControlBar);
+
+    MenuBar = new QMenuBar(ControlBar);
+    MenuBar->setObjectName(QStringLiteral("MenuBar"));
+    MenuBar->setNativeMenuBar(false);
+    MenuBar->setAccessibleName(QString::fromUtf8("Главное меню"));
+    MenuBar->setMinimumSize(250, 22);
+    MenuBar->setStyleSheet(QStringLiteral(
+        "QMenuBar::item:selected, QMenu::item:selected { background: rgb(242,242,242); color: black; }"));
+    strip->addWidget(MenuBar);
+
+    Pr = new QProgressBar(ControlBar);
+    Pr->setObjectName(QStringLiteral("Pr"));
+    Pr->setRange(0, 100);
+    Pr->setFixedSize(100, 22);
+    Pr->setTextVisible(false);
+    strip->addWidget(Pr);
+    strip->addStretch(1);
+
+    MdiArea = new QMdiArea(this);
+    MdiArea->setObjectName(QStringLiteral("MdiArea"));
+    MdiArea->setBackground(QColor(128, 128, 128));
+    setCentralWidget(MdiArea);
+
+    SB = new QStatusBar(this);
+    SB->setObjectName(QStringLiteral("SB"));
+    setStatusBar(SB);
+
+    auto menu = [this](const char* caption) {
+        QMenu* m = MenuBar->addMenu(QString::fromUtf8(caption));
+        m->setToolTipsVisible(true);
+        m->setStyleSheet(MenuBar->styleSheet());
+        return m;
+    };
+    QMenu* file = menu("Файл");
+    AExit = addCommand(file, "AExit", "Выход", "Alt+F4", 2, "Выход|Завершение программы",
+                       &TMain::AExitExecute);
+    QMenu* link = menu("Связь");
+    AUpdate = addCommand(link, "AUpdate", "Проверить обновления", "Alt+F2", 18,
+                         "Связаться с узлом обновлений и проверить обновления",
+                         &TMain::AUpdateExecute);
+    link->addSeparator();
+    ASendHint = addCommand(link, "ASendHint", "Отправить совет", "Alt+S", 10,
+                           "Отправить совет на обработку", &TMain::ASendHintExecute);
+    QMenu* articles = menu("Статьи");
+    AView = addCommand(articles, "AView", "Просмотр статей", "F2", 9, nullptr, &TMain::AViewExecute);
+    ACount = addCommand(articles, "ACount", "Посчитать количество", nullptr, 19, nullptr,
+                        &TMain::ACountExecute);
+    articles->addSeparator();
+    ASearch = addCommand(articles, "ASearch", "Поиск статьи", "Ctrl+F", 22, nullptr,
+                         &TMain::ASearchExecute);
+    articles->addSeparator();
+    AAdd = addCommand(articles, "AAdd", "Добавить свою статью в базу", nullptr, 14, nullptr,
+                      &TMain::AAddExecute);
+    QMenu* setup = menu("Настройки");
+    AParams = addCommand(setup, "AParams", "Параметры", "F9", 17, "Настройка параметров программы",
+                         &TMain::AParamsExecute);
+    QMenu* help = menu("Помощь");
+    AAbout = addCommand(help, "AAbout", "О проекте...", nullptr, 8, "Информация о программе",
+                        &TMain::AAboutExecute);
+    help->addSeparator();
+    // No operation is bound to help, so it stays disabled.
+    AHelp = addCommand(help, "AHelp", "Помощь", "F1", 5, "Помощь по программе", nullptr);
+    AHelp->setEnabled(false);
+
+    FormCreate();
+}
+
+TMain::~TMain() {
+    if (Main == this)
+        Main = nullptr;
+}
+
+QAction* TMain::addCommand(QMenu* menu, const char* name, const char* caption,
+                           const char* shortcut, int icon, const char* hint,
+                           void (TMain::*handler)()) {
+    auto* action = new QAction(IL[static_cast<size_t>(icon)], QString::fromUtf8(caption), this);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setProperty("imageIndex", icon);
+    action->setProperty("category", menu->title());
+    if (shortcut)
+        action->setShortcut(QKeySequence(QString::fromLatin1(shortcut)));
+    // A hint "short|long" shows its short part as the tool-tip.
+    const QString text = hint ? QString::fromUtf8(hint) : QString();
+    action->setProperty("hint", text);
+    action->setToolTip(text.isEmpty() ? QString() : text.section(QLatin1Char('|'), 0, 0));
+    if (handler)
+        connect(action, &QAction::triggered, this, [this, handler] {
+            ui::guarded([&] { (this->*handler)(); });
+        });
+    menu->addAction(action);
+    addAction(action); // shortcuts work whether or not a menu is open
+    AM.push_back(action);
+    return action;
+}
+
+void TMain::FormCreate() {
+    setWindowTitle(applicationTitleText());
+    ui::setApplicationTitle(applicationTitleText());
+    Pr->hide();
+}
+
+void TMain::showEvent(QShowEvent* e) {
+    QMainWindow::showEvent(e);
+    if (!shown_) {
+        shown_ = true;
+        ui::guarded([this] { FormShow(); });
+    }
+}
+
+void TMain::FormShow() {}
+
+void TMain::closeEvent(QCloseEvent* e) {
+    ui::guarded([this] { FormClose(); });
+    e->accept();
+}
+
+void TMain::FormClose() {}
+
+void TMain::BringToFront() {
+    if (isMinimized())
+        showNormal();
+    show();
+    raise();
+    activateWindow();
+}
+
+void TMain::AExitExecute() { close(); }
+
+void TMain::AUpdateExecute() {}
+
+void TMain::ASendHintExecute() {}
+
+void TMain::AViewExecute() {}
+
+void TMain::ACountExecute() {
+    fb::Query& q = DataFrm->IBSQL4;
+    q.Close();
+    q.setSQL("SELECT count(*) from HINTS");
+    q.Prepare();
+    q.ExecQuery();
+    const int total = q.Fields(0).AsInteger();
+    q.Close();
+
+    q.Close();
+    q.setSQL("SELECT count(*) from HINTS where SERV_ID IS NOT NULL");
+    q.Prepare();
+    q.ExecQuery();
+    const int fromServer = q.Fields(0).AsInteger();
+    q.Close();
+
+    ui::showMessage(this, QString::fromUtf8("Количество статей"), CountText(total, fromServer),
+                    QMessageBox::Information, QMessageBox::Ok);
+}
+
+void TMain::ASearchExecute() {}
+
+void TMain::AAddExecute() {}
+
+void TMain::AParamsExecute() {}
+
+void TMain::AAboutExecute() {}

@@ -1,0 +1,53 @@
+#pragma once
+// The client library's entry points, resolved at run time.
+
+#include <ibase.h>
+
+#include <string>
+#include <vector>
+
+namespace fb::client {
+
+#define FB_CLIENT_FUNCTIONS(X)                                                                     \
+    X(isc_attach_database)                                                                         \
+    X(isc_detach_database)                                                                         \
+    X(isc_database_info)                                                                           \
+    X(isc_start_multiple)                                                                          \
+    X(isc_commit_transaction)                                                                      \
+    X(isc_rollback_transaction)                                                                    \
+    X(isc_dsql_allocate_statement)                                                                 \
+    X(isc_dsql_prepare)                                                                            \
+    X(isc_dsql_describe)                                                                           \
+    X(isc_dsql_describe_bind)                                                                      \
+    X(isc_dsql_execute)                                                                            \
+    X(isc_dsql_execute2)                                                                           \
+    X(isc_dsql_fetch)                                                                              \
+    X(isc_dsql_free_statement)                                                                     \
+    X(isc_dsql_sql_info)                                                                           \
+    X(isc_dsql_execute_immediate)                                                                  \
+    X(isc_create_blob2)                                                                            \
+    X(isc_open_blob2)                                                                              \
+    X(isc_put_segment)                                                                             \
+    X(isc_get_segment)                                                                             \
+    X(isc_close_blob)                                                                              \
+    X(isc_cancel_blob)                                                                             \
+    X(isc_decode_sql_date)                                                                         \
+    X(isc_decode_sql_time)                                                                         \
+    X(isc_decode_timestamp)                                                                        \
+    X(isc_vax_integer)                                                                             \
+    X(fb_interpret)
+
+struct Api {
+#define FB_DECLARE(name) decltype(&::name) name = nullptr;
+    FB_CLIENT_FUNCTIONS(FB_DECLARE)
+#undef FB_DECLARE
+};
+
+// Loads the library on first use; throws fb::Error when it or one of its
+// entry points is missing.
+const Api& api();
+
+// Throws fb::Error built from the whole status vector when it holds an error.
+void check(const ISC_STATUS* status);
+
+} // namespace fb::client

@@ -1,0 +1,24 @@
+#pragma once
+// Conversion between the Windows-1251 bytes that the program stores and
+// exchanges everywhere, and UTF-8 (source files, the terminal, Qt).
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace text {
+
+struct ConversionError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Windows-1251 -> UTF-8. Every byte value is accepted; the one unassigned
+// code (0x98) becomes U+FFFD.
+std::string cp1251ToUtf8(std::string_view cp1251);
+
+// UTF-8 -> Windows-1251. With strict, a character that the code page lacks
+// or malformed UTF-8 throws ConversionError naming the offset; otherwise it
+// becomes '?'.
+std::string utf8ToCp1251(std::string_view utf8, bool strict = false);
+
+} // namespace text

@@ -1,0 +1,43 @@
+#pragma once
+// The top-level error report: a failure that no handler catches ends that
+// handler and is shown in a message box captioned with the application
+// title; the run goes on.
+//
+// Exception messages are Windows-1251 bytes, like every text of the program.
+
+#include <QApplication>
+#include <QString>
+
+#include <exception>
+#include <string>
+
+namespace ui {
+
+void setApplicationTitle(const QString& title);
+QString applicationTitle();
+
+// Appends "." when the last character's code is above that of "." (a letter
+// or a digit, say), so that the report reads as a sentence.
+std::string withFinalDot(std::string message);
+
+void reportError(const std::exception& e);
+void reportCurrentException();
+
+// Runs a handler; a failure that escapes it is reported and swallowed.
+template <class F>
+void guarded(F&& handler) noexcept {
+    try {
+        handler();
+    } catch (...) {
+        reportCurrentException();
+    }
+}
+
+// Reports failures that escape any event handler instead of ending the run.
+class Application : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override;
+};
+
+} // namespace ui

@@ -1,0 +1,62 @@
+#pragma once
+// Making the article database from the schema script and the catalogue text
+// files kept in the source tree. Used by the build and by the tests; the
+// program itself never creates tables.
+
+#include "components/fb/Fb.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace dbbuild {
+
+// Statements of an isql-style script: ';'-terminated, with SET TERM changing
+// the terminator and /* */ and -- comments dropped between statements.
+std::vector<std::string> splitScript(const std::string& script);
+
+struct Category {
+    int32_t num;
+    std::string name; // Windows-1251
+};
+struct SubCategory {
+    int32_t catNum;
+    int32_t num;
+    std::string name;
+};
+struct Article {
+    std::string file;
+    int32_t cat;
+    int32_t subcat;
+    std::optional<int32_t> servId;
+    std::string title; // Windows-1251
+    std::string body;  // Windows-1251
+};
+struct Catalogue {
+    std::vector<Category> categories;
+    std::vector<SubCategory> subcategories;
+    std::vector<Article> articles;
+};
+
+// Reads categories.txt, subcategories.txt, articles.txt and articles/*.html
+// (UTF-8, tab-separated) and checks that they agree with each other. Throws
+// std::runtime_error naming the file and line of the first fault.
+Catalogue readCatalogue(const std::string& dir);
+
+// Creates an empty database with the schema at path (which must not exist)
+// and leaves db attached to it.
+void createDatabase(fb::Database& db, const std::string& path, const std::string& schemaScript);
+
+// Inserts the whole catalogue and commits.
+void loadCatalogue(fb::Database& db, const Catalogue& catalogue);
+
+// The build step: makes the database at path unless a file is there already.
+// Writes to a temporary file first so that a failed run leaves nothing behind.
+// Returns false when the file existed and was left as it was.
+bool buildDatabase(const std::string& path, const std::string& schemaFile,
+                   const std::string& catalogueDir);
+
+std::string readFile(const std::string& path);
+
+} // namespace dbbuild

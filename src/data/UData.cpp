@@ -1,0 +1,72 @@
+#include "UData.h"
+
+#include "components/widgets/MessageBox.h"
+
+#include <QApplication>
+#include <QDir>
+
+#include <cstdio>
+#include <unistd.h>
+
+TDataFrm* DataFrm = nullptr;
+
+namespace {
+const char* const kErrorCaption = "Ошибка БД";
+const char* const kLost = "Соединение с БД потеряно!";
+} // namespace
+
+QString lostConnectionText() {
+    return QString::fromUtf8(kLost) + QStringLiteral("\r\r") +
+           QString::fromUtf8("Программа автоматически закрывается!");
+}
+
+std::string TDataFrm::DefaultDBName() {
+    return QDir(QCoreApplication::applicationDirPath())
+        .filePath(QStringLiteral("DB/Tipsara.gdb"))
+        .toStdString();
+}
+
+TDataFrm::TDataFrm(const std::string& dbName) {
+    setObjectName(QStringLiteral("DataFrm"));
+    IBSQL1.setSQL("select CATEGORY_NAME, NUM from CATEGORIES order by CATEGORY_NAME");
+    FormCreate(dbName);
+}
+
+TDataFrm::~TDataFrm() = default;
+
+void TDataFrm::FormCreate(const std::string& dbName) {
+    FBDB.DBName = dbName;
+    FBDB.DBParams.clear();
+    FBDB.DBParams = {"lc_ctype=WIN1251", "user_name=sysdba", "password=vaultsong"};
+    FBDB.SQLDialect = 1;
+    FBDB.DefaultTransaction = &FBTrans;
+    FBDB.DefaultUpdateTransaction = &FBTransUpd;
+    FBDB.OnLostConnect = [this] { FBDBLostConnect(); };
+    const std::vector<std::string> params = {"write", "isc_tpb_nowait", "rec_version",
+                                             "read_committed"};
+    FBTrans.TRParams = params;
+    FBTransUpd.TRParams = params;
+
+    try {
+        FBDB.Open();
+    } catch (const std::exception&) {
+        // The attach error's own text is not shown: the user gets one plain
+        // message for every way the database can be out of reach.
+    }
+    if (!FBDB.Connected()) {
+        QApplication::beep();
+        ui::showMessage(this, QString::fromUtf8(kErrorCaption), QString::fromUtf8(kLost),
+                        QMessageBox::Critical, QMessageBox::Ok, true);
+        std::fflush(nullptr);
+        ::_exit(255);
+    }
+    FBTrans.setActive(true);
+    FBTransUpd.setActive(true);
+}
+
+void TDataFrm::FBDBLostConnect() {
+    QApplication::beep();
+    ui::showMessage(this, QString::fromUtf8(kErrorCaption), lostConnectionText(),
+                    QMessageBox::Critical, QMessageBox::Ok, true);
+    QCoreApplication::quit();
+}
