@@ -1,9 +1,16 @@
 #include "UMain.h"
 
 #include "Icons.h"
+#include "UAbout.h"
+#include "UPrefs.h"
 #include "components/widgets/ErrorReport.h"
+#include "components/widgets/HintWindow.h"
 #include "components/widgets/MessageBox.h"
+#include "components/smtp/AntiFreeze.h"
+#include "mail/USendMail.h"
+#include "browser/UView.h"
 #include "data/UData.h"
+#include "update/TransferProgress.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -105,6 +112,18 @@ TMain::TMain() {
     AHelp = addCommand(help, "AHelp", "Помощь", "F1", 5, "Помощь по программе", nullptr);
     AHelp->setEnabled(false);
 
+    InternetSession = std::make_unique<http::TInternetSession>();
+    InternetConnection = std::make_unique<http::TInternetConnection>(*InternetSession);
+    InternetHTTPRequest = std::make_unique<http::TInternetHTTPRequest>(*InternetConnection);
+    const auto progress = [this](uint32_t position, uint32_t total) {
+        InternetConnectionProgress(position, total);
+    };
+    InternetSession->OnProgress = progress;
+    InternetConnection->OnProgress = progress;
+    InternetHTTPRequest->OnProgress = progress;
+
+    AntiFreeze = new smtp::AntiFreeze(this);
+
     FormCreate();
 }
 
@@ -140,6 +159,7 @@ void TMain::FormCreate() {
     setWindowTitle(applicationTitleText());
     ui::setApplicationTitle(applicationTitleText());
     Pr->hide();
+    ui::installHintWindow();
 }
 
 void TMain::showEvent(QShowEvent* e) {
@@ -150,14 +170,26 @@ void TMain::showEvent(QShowEvent* e) {
     }
 }
 
-void TMain::FormShow() {}
+void TMain::FormShow() { LoadSettings(); }
 
 void TMain::closeEvent(QCloseEvent* e) {
-    ui::guarded([this] { FormClose(); });
-    e->accept();
+    // A save that fails is reported and keeps the window open.
+    bool saved = false;
+    ui::guarded([this, &saved] {
+        FormClose();
+        saved = true;
+    });
+    if (saved)
+        e->accept();
+    else
+        e->ignore();
 }
 
-void TMain::FormClose() {}
+void TMain::FormClose() { SaveSettings(); }
+
+void TMain::InternetConnectionProgress(uint32_t position, uint32_t total) {
+    update::ShowTransferProgress(Pr, SB, position, total);
+}
 
 void TMain::BringToFront() {
     if (isMinimized())
@@ -171,9 +203,15 @@ void TMain::AExitExecute() { close(); }
 
 void TMain::AUpdateExecute() {}
 
-void TMain::ASendHintExecute() {}
+void TMain::ASendHintExecute() { SendMail->exec(); }
 
-void TMain::AViewExecute() {}
+void TMain::AViewExecute() {
+    // One browser at most: an existing one is brought up again; a closed or
+    // deactivated one has already cleared the reference.
+    if (!ViewFrm)
+        ViewFrm = new TViewFrm(MdiArea);
+    ViewFrm->BringUp();
+}
 
 void TMain::ACountExecute() {
     fb::Query& q = DataFrm->IBSQL4;
@@ -199,6 +237,12 @@ void TMain::ASearchExecute() {}
 
 void TMain::AAddExecute() {}
 
-void TMain::AParamsExecute() {}
+void TMain::AParamsExecute() {
+    // OK stores the fields; any other close puts the stored values back.
+    if (PrefsFrm->exec() == QDialog::Accepted)
+        SaveSettings();
+    else
+        LoadSettings();
+}
 
-void TMain::AAboutExecute() {}
+void TMain::AAboutExecute() { AboutFrm->exec(); }

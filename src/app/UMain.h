@@ -2,8 +2,12 @@
 // The main window: an MDI frame with the menu of commands, the progress
 // indicator beside it, the MDI area for the article browser and the status bar.
 
+#include "components/http/Http.h"
+
 #include <QMainWindow>
 #include <QPointer>
+
+#include <memory>
 
 #include <vector>
 
@@ -12,6 +16,9 @@ class QMdiArea;
 class QMenuBar;
 class QProgressBar;
 class QStatusBar;
+namespace smtp {
+class AntiFreeze;
+}
 
 // The caption of the window and of every error report.
 QString applicationTitleText();
@@ -57,6 +64,21 @@ public:
 
     // Raises the window when a second start of the program asks for it.
     void BringToFront();
+
+    // The HTTP objects of the update client, alive for the whole run; their
+    // progress goes to InternetConnectionProgress.
+    std::unique_ptr<http::TInternetSession> InternetSession;
+    std::unique_ptr<http::TInternetConnection> InternetConnection;
+    std::unique_ptr<http::TInternetHTTPRequest> InternetHTTPRequest;
+    void InternetConnectionProgress(uint32_t position, uint32_t total);
+
+    // Lets the windows repaint while the mail layer blocks on the network.
+    smtp::AntiFreeze* AntiFreeze = nullptr;
+
+    // The window's placement and the preferences, from and to the settings
+    // store (USettings.cpp).
+    void LoadSettings();
+    void SaveSettings();
 
 protected:
     void showEvent(QShowEvent* e) override;

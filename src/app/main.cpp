@@ -2,16 +2,23 @@
 // made in a fixed order, then the message loop runs until the main window
 // closes.
 
+#include "QuitSignals.h"
 #include "SingleInstance.h"
+#include "UAbout.h"
 #include "UMain.h"
+#include "UPrefs.h"
+#include "USplash.h"
 
 #include "components/widgets/ErrorReport.h"
 #include "data/UData.h"
+#include "mail/USendMail.h"
+#include "update/UPro.h"
 
 #include <QLibraryInfo>
 #include <QTranslator>
 
 int main(int argc, char** argv) {
+    quitsignals::block();
     ui::Application app(argc, argv);
     app.setApplicationName(QStringLiteral("Tipsara"));
     app.setOrganizationName(QStringLiteral("Marvek Systems"));
@@ -33,7 +40,26 @@ int main(int argc, char** argv) {
     });
 
     Main = new TMain();
+    // On screen while the data module and the dialogs are made.
+    SplashForm = new TSplashForm();
+    SplashForm->ShowAndPaint();
     DataFrm = new TDataFrm();
+
+    // The long-lived dialogs, hidden, in this order: preferences, available
+    // updates, about, download progress, tip submission, add article.
+    PrefsFrm = new TPrefsFrm(Main);
+    AboutFrm = new TAboutFrm(Main);
+    Pro = new TPro(Main);
+    SendMail = new TSendMail(Main);
+
+    delete SplashForm;
+
+    // A signal closes the window, which saves the settings; if the save fails
+    // the window stays open for a user, but a signal ends the run all the same.
+    QuitSignals quitSignals([] {
+        if (Main && !Main->close())
+            QCoreApplication::quit();
+    });
 
     Main->show();
     app.exec();

@@ -134,10 +134,20 @@ std::vector<std::string> splitScript(const std::string& script) {
     return out;
 }
 
-Catalogue readCatalogue(const std::string& dir) {
-    Catalogue c;
+Catalogue readCatalogue(const std::string& dir) { return readCatalogue(dir, Catalogue{}); }
+
+Catalogue readCatalogue(const std::string& dir, const Catalogue& base) {
+    Catalogue c = base;
     std::set<int32_t> cats;
     std::set<std::pair<int32_t, int32_t>> subs;
+    std::set<int32_t> servIds;
+    for (const Category& cat : base.categories)
+        cats.insert(cat.num);
+    for (const SubCategory& sub : base.subcategories)
+        subs.insert({sub.catNum, sub.num});
+    for (const Article& a : base.articles)
+        if (a.servId)
+            servIds.insert(*a.servId);
     const std::string catFile = dir + "/categories.txt";
     for (const Line& l : readTable(catFile, 2)) {
         std::string where = catFile + ":" + std::to_string(l.number);
@@ -159,7 +169,6 @@ Catalogue readCatalogue(const std::string& dir) {
         c.subcategories.push_back({cat, num, cp1251(l.fields[2], where)});
     }
     const std::string artFile = dir + "/articles.txt";
-    std::set<int32_t> servIds;
     for (const Line& l : readTable(artFile, 5)) {
         std::string where = artFile + ":" + std::to_string(l.number);
         Article a;

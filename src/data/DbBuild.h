@@ -44,6 +44,11 @@ struct Catalogue {
 // std::runtime_error naming the file and line of the first fault.
 Catalogue readCatalogue(const std::string& dir);
 
+// The same for a folder that only adds to base: its categories, subcategories
+// and articles may refer to those of base, and may not repeat a number or a
+// server identifier of it. Returns base with the additions.
+Catalogue readCatalogue(const std::string& dir, const Catalogue& base);
+
 // Creates an empty database with the schema at path (which must not exist)
 // and leaves db attached to it.
 void createDatabase(fb::Database& db, const std::string& path, const std::string& schemaScript);

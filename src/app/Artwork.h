@@ -1,0 +1,15 @@
+#pragma once
+// The pictures of the splash and about windows, drawn by the program itself.
+
+#include <QPixmap>
+
+namespace artwork {
+
+// 512 x 256; the right half below the title is left quiet for the
+// "Загрузка" line drawn over it at 296, 176.
+QPixmap splashPicture();
+
+// 64 x 64.
+QPixmap logoPicture();
+
+} // namespace artwork

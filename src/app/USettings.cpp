@@ -1,0 +1,260 @@
+#include "USettings.h"
+
+#include "UMain.h"
+#include "UPrefs.h"
+
+#include "components/text/QtText.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QScreen>
+#include <QSettings>
+
+#include <stdexcept>
+
+namespace settings {
+namespace {
+
+QString sectionPrefix(Section section) {
+    switch (section) {
+    case Section::Setup:
+        return QStringLiteral("Setup/");
+    case Section::View:
+        return QStringLiteral("View/");
+    case Section::Tipsara:
+        break;
+    }
+    return QString();
+}
+
+// The subkey's name below "Software\Marvek Systems", as the messages give it.
+QString sectionKeyName(Section section) {
+    switch (section) {
+    case Section::Setup:
+        return QStringLiteral("Tipsara\\Setup");
+    case Section::View:
+        return QStringLiteral("Tipsara\\View");
+    case Section::Tipsara:
+        break;
+    }
+    return QStringLiteral("Tipsara");
+}
+
+[[noreturn]] void fail(const QString& message) { throw std::runtime_error(text::fromQ(message)); }
+
+} // namespace
+
+QString defaultRoot() { return QStringLiteral("127.0.0.1:8080"); }
+
+Store::Store()
+    : s_(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                     QStringLiteral("Marvek Systems"), QStringLiteral("Tipsara"))) {
+    // Only the user's own key counts: no organisation-wide or system-wide
+    // values behind it.
+    s_->setFallbacksEnabled(false);
+}
+
+Store::~Store() = default;
+
+QString Store::fileName() const { return s_->fileName(); }
+
+std::optional<QString> Store::read(Section section, const QString& name) {
+    const QString key = sectionPrefix(section) + name;
+    if (!s_->contains(key))
+        return std::nullopt;
+    const QVariant v = s_->value(key);
+    // In the file, an unquoted comma makes a list and "@Type(...)" another
+    // type, as REG_MULTI_SZ or REG_DWORD would in the registry.
+    if (v.typeId() != QMetaType::QString)
+        fail(QStringLiteral("Invalid data type for '%1'").arg(name));
+    return v.toString();
+}
+
+QString Store::ReadString(Section section, const QString& name, const QString& def) {
+    return read(section, name).value_or(def);
+}
+
+int Store::ReadInteger(Section section, const QString& name, int def) {
+    const std::optional<QString> s = read(section, name);
+    if (!s)
+        return def;
+    bool ok = false;
+    const int v = s->toInt(&ok, 10);
+    return ok ? v : def;
+}
+
+bool Store::ReadBool(Section section, const QString& name, bool def) {
+    return ReadInteger(section, name, def ? 1 : 0) != 0;
+}
+
+void Store::createSection(Section section) {
+#ifndef Q_OS_WIN
+    // The file holds the mail password: it is made readable by its owner
+    // alone, and QSettings keeps the mode of an existing file when it saves.
+    const QString file = s_->fileName();
+    if (!QFileInfo::exists(file)) {
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        QFile f(file);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                    QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
+            !QFileInfo::exists(file))
+            fail(QStringLiteral("Failed to create key %1").arg(sectionKeyName(section)));
+    }
+#endif
+    bool exists = false;
+    if (section == Section::Tipsara)
+        exists = !s_->childKeys().isEmpty() || !s_->childGroups().isEmpty();
+    else
+        exists = s_->childGroups().contains(sectionPrefix(section).chopped(1));
+    if (!exists && !s_->isWritable())
+        fail(QStringLiteral("Failed to create key %1").arg(sectionKeyName(section)));
+}
+
+void Store::WriteString(Section section, const QString& name, const QString& value) {
+    createSection(section);
+    const QString key = sectionPrefix(section) + name;
+    const bool had = s_->contains(key);
+    const QVariant old = had ? s_->value(key) : QVariant();
+    s_->setValue(key, value);
+    s_->sync();
+    // A format error is kept from reading the file and does not stop the
+    // write; an unwritable store shows as an access error, or, when the
+    // format error masks it, as a store that cannot be written.
+    const QSettings::Status st = s_->status();
+    if (st == QSettings::AccessError || (st == QSettings::FormatError && !s_->isWritable())) {
+        // QSettings would keep the unwritten value in its cache and show it
+        // to the next reader as though it had been stored.
+        if (had)
+            s_->setValue(key, old);
+        else
+            s_->remove(key);
+        fail(QStringLiteral("Failed to set data for '%1'").arg(name));
+    }
+}
+
+void Store::WriteInteger(Section section, const QString& name, int value) {
+    WriteString(section, name, QString::number(value));
+}
+
+void Store::WriteBool(Section section, const QString& name, bool value) {
+    WriteString(section, name, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+int LoadTreeWidth() {
+    Store reg;
+    return reg.ReadInteger(Section::View, QStringLiteral("TreeWidth"), 150);
+}
+
+void SaveTreeWidth(int width) {
+    Store reg;
+    reg.WriteInteger(Section::View, QStringLiteral("TreeWidth"), width);
+}
+
+} // namespace settings
+
+namespace {
+constexpr Qt::WindowStates kSpecialStates =
+    Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen;
+}
+
+void TMain::LoadSettings() {
+    using settings::Section;
+    settings::Store reg;
+
+    // The stored bounds are those of the normal window. A maximised or
+    // minimised window is made normal while they are applied, or they would
+    // land on the maximised frame; its state comes back with State below, or
+    // when the load stops early.
+    const Qt::WindowStates prior = windowState();
+    if (prior & kSpecialStates)
+        setWindowState(prior & ~kSpecialStates);
+    bool stateApplied = false;
+    try {
+        const int w = reg.ReadInteger(Section::Tipsara, QStringLiteral("Width"), 622);
+        setGeometry(QRect(geometry().topLeft(), QSize(w, height())));
+        const int h = reg.ReadInteger(Section::Tipsara, QStringLiteral("Height"), 502);
+        setGeometry(QRect(geometry().topLeft(), QSize(width(), h)));
+
+        // Centred on the primary screen by default; the halving truncates
+        // toward zero, so a window wider than the screen gets a negative
+        // left edge.
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        const QSize screenSize = screen ? screen->geometry().size() : QSize(width(), height());
+        const int left = reg.ReadInteger(Section::Tipsara, QStringLiteral("Left"),
+                                         (screenSize.width() - width()) / 2);
+        setGeometry(QRect(QPoint(left, geometry().y()), size()));
+        const int top = reg.ReadInteger(Section::Tipsara, QStringLiteral("Top"),
+                                        (screenSize.height() - height()) / 2);
+        setGeometry(QRect(QPoint(geometry().x(), top), size()));
+
+        const int state = reg.ReadInteger(Section::Tipsara, QStringLiteral("State"), 0);
+        stateApplied = true;
+        const Qt::WindowStates normal = windowState() & ~kSpecialStates;
+        switch (state) {
+        case 0:
+            setWindowState(normal);
+            break;
+        case 1:
+            setWindowState(normal | Qt::WindowMaximized);
+            break;
+        case 2:
+            setWindowState(normal | Qt::WindowMinimized);
+            break;
+        default:
+            setWindowState(prior);
+            break;
+        }
+    } catch (...) {
+        if (!stateApplied)
+            setWindowState(prior);
+        throw;
+    }
+
+    if (!PrefsFrm)
+        return;
+    TPrefsFrm& p = *PrefsFrm;
+    p.root->setText(reg.ReadString(Section::Setup, QStringLiteral("root"), settings::defaultRoot()));
+    p.FIO->setText(reg.ReadString(Section::Setup, QStringLiteral("FromName"), QString()));
+    p.Email->setText(reg.ReadString(Section::Setup, QStringLiteral("E-mail"), QString()));
+    p.SMTP->setText(reg.ReadString(Section::Setup, QStringLiteral("SMTP Host"), QString()));
+    p.Login->setText(reg.ReadString(Section::Setup, QStringLiteral("Login"), QString()));
+    p.Psw->setText(reg.ReadString(Section::Setup, QStringLiteral("Password"), QString()));
+    p.Auth->setChecked(reg.ReadBool(Section::Setup, QStringLiteral("Auth Needed"), false));
+    // Whether or not the box changed, the fields follow it.
+    p.AuthClick();
+}
+
+void TMain::SaveSettings() {
+    using settings::Section;
+    settings::Store reg;
+
+    const Qt::WindowStates st = windowState();
+    const int state = (st & Qt::WindowMinimized) ? 2 : (st & Qt::WindowMaximized) ? 1 : 0;
+    reg.WriteInteger(Section::Tipsara, QStringLiteral("State"), state);
+
+    // The bounds of the normal window, whatever the state: taken before the
+    // window is made normal, since a window manager restores them only later.
+    QRect bounds = normalGeometry();
+    if (!bounds.isValid())
+        bounds = geometry();
+    setWindowState(st & ~kSpecialStates);
+    reg.WriteInteger(Section::Tipsara, QStringLiteral("Left"), bounds.x());
+    reg.WriteInteger(Section::Tipsara, QStringLiteral("Top"), bounds.y());
+    reg.WriteInteger(Section::Tipsara, QStringLiteral("Width"), bounds.width());
+    reg.WriteInteger(Section::Tipsara, QStringLiteral("Height"), bounds.height());
+
+    if (!PrefsFrm)
+        return;
+    const TPrefsFrm& p = *PrefsFrm;
+    reg.WriteString(Section::Setup, QStringLiteral("root"), p.root->text());
+    reg.WriteString(Section::Setup, QStringLiteral("SMTP Host"), p.SMTP->text());
+    reg.WriteString(Section::Setup, QStringLiteral("Login"), p.Login->text());
+    reg.WriteString(Section::Setup, QStringLiteral("Password"), p.Psw->text());
+    reg.WriteBool(Section::Setup, QStringLiteral("Auth Needed"), p.Auth->isChecked());
+    reg.WriteString(Section::Setup, QStringLiteral("FromName"), p.FIO->text());
+    reg.WriteString(Section::Setup, QStringLiteral("E-mail"), p.Email->text());
+}

@@ -1,0 +1,179 @@
+#pragma once
+// The article browser: the only MDI child of the main window, with the tree
+// of categories, subcategories and articles on the left and the page of the
+// chosen node on the right. It loads its tree once, when first shown, and
+// ends itself when closed or when another window of the program takes the
+// activation; the browser command then builds a new one.
+
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class QAction;
+class QFileDialog;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QSplitter;
+class QTimer;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TreeDelegate;
+
+namespace ui {
+class PageView;
+}
+
+// ---------------------------------------------------------------- tree nodes
+
+// What each node of the tree carries besides its text.
+enum NodeRole {
+    ArticleIdRole = Qt::UserRole,  // int: HINTS.ID for articles, -1 otherwise
+    NameBytesRole,                 // QByteArray: the name as the database gave it
+    ImageIndexRole,                // int: the picture, -1 for none
+    SelectedIndexRole,             // int: the picture when selected
+};
+
+// 0 for a category, 1 for a subcategory, 2 for an article.
+int NodeLevel(const QTreeWidgetItem* node);
+int NodeArticleID(const QTreeWidgetItem* node);
+// The node's name as Windows-1251 bytes, exactly as read.
+std::string NodeName(const QTreeWidgetItem* node);
+
+// Shared by all browser windows; set whenever one is created.
+extern int NodeImage;
+extern int SelectedImage;
+
+// Fills tree from the data module's queries IBSQL1 to IBSQL4. After each
+// subcategory, step is called with the number of subcategories and of
+// articles loaded so far and the article total. A database error ends the
+// load by an exception; the nodes added before it stay in the tree.
+void LoadTree(QTreeWidget& tree, const std::vector<QPixmap>& pictures,
+              const std::function<void(int subcategories, int articles, int total)>& step);
+
+// The position of the progress bar, 0 to 100: articles loaded against the
+// total counted before the load (0 when the total is 0).
+int LoadPosition(int articles, int total);
+
+// --------------------------------------------------------------- pages
+
+// The catalogue page of a category (level 0) or a subcategory (level 1) as
+// an "about:" address, Windows-1251; names go in as they are.
+std::string BuildNodePage(int level, const std::string& categoryName,
+                          const std::string& subcategoryName);
+std::string BuildNodePage(const QTreeWidgetItem* node);
+
+// What the browser shows when the catalogue has no categories at all.
+std::string EmptyCataloguePage();
+
+// A name usable as a file name: every byte outside the kept codes becomes "_".
+std::string MakeFileName(const std::string& name);
+
+// A new, empty, uniquely named file in the system's temporary folder; when
+// none can be made, "TemporaryHTMLFile.html" in that folder (not created).
+QString GetTempHTMLFileName();
+
+// The full name of the last temporary article file; shared by all browser
+// windows, empty at start.
+extern QString TempPageFileName;
+
+// Processes the application's events until ms milliseconds have passed.
+void ProcessMessagesFor(int ms);
+
+// ---------------------------------------------------------------- window
+
+class TViewFrm : public QWidget {
+    Q_OBJECT
+public:
+    // Made as a child window of area, at its outer size, centred.
+    explicit TViewFrm(QMdiArea* area);
+    ~TViewFrm() override;
+
+    QWidget* Panel = nullptr;
+    QToolButton* SB1 = nullptr;
+    QToolButton* SB2 = nullptr;
+    QToolButton* CloseBtn = nullptr;
+    QTreeWidget* TV = nullptr;
+    QSplitter* Splitter = nullptr;
+    QWidget* InfoPanel = nullptr;
+    ui::PageView* Info = nullptr;
+    std::vector<QPixmap> IL;
+    QMenu* PMenu = nullptr;
+    QAction* SaveFile = nullptr;
+    QFileDialog* SD = nullptr;
+    QTimer* ShowTopicTimer = nullptr;
+    QTimer* Timer = nullptr;
+
+    // The MDI child window that frames this form.
+    QMdiSubWindow* subWindow() const { return sub_; }
+
+    // Brings the window to the front, shown and maximized (the browser
+    // command); the first showing loads the tree.
+    void BringUp();
+
+    // The node that counts as selected: the one right-clicked while the
+    // pop-up menu is shown, otherwise the tree's selection; null when none.
+    QTreeWidgetItem* Selected() const;
+
+    // The tree load (the first showing runs it).
+    void FormShow();
+    void SB1Click();
+    void SB2Click();
+    void CloseBtnClick();
+    // A left click in the tree: the page of the node then selected.
+    void TVClick();
+    void InfoDocumentComplete();
+    void ShowTopicTimerTimer();
+    void TimerTimer();
+    void SaveFileClick();
+    // Runs the save dialog; by default SD's own exec. Tests answer it here.
+    static std::function<int(QFileDialog&)> execSaveDialog;
+
+    void LoadTreeWidth();
+    void SaveTreeWidth();
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    void FormCreate();
+    void FormClose();
+    void FormResize();
+    void FormDeactivate();
+    void TVChange(QTreeWidgetItem* current, QTreeWidgetItem* previous);
+    void TVContextMenu(const QPoint& pos);
+    void InfoContextMenu(const QPoint& pos);
+    bool WMMouseActivate(QObject* watched, QEvent* e);
+    void ShowNodePage(QTreeWidgetItem* node);
+    void layoutParts();
+    void scheduleDestroy();
+    bool isOtherForm(const QWidget* w) const;
+    // Destruction waits for a handler of this window still running.
+    struct Busy;
+    friend struct Busy;
+
+    QMdiSubWindow* sub_ = nullptr;
+    TreeDelegate* delegate_ = nullptr;
+    QTreeWidgetItem* menuNode_ = nullptr;
+    int treeWidth_ = 150;
+    int busy_ = 0;
+    bool shown_ = false;
+    bool dying_ = false;
+    bool destroyPending_ = false;
+    bool activationFresh_ = false;
+    bool eatingRight_ = false;
+    bool splitterSized_ = false;
+    int lastMissingTopic_ = 0;
+};
+
+// The browser window while one exists; null otherwise, also from the moment
+// a closed or deactivated window is on its way out.
+extern TViewFrm* ViewFrm;

@@ -1,0 +1,145 @@
+#include "PageView.h"
+
+#include "components/text/QtText.h"
+
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTextDocument>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <cerrno>
+#include <iconv.h>
+#include <stdexcept>
+
+namespace ui {
+namespace {
+
+bool isWindows1251(const QByteArray& name) {
+    const QByteArray n = name.toLower();
+    return n == "windows-1251" || n == "cp1251" || n == "win-1251" || n == "x-cp1251" ||
+           n == "win1251";
+}
+
+// Through iconv, which knows the charsets that old pages name (KOI8-R, CP866,
+// ISO-8859-5, …). A byte that does not convert becomes U+FFFD and the rest
+// goes on. False when iconv does not know the name.
+bool decodeWith(const QByteArray& charset, const QByteArray& bytes, QString& out) {
+    iconv_t cd = iconv_open("UTF-8", charset.constData());
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return false;
+    std::string utf8;
+    char* src = const_cast<char*>(bytes.constData());
+    size_t srcLeft = static_cast<size_t>(bytes.size());
+    char buf[4096];
+    while (srcLeft > 0) {
+        char* dst = buf;
+        size_t dstLeft = sizeof buf;
+        const size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        utf8.append(buf, dst);
+        if (rc != static_cast<size_t>(-1) || errno == E2BIG)
+            continue;
+        // An invalid or cut-off sequence: mark it and step over one byte.
+        utf8 += "\xEF\xBF\xBD";
+        ++src;
+        --srcLeft;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    char* dst = buf;
+    size_t dstLeft = sizeof buf;
+    iconv(cd, nullptr, nullptr, &dst, &dstLeft);
+    utf8.append(buf, dst);
+    iconv_close(cd);
+    out = QString::fromStdString(utf8);
+    return true;
+}
+
+} // namespace
+
+QByteArray declaredCharset(const QByteArray& bytes) {
+    // Only tags are looked at, in the page's head or wherever they stand;
+    // the name may be quoted, also oddly, as in content="…; charset="x"".
+    static const QRegularExpression meta(
+        QStringLiteral("<meta\\b[^>]*?charset\\s*=\\s*[\"']?\\s*([A-Za-z0-9._:\\-]+)"),
+        QRegularExpression::CaseInsensitiveOption);
+    // Latin-1 keeps every byte as one character, so the ASCII tag is found
+    // whatever the page's own charset.
+    const QRegularExpressionMatch m = meta.match(QString::fromLatin1(bytes));
+    return m.hasMatch() ? m.captured(1).toLatin1() : QByteArray();
+}
+
+QString decodeHtmlPage(const QByteArray& bytes) {
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(bytes.mid(3));
+    const QByteArray charset = declaredCharset(bytes);
+    QString decoded;
+    if (!charset.isEmpty() && !isWindows1251(charset) && decodeWith(charset, bytes, decoded))
+        return decoded;
+    return text::toQ(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+}
+
+PageView::PageView(QWidget* parent) : QWidget(parent), browser_(new QTextBrowser(this)) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(browser_);
+    browser_->setFrameShape(QFrame::NoFrame);
+    // Links are followed here, so that a linked file is decoded like any
+    // other page and nothing is fetched from the network.
+    browser_->setOpenLinks(false);
+    browser_->setOpenExternalLinks(false);
+    connect(browser_, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) {
+        try {
+            followLink(url);
+        } catch (const std::exception&) {
+            // A dead link leaves the page as it is, as a browser would.
+        }
+    });
+    setFocusProxy(browser_);
+}
+
+void PageView::Navigate(const QString& address) {
+    if (address.startsWith(QLatin1String("about:"), Qt::CaseInsensitive)) {
+        browser_->document()->setBaseUrl(QUrl());
+        browser_->setHtml(address.mid(6));
+    } else {
+        const QUrl url(address);
+        const QString path = url.isLocalFile() ? url.toLocalFile() : address;
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            throw std::runtime_error(text::fromQ(
+                QStringLiteral("Cannot open file \"%1\". %2").arg(path, f.errorString())));
+        const QByteArray bytes = f.readAll();
+        if (f.error() != QFileDevice::NoError)
+            throw std::runtime_error(text::fromQ(
+                QStringLiteral("Cannot read file \"%1\". %2").arg(path, f.errorString())));
+        f.close();
+        // The base first: the page's images are looked up while it is set.
+        browser_->document()->setBaseUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+        browser_->setHtml(decodeHtmlPage(bytes));
+        browser_->document()->setBaseUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+    }
+    location_ = address;
+    emit DocumentComplete(address);
+}
+
+void PageView::followLink(const QUrl& link) {
+    if (link.scheme().isEmpty() && link.path().isEmpty() && link.hasFragment()) {
+        browser_->scrollToAnchor(link.fragment());
+        return;
+    }
+    const QUrl base = browser_->document()->baseUrl();
+    const QUrl url = link.isRelative() && base.isValid() ? base.resolved(link) : link;
+    if (url.isLocalFile()) {
+        Navigate(url.toLocalFile());
+        if (url.hasFragment())
+            browser_->scrollToAnchor(url.fragment());
+        return;
+    }
+    // Pages on the web go to the user's own browser.
+    if (!url.isRelative())
+        QDesktopServices::openUrl(url);
+}
+
+} // namespace ui

@@ -1,0 +1,52 @@
+#pragma once
+// A page view for HTML articles: QTextBrowser behind a small interface of
+// address and completion. It renders synchronously, fetches nothing from the
+// network and runs no script from the pages it shows.
+//
+// Addresses:
+// - "about:<html>": the page is the text after the colon;
+// - a local file, as a path or a file: URL: the file's bytes, decoded with the
+//   charset named in its meta tag, otherwise as Windows-1251.
+
+#include <QByteArray>
+#include <QString>
+#include <QTextBrowser>
+#include <QWidget>
+
+class QUrl;
+
+namespace ui {
+
+// The page's text from its bytes: a UTF-8 byte-order mark, else a charset
+// named in a meta tag that this system can decode, else Windows-1251.
+QString decodeHtmlPage(const QByteArray& bytes);
+
+// The charset that a meta tag of the page names (as written, unchecked);
+// empty when none does.
+QByteArray declaredCharset(const QByteArray& bytes);
+
+class PageView : public QWidget {
+    Q_OBJECT
+public:
+    explicit PageView(QWidget* parent = nullptr);
+
+    // Loads the address and emits DocumentComplete once the page is in.
+    // A file that cannot be read throws std::runtime_error (Windows-1251
+    // message); the page shown before stays then.
+    void Navigate(const QString& address);
+
+    // The address of the page shown last; empty before the first.
+    QString LocationURL() const { return location_; }
+
+    QTextBrowser* browser() const { return browser_; }
+
+signals:
+    void DocumentComplete(const QString& address);
+
+private:
+    void followLink(const QUrl& url);
+    QTextBrowser* browser_;
+    QString location_;
+};
+
+} // namespace ui

@@ -1,0 +1,291 @@
+#include "USendMail.h"
+
+#include "app/UPrefs.h"
+#include "components/text/QtText.h"
+#include "components/widgets/ErrorReport.h"
+#include "data/UData.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStatusBar>
+
+TSendMail* SendMail = nullptr;
+
+MailSettings mailSettings() {
+    MailSettings s;
+    if (!PrefsFrm)
+        return s;
+    s.Host = text::fromQ(PrefsFrm->SMTP->text());
+    s.Login = text::fromQ(PrefsFrm->Login->text());
+    s.Password = text::fromQ(PrefsFrm->Psw->text());
+    s.FromName = text::fromQ(PrefsFrm->FIO->text());
+    s.FromAddress = text::fromQ(PrefsFrm->Email->text());
+    return s;
+}
+
+namespace {
+
+QLabel* label(QWidget* parent, const char* caption, int left, int top, int width) {
+    auto* l = new QLabel(QString::fromUtf8(caption), parent);
+    l->setGeometry(left, top, width, 14);
+    return l;
+}
+
+QPushButton* flatButton(QWidget* parent, const char* name, const char* caption) {
+    auto* b = new QPushButton(QString::fromUtf8(caption), parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setFlat(true);
+    b->setAutoDefault(false);
+    return b;
+}
+
+// The lines of a multi-line field, as a string list holds them: a final line
+// break does not start another line.
+std::vector<std::string> lines(const QString& text) {
+    QStringList parts = text.split(QLatin1Char('\n'));
+    if (parts.last().isEmpty())
+        parts.removeLast();
+    std::vector<std::string> out;
+    for (QString& p : parts) {
+        if (p.endsWith(QLatin1Char('\r')))
+            p.chop(1);
+        out.push_back(text::fromQ(p));
+    }
+    return out;
+}
+
+} // namespace
+
+TSendMail::TSendMail(QWidget* parent)
+    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint) {
+    setObjectName(QStringLiteral("SendMail"));
+    setWindowTitle(QString::fromUtf8("Отправка советов"));
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPointSize(8);
+    setFont(font);
+    setFixedSize(536, 322);
+
+    auto* panel = new QFrame(this);
+    Panel = panel;
+    panel->setObjectName(QStringLiteral("Panel"));
+    panel->setFrameShape(QFrame::Panel);
+    panel->setFrameShadow(QFrame::Raised);
+    panel->setGeometry(0, 0, 536, 262);
+
+    label(panel, "Тема письма :", 8, 6, 300);
+    Title = new QLineEdit(panel);
+    Title->setObjectName(QStringLiteral("Title"));
+    Title->setGeometry(8, 22, 520, 21);
+
+    label(panel, "Предполагаемая категория и подкатегория :", 8, 50, 400);
+    CB1 = new QComboBox(panel);
+    CB1->setObjectName(QStringLiteral("CB1"));
+    CB1->setGeometry(8, 66, 256, 21);
+    CB1->setMaxVisibleItems(16);
+    CB2 = new QComboBox(panel);
+    CB2->setObjectName(QStringLiteral("CB2"));
+    CB2->setGeometry(272, 66, 256, 21);
+    CB2->setEditable(true);
+    CB2->setInsertPolicy(QComboBox::NoInsert);
+    CB2->setMaxVisibleItems(16);
+
+    label(panel, "Коментарии :", 8, 94, 300);
+    Body = new QPlainTextEdit(panel);
+    Body->setObjectName(QStringLiteral("Body"));
+    Body->setGeometry(8, 110, 520, 94);
+    Body->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Body->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Body->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Body->setTabChangesFocus(false);
+
+    label(panel, "Прикрепить исходники совета (архив проекта) :", 8, 212, 400);
+    FileName = new QListWidget(panel);
+    FileName->setObjectName(QStringLiteral("FileName"));
+    FileName->setGeometry(8, 228, 490, 24);
+    FileName->setIconSize(QSize(16, 16));
+    FileName->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    FileName->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    FileName->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    GetFile = flatButton(panel, "GetFile", "...");
+    GetFile->setGeometry(502, 228, 26, 24);
+    GetFile->setFocusPolicy(Qt::NoFocus);
+
+    SendBtn = flatButton(this, "SendBtn", "Отправить письмо");
+    SendBtn->setGeometry(318, 268, 124, 25);
+    SendBtn->setFocusPolicy(Qt::NoFocus);
+    CloseBtn = flatButton(this, "CloseBtn", "Закрыть");
+    CloseBtn->setGeometry(446, 268, 82, 25);
+    CloseBtn->setFocusPolicy(Qt::NoFocus);
+
+    SB = new QStatusBar(this);
+    SB->setObjectName(QStringLiteral("SB"));
+    SB->setSizeGripEnabled(false);
+    SB->setGeometry(0, 300, 536, 22);
+
+    setTabOrder(Title, CB1);
+    setTabOrder(CB1, CB2);
+    setTabOrder(CB2, Body);
+    setTabOrder(Body, FileName);
+
+    OD = new QFileDialog(this, QString::fromUtf8("Выбрать файл для отправки"));
+    OD->setObjectName(QStringLiteral("OD"));
+    OD->setFileMode(QFileDialog::ExistingFile);
+    OD->setAcceptMode(QFileDialog::AcceptOpen);
+    // Qt's own dialog: the platform's would add the choice to the recent
+    // documents, and only this one can be told to list hidden files.
+    OD->setOption(QFileDialog::DontUseNativeDialog, true);
+    OD->setFilter(OD->filter() | QDir::Hidden);
+    // "*", not "*.*": here a file needs no dot in its name to be a file.
+    OD->setNameFilter(QString::fromUtf8("Все файлы (*)"));
+    OD->setSizeGripEnabled(true);
+
+    SMTPSend.OnStatus = [this](const std::string& text) { SMTPSendStatus(text); };
+
+    CB1->installEventFilter(this);
+    FileName->installEventFilter(this);
+    connect(CB1, &QComboBox::activated, this, [this] { ui::guarded([this] { CB1Select(); }); });
+    connect(GetFile, &QPushButton::clicked, this,
+            [this] { ui::guarded([this] { GetFileClick(); }); });
+    connect(SendBtn, &QPushButton::clicked, this,
+            [this] { ui::guarded([this] { SendBtnClick(); }); });
+    connect(CloseBtn, &QPushButton::clicked, this,
+            [this] { ui::guarded([this] { CloseBtnClick(); }); });
+}
+
+TSendMail::~TSendMail() {
+    if (SendMail == this)
+        SendMail = nullptr;
+}
+
+void TSendMail::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    if (!e->spontaneous())
+        ui::guarded([this] { FormShow(); });
+}
+
+bool TSendMail::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == CB1 && e->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(e)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            ui::guarded([this] { CB1Select(); });
+            return true;
+        }
+    }
+    if (watched == FileName && e->type() == QEvent::KeyRelease &&
+        static_cast<QKeyEvent*>(e)->key() == Qt::Key_Delete)
+        FileName->clear();
+    return QDialog::eventFilter(watched, e);
+}
+
+void TSendMail::FormShow() {
+    CB1->clear();
+    CB2->clear();
+    CB2->clearEditText();
+    fb::Query& q = DataFrm->IBSQL1;
+    if (!q.Prepared()) {
+        q.Close();
+        q.Prepare();
+    }
+    q.ExecQuery();
+    while (!q.Eof()) {
+        CB1->addItem(text::toQ(q.Fields(0).AsVariant().value_or(std::string())),
+                     q.Fields(1).AsInteger());
+        // Adding to an empty list chooses the item; no category is chosen.
+        CB1->setCurrentIndex(-1);
+        q.Next();
+    }
+    q.Close();
+}
+
+void TSendMail::CB1Select() {
+    CB2->clear();
+    CB2->clearEditText();
+    if (CB1->currentIndex() < 0)
+        return;
+    fb::Query& q = DataFrm->IBSQL2;
+    q.setSQL("select SUB_CAT,NUM from SUB_CATEGORIES where (CATNUM=" +
+             std::to_string(CB1->currentData().toInt()) + ")");
+    if (!q.Prepared()) {
+        q.Close();
+        q.Prepare();
+    }
+    q.ExecQuery();
+    while (!q.Eof()) {
+        CB2->addItem(text::toQ(q.Fields(0).AsVariant().value_or(std::string())));
+        // The box's text stays empty until the user picks or types one.
+        CB2->setCurrentIndex(-1);
+        CB2->clearEditText();
+        q.Next();
+    }
+    q.Close();
+}
+
+void TSendMail::GetFileClick() {
+    if (OD->exec() != QDialog::Accepted || OD->selectedFiles().isEmpty())
+        return;
+    chosenFile_ = QDir::toNativeSeparators(OD->selectedFiles().first());
+    FileName->clear();
+    auto* row = new QListWidgetItem(chosenFile_, FileName);
+    BMP = QFileIconProvider().icon(QFileInfo(chosenFile_)).pixmap(16, 16);
+    IL.clear();
+    IL.push_back(QIcon(BMP));
+    row->setIcon(IL.front());
+}
+
+void TSendMail::SendBtnClick() {
+    // The anti-freeze lets a second press through while an exchange runs;
+    // the client serves one exchange at a time.
+    if (sending_)
+        return;
+    sending_ = true;
+    SendBtn->setEnabled(false);
+    struct Done {
+        TSendMail* w;
+        ~Done() {
+            w->SMTPMsg.File.reset();
+            w->sending_ = false;
+            w->SendBtn->setEnabled(true);
+        }
+    } done{this};
+
+    const MailSettings s = mailSettings();
+    SMTPSend.Host = s.Host;
+    SMTPSend.Username = s.Login;
+    SMTPSend.Password = s.Password;
+
+    SMTPMsg = smtp::Message{};
+    SMTPMsg.Recipients = {{SubmissionsName, SubmissionsMailbox}};
+    SMTPMsg.From = {s.FromName, s.FromAddress};
+    SMTPMsg.Subject = "Delphi-Hint: " + text::fromQ(Title->text());
+    SMTPMsg.Body = {"Category=" + text::fromQ(CB1->currentText()),
+                    "SubCategory=" + text::fromQ(CB2->currentText()), "", ""};
+    for (auto& l : lines(Body->toPlainText()))
+        SMTPMsg.Body.push_back(std::move(l));
+    if (FileName->count() > 0)
+        SMTPMsg.File = smtp::Attachment{
+            chosenFile_, text::fromQ(QFileInfo(chosenFile_).fileName())};
+
+    SMTPSend.Connect();
+    try {
+        SMTPSend.Send(SMTPMsg);
+    } catch (...) {
+        SMTPSend.Disconnect();
+        throw;
+    }
+    SMTPSend.Disconnect();
+}
+
+void TSendMail::SMTPSendStatus(const std::string& text) { SB->showMessage(text::toQ(text)); }
+
+void TSendMail::CloseBtnClick() { close(); }

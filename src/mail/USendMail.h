@@ -1,0 +1,80 @@
+#pragma once
+// The tip submission window: a subject, a proposed category and subcategory,
+// a comment and optionally one file, mailed to the submissions mailbox
+// through the user's SMTP server.
+
+#include "components/smtp/MailMessage.h"
+#include "components/smtp/SmtpClient.h"
+
+#include <QDialog>
+#include <QIcon>
+#include <QPixmap>
+
+#include <string>
+#include <vector>
+
+class QComboBox;
+class QFileDialog;
+class QLabel;
+class QListWidget;
+class QPlainTextEdit;
+class QLineEdit;
+class QPushButton;
+class QStatusBar;
+
+// Where the tips go.
+inline constexpr const char* SubmissionsName = "Marvek Delphi Hints";
+inline constexpr const char* SubmissionsMailbox = "hints@marvek.ru";
+
+// The SMTP settings as the sender reads them at the moment of sending; all
+// Windows-1251.
+struct MailSettings {
+    std::string Host; // "host" or "host:port"
+    std::string Login;
+    std::string Password;
+    std::string FromName;
+    std::string FromAddress;
+};
+
+// Read from the preferences dialog's fields, the live settings of the run.
+MailSettings mailSettings();
+
+class TSendMail : public QDialog {
+    Q_OBJECT
+public:
+    explicit TSendMail(QWidget* parent = nullptr);
+    ~TSendMail() override;
+
+    QWidget* Panel = nullptr;
+    QLineEdit* Title = nullptr;
+    QComboBox* CB1 = nullptr;
+    QComboBox* CB2 = nullptr;
+    QPlainTextEdit* Body = nullptr;
+    QListWidget* FileName = nullptr;
+    QPushButton* GetFile = nullptr;
+    QPushButton* SendBtn = nullptr;
+    QPushButton* CloseBtn = nullptr;
+    QStatusBar* SB = nullptr;
+    QFileDialog* OD = nullptr;
+    std::vector<QIcon> IL;
+    QPixmap BMP;
+    smtp::Client SMTPSend;
+    smtp::Message SMTPMsg;
+
+    void FormShow();
+    void CB1Select();
+    void GetFileClick();
+    void SendBtnClick();
+    void SMTPSendStatus(const std::string& text);
+    void CloseBtnClick();
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    QString chosenFile_; // the file last chosen with OD
+    bool sending_ = false;
+};
+
+extern TSendMail* SendMail;

@@ -1,0 +1,55 @@
+#include "TransferProgress.h"
+
+#include <QLayout>
+#include <QProgressBar>
+#include <QStatusBar>
+
+#include <algorithm>
+
+namespace update {
+namespace {
+
+// Shows or hides the bar and lays out and repaints its strip now, as the
+// posted layout and paint events would only run after the transfer.
+void setBarVisible(QProgressBar* Pr, bool visible) {
+    if (Pr->isVisibleTo(Pr->parentWidget()) == visible)
+        return;
+    Pr->setVisible(visible);
+    if (QWidget* strip = Pr->parentWidget()) {
+        if (QLayout* layout = strip->layout())
+            layout->activate();
+        strip->repaint();
+    }
+}
+
+} // namespace
+
+int TransferPercent(uint32_t position, uint32_t total) {
+    if (total == 0)
+        return -1;
+    const uint64_t percent = uint64_t(position) * 100 / total;
+    return static_cast<int>(std::min<uint64_t>(percent, INT32_MAX));
+}
+
+QString TransferText(uint32_t position, uint32_t total) {
+    return QString::fromUtf8("Прочтено %1 из %2").arg(position).arg(total);
+}
+
+void ShowTransferProgress(QProgressBar* Pr, QStatusBar* SB, uint32_t position, uint32_t total) {
+    if (position == total) {
+        SB->clearMessage();
+        SB->repaint();
+        setBarVisible(Pr, false);
+        return;
+    }
+    SB->showMessage(TransferText(position, total));
+    SB->repaint();
+    setBarVisible(Pr, true);
+    const int percent = TransferPercent(position, total);
+    if (percent >= 0 && percent <= 100 && percent != Pr->value()) {
+        Pr->setValue(percent);
+        Pr->repaint();
+    }
+}
+
+} // namespace update

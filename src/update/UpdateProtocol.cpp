@@ -1,0 +1,155 @@
+#include "UpdateProtocol.h"
+
+#include "components/http/Http.h"
+#include "components/text/Cp1251.h"
+
+#include <cstdint>
+
+namespace update {
+namespace {
+
+bool blank(std::string_view s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) > ' ')
+            return false;
+    return true;
+}
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
+        s.remove_suffix(1);
+    return s;
+}
+
+// Error pages can be long; a message shows their beginning.
+std::string quoted(std::string_view s) {
+    constexpr size_t kShown = 200;
+    std::string out = "'" + std::string(s.substr(0, kShown));
+    if (s.size() > kShown)
+        out += "...";
+    return out + "'";
+}
+
+} // namespace
+
+std::string CatPath(int32_t cat) { return "/get/tipsara/get_cat.php?id=" + std::to_string(cat); }
+
+std::string MaxSubCatPath(int32_t cat) {
+    return "/get/tipsara/get_max_sub_cat.php?id=" + std::to_string(cat);
+}
+
+std::string SubCatPath(int32_t cat, int32_t sub) {
+    return "/get/tipsara/get_sub_cat.php?id=" + std::to_string(cat) + "&sid=" + std::to_string(sub);
+}
+
+std::string NewHintsPath(const std::string& serverIdList) {
+    return "/get/tipsara/get_new_hints.php?ids=" + serverIdList;
+}
+
+std::string PackagePath(const std::string& serverId) { return "/get/tipsara/files/" + serverId + ".zip"; }
+
+std::string RequestURL(const std::string& root, const std::string& path) { return "http://" + root + path; }
+
+std::string ReferrerURL(const std::string& root) { return "http://" + root + "/?fromTipsara"; }
+
+std::string FetchText(http::TInternetHTTPRequest& request, const std::string& root,
+                      const std::string& path) {
+    request.setURL(RequestURL(root, path));
+    request.Referrer = ReferrerURL(root);
+    request.OpenRequest();
+    http::MemoryStream body;
+    request.ReadToStream(body);
+    return std::move(body.DataString);
+}
+
+void FetchFile(http::TInternetHTTPRequest& request, const std::string& root, const std::string& path,
+               const std::string& filePath) {
+    request.setURL(RequestURL(root, path));
+    request.Referrer = ReferrerURL(root);
+    request.OpenRequest();
+    http::FileStream file(filePath);
+    request.ReadToStream(file);
+    file.Close();
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+    const size_t nul = text.find('\0');
+    if (nul != std::string_view::npos)
+        text = text.substr(0, nul);
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            lines.emplace_back(text.substr(start));
+            break;
+        }
+        lines.emplace_back(text.substr(start, end - start));
+        start = end + 1;
+        if (text[end] == '\r' && start < text.size() && text[start] == '\n')
+            ++start;
+    }
+    return lines;
+}
+
+std::optional<StatusFile> ParseStatusFile(std::string_view text) {
+    std::vector<std::string> lines = SplitLines(text);
+    if (lines.size() != 3)
+        return std::nullopt;
+    return StatusFile{std::move(lines[0]), std::move(lines[1]), std::move(lines[2])};
+}
+
+int32_t ParseIntegerReply(std::string_view text) {
+    std::string_view digits = trimmed(text);
+    bool negative = false;
+    if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) {
+        negative = digits.front() == '-';
+        digits.remove_prefix(1);
+    }
+    int64_t value = 0;
+    bool ok = !digits.empty();
+    for (char c : digits) {
+        if (c < '0' || c > '9' || value > int64_t(INT32_MAX) + 1) {
+            ok = false;
+            break;
+        }
+        value = value * 10 + (c - '0');
+    }
+    if (negative)
+        value = -value;
+    if (!ok || value < INT32_MIN || value > INT32_MAX)
+        throw ReplyError(quoted(text) + text::utf8ToCp1251(" - недопустимое целое значение"));
+    return static_cast<int32_t>(value);
+}
+
+std::string ServerIdList(const std::vector<int32_t>& ids) {
+    std::string list;
+    for (int32_t id : ids) {
+        if (!list.empty())
+            list += ',';
+        list += std::to_string(id);
+    }
+    return list;
+}
+
+std::vector<NewHint> ParseNewHints(std::string_view text) {
+    const std::vector<std::string> lines = SplitLines(text);
+    std::vector<NewHint> hints;
+    size_t i = 0;
+    while (lines.size() - i >= 2) {
+        if (blank(lines[i])) {
+            ++i;
+            continue;
+        }
+        if (lines.size() - i < 4)
+            throw ReplyError(text::utf8ToCp1251("Индекс списка вне допустимого диапазона (") +
+                             std::to_string(lines.size()) + ")");
+        hints.push_back({lines[i], lines[i + 1], lines[i + 2], lines[i + 3]});
+        i += 4;
+    }
+    return hints;
+}
+
+} // namespace update

@@ -1,0 +1,62 @@
+#include "UpdateWindow.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QEvent>
+#include <QScreen>
+#include <QThread>
+#include <QWindow>
+
+namespace update {
+
+UpdateWindow::UpdateWindow(QWidget* owner, int width, int height)
+    : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint) {
+    setFixedSize(width, height);
+    setCursor(Qt::WaitCursor);
+    QFont f(QStringLiteral("Tahoma"));
+    f.setPixelSize(11);
+    setFont(f);
+}
+
+void UpdateWindow::repaintNow() {
+    // A window shown while the run holds the thread reaches the screen only
+    // when the window system's answer is handled; until then nothing painted
+    // would be seen. Wait for it, a second at most, taking no user input.
+    QWindow* handle = windowHandle();
+    QDeadlineTimer deadline(1000);
+    while (isVisible() && handle && !handle->isExposed() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        if (!handle->isExposed())
+            QThread::msleep(5);
+    }
+    repaint();
+}
+
+void UpdateWindow::showEvent(QShowEvent* e) {
+    QRect area;
+    if (QWidget* owner = parentWidget())
+        area = owner->window()->frameGeometry();
+    else if (QScreen* s = screen())
+        area = s->availableGeometry();
+    if (area.isValid())
+        move(area.center() - rect().center());
+    QWidget::showEvent(e);
+}
+
+void UpdateWindow::changeEvent(QEvent* e) {
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::ActivationChange && !isActiveWindow())
+        FormDeactivate();
+}
+
+void UpdateWindow::FormDeactivate() {
+    if (!isVisible())
+        return;
+    // Raising above an open question would hide it from the user.
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal != this)
+        return;
+    raise();
+}
+
+} // namespace update

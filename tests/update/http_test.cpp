@@ -1,0 +1,327 @@
+// The HTTP layer against servers on 127.0.0.1 only: a plain Python server
+// (responses with and without Content-Length, chunked, empty, 404, redirect)
+// and a one-shot socket that captures the request as it is sent.
+
+#include "components/http/Http.h"
+#include "support/ServerProcess.h"
+#include "support/TempDatabase.h"
+#include "update/UpdateProtocol.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <thread>
+#include <utility>
+
+using testing_support::ServerProcess;
+
+namespace {
+
+using Events = std::vector<std::pair<uint32_t, uint32_t>>;
+
+std::string pattern(size_t n) {
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; ++i)
+        s[i] = static_cast<char>(i % 251);
+    return s;
+}
+
+// The three objects as the main window holds them, recording progress.
+struct Client {
+    http::TInternetSession session;
+    http::TInternetConnection connection{session};
+    http::TInternetHTTPRequest request{connection};
+    Events events;
+
+    Client() {
+        request.OnProgress = [this](uint32_t position, uint32_t total) {
+            events.emplace_back(position, total);
+        };
+    }
+
+    std::string get(const std::string& url) {
+        events.clear();
+        request.setURL(url);
+        request.Referrer = "http://test/?fromTipsara";
+        request.OpenRequest();
+        http::MemoryStream body;
+        request.ReadToStream(body);
+        return body.DataString;
+    }
+};
+
+class Http : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        // The servers are local; a proxy from the environment must not step in.
+        for (const char* v : {"http_proxy", "HTTPS_PROXY", "https_proxy", "ALL_PROXY", "all_proxy"})
+            unsetenv(v);
+        fixture_ = new ServerProcess(
+            {TIPSARA_PYTHON, std::string(TIPSARA_SOURCE_DIR) + "/tests/update/http_fixture.py"},
+            "^port (\\d+)");
+    }
+    static void TearDownTestSuite() {
+        delete fixture_;
+        fixture_ = nullptr;
+    }
+    static std::string url(const std::string& path) { return "http://" + fixture_->root() + path; }
+
+    static ServerProcess* fixture_;
+    Client client;
+};
+
+ServerProcess* Http::fixture_ = nullptr;
+
+TEST_F(Http, BodyWithContentLengthArrivesInSteps) {
+    EXPECT_EQ(client.get(url("/sized?n=10000")), pattern(10000));
+    EXPECT_EQ(client.events,
+              (Events{{0, 10000}, {4096, 10000}, {8192, 10000}, {10000, 10000}, {10000, 10000}}));
+}
+
+TEST_F(Http, WithoutContentLengthTheTotalIs48160AndThePositionStopsThere) {
+    EXPECT_EQ(client.get(url("/nolength?n=100000")), pattern(100000));
+    ASSERT_GE(client.events.size(), 3u);
+    EXPECT_EQ(client.events.front(), std::make_pair(0u, 48160u));
+    for (size_t i = 1; i + 1 < client.events.size(); ++i)
+        EXPECT_EQ(client.events[i], std::make_pair(std::min<uint32_t>(i * 4096, 48160), 48160u));
+    EXPECT_EQ(client.events.size(), 2 + (100000 + 4095) / 4096);
+    EXPECT_EQ(client.events.back(), std::make_pair(48160u, 48160u));
+}
+
+TEST_F(Http, ChunkedBodyGivesTheSameStepsWhateverTheChunks) {
+    EXPECT_EQ(client.get(url("/chunked?n=10000")), pattern(10000));
+    EXPECT_EQ(client.events,
+              (Events{{0, 48160}, {4096, 48160}, {8192, 48160}, {10000, 48160}, {48160, 48160}}));
+}
+
+TEST_F(Http, EmptyBodyRaisesOneEventOfZero) {
+    EXPECT_EQ(client.get(url("/empty")), "");
+    EXPECT_EQ(client.events, (Events{{0, 0}}));
+}
+
+TEST_F(Http, ErrorPageIsDeliveredAsTheBody) {
+    const std::string page = client.get(url("/missing"));
+    EXPECT_NE(page.find("404"), std::string::npos) << page;
+    ASSERT_FALSE(client.events.empty());
+    EXPECT_EQ(client.events.back().first, client.events.back().second);
+}
+
+TEST_F(Http, RedirectIsFollowed) {
+    EXPECT_EQ(client.get(url("/redirect")), pattern(10000));
+    EXPECT_EQ(client.events.front(), std::make_pair(0u, 10000u));
+}
+
+TEST_F(Http, OneSetOfObjectsCarriesTransferAfterTransfer) {
+    for (int round = 0; round < 3; ++round) {
+        EXPECT_EQ(client.get(url("/sized?n=5000")), pattern(5000));
+        EXPECT_EQ(client.get(url("/empty")), "");
+        EXPECT_NE(client.get(url("/missing")).find("404"), std::string::npos);
+    }
+    // A request is read once; the next read needs a new OpenRequest.
+    http::MemoryStream again;
+    EXPECT_THROW(client.request.ReadToStream(again), std::logic_error);
+}
+
+TEST_F(Http, FileStreamIsReplacedAndFilled) {
+    testing_support::TempDir dir;
+    const std::string file = dir.file("1001.zip");
+    std::ofstream(file) << std::string(70000, 'x'); // left by an earlier run
+    client.request.setURL(url("/chunked?n=30000"));
+    client.request.OpenRequest();
+    {
+        http::FileStream stream(file);
+        client.request.ReadToStream(stream);
+        stream.Close();
+    }
+    EXPECT_EQ(dbbuild::readFile(file), pattern(30000));
+}
+
+TEST_F(Http, FailingProgressHandlerEndsTheTransferKeepingWhatArrived) {
+    client.request.OnProgress = [](uint32_t position, uint32_t) {
+        if (position >= 8192)
+            throw std::runtime_error("stop");
+    };
+    client.request.setURL(url("/sized?n=20000"));
+    client.request.OpenRequest();
+    http::MemoryStream body;
+    EXPECT_THROW(client.request.ReadToStream(body), std::runtime_error);
+    EXPECT_GE(body.DataString.size(), 8192u);
+    EXPECT_EQ(body.DataString, pattern(body.DataString.size()));
+    // The session is still good for the next transfer.
+    client.request.OnProgress = nullptr;
+    EXPECT_EQ(client.get(url("/sized?n=100")), pattern(100));
+}
+
+// ------------------------------------------------------------------ URL
+
+TEST(HttpUrl, PartsGoToConnectionAndRequest) {
+    Client c;
+    c.request.setURL("http://user:pw@example.test:8080/get/tipsara/get_cat.php?id=3");
+    EXPECT_EQ(c.connection.HostName, "example.test");
+    EXPECT_EQ(c.connection.Port, 8080u);
+    EXPECT_EQ(c.connection.UserName, "user");
+    EXPECT_EQ(c.connection.Password, "pw");
+    EXPECT_EQ(c.request.Path(), "/get/tipsara/get_cat.php");
+    EXPECT_EQ(c.request.Query(), "?id=3");
+
+    c.request.setURL("http://example.test/get/tipsara/get_new_hints.php?ids=");
+    EXPECT_EQ(c.connection.Port, 0u);
+    EXPECT_EQ(c.connection.UserName, "");
+    EXPECT_EQ(c.request.Query(), "?ids=");
+    EXPECT_NO_THROW(c.request.setURL("http://"));
+}
+
+TEST(HttpUrl, PartsUpTo1023CharactersPassAndLongerOnesFailAtTheAssignment) {
+    Client c;
+    const std::string base = "http://127.0.0.1/p";
+    EXPECT_NO_THROW(c.request.setURL(base + "?" + std::string(1022, 'a')));
+    EXPECT_EQ(c.request.Query().size(), 1023u);
+    try {
+        c.request.setURL(base + "?" + std::string(1023, 'a'));
+        FAIL() << "a query of 1024 characters was taken";
+    } catch (const http::Error& e) {
+        EXPECT_EQ(e.code(), http::kInsufficientBuffer);
+    }
+    EXPECT_NO_THROW(c.request.setURL("http://127.0.0.1/" + std::string(1022, 'p')));
+    EXPECT_THROW(c.request.setURL("http://127.0.0.1/" + std::string(1023, 'p')), http::Error);
+
+    // The failed assignment leaves nothing to open a request for.
+    EXPECT_THROW(c.request.OpenRequest(), http::Error);
+
+    // The server-id list that just fits, and the one that does not.
+    const std::string root = "127.0.0.1:8080";
+    EXPECT_NO_THROW(c.request.setURL(update::RequestURL(root, update::NewHintsPath(std::string(1018, '1')))));
+    EXPECT_THROW(c.request.setURL(update::RequestURL(root, update::NewHintsPath(std::string(1019, '1')))),
+                 http::Error);
+}
+
+TEST(HttpUrl, UrlsThatCannotBeSplitFailAtTheAssignment) {
+    Client c;
+    for (const char* bad : {"127.0.0.1/get", "ftp://127.0.0.1/x", "http://127.0.0.1:99999/x", "http://[oops/"}) {
+        try {
+            c.request.setURL(bad);
+            ADD_FAILURE() << bad << " was taken";
+        } catch (const http::Error& e) {
+            EXPECT_GE(e.code(), 12001) << bad;
+            EXPECT_EQ(std::string(e.what()).rfind("WININET Error: ", 0), 0u) << e.what();
+        }
+    }
+}
+
+// ------------------------------------------------------------------ failures
+
+http::Error failure(const std::string& url) {
+    Client c;
+    c.request.setURL(url);
+    c.request.OpenRequest(); // nothing is sent before the read
+    http::MemoryStream body;
+    try {
+        c.request.ReadToStream(body);
+    } catch (const http::Error& e) {
+        return e;
+    }
+    throw std::runtime_error("no failure for " + url);
+}
+
+TEST(HttpFailure, UnresolvableHostGivesTheNameNotResolvedMessage) {
+    // A label of 64 characters is refused by the local resolver itself, so
+    // the test sends no query to any name server.
+    const http::Error e = failure("http://" + std::string(64, 'a') + ".invalid/get/tipsara/");
+    EXPECT_EQ(e.code(), 12007);
+    EXPECT_EQ(std::string(e.what()), "WININET Error: " + http::errorDescription(12007) + "\r\nCode: 12007.");
+}
+
+TEST(HttpFailure, RefusedPortGivesTheCannotConnectMessage) {
+    // A port that was just free: bound, then closed without listening.
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    socklen_t len = sizeof a;
+    getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+    close(s);
+    const http::Error e = failure("http://127.0.0.1:" + std::to_string(ntohs(a.sin_port)) + "/");
+    EXPECT_EQ(e.code(), 12029);
+    EXPECT_EQ(std::string(e.what()), "WININET Error: " + http::errorDescription(12029) + "\r\nCode: 12029.");
+}
+
+// ------------------------------------------------------------------ the request itself
+
+// Accepts one connection on 127.0.0.1, keeps the request head and answers "ok".
+class Capture {
+public:
+    Capture() {
+        listener_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(listener_, 1) != 0)
+            throw std::runtime_error("cannot listen");
+        socklen_t len = sizeof a;
+        getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
+        port_ = ntohs(a.sin_port);
+        thread_ = std::thread([this] {
+            const int c = accept(listener_, nullptr, nullptr);
+            char buf[4096];
+            while (head_.find("\r\n\r\n") == std::string::npos) {
+                const ssize_t n = read(c, buf, sizeof buf);
+                if (n <= 0)
+                    break;
+                head_.append(buf, static_cast<size_t>(n));
+            }
+            const std::string reply = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
+            (void)!write(c, reply.data(), reply.size());
+            close(c);
+        });
+    }
+    ~Capture() {
+        if (thread_.joinable())
+            thread_.join();
+        close(listener_);
+    }
+    std::string root() const { return "127.0.0.1:" + std::to_string(port_); }
+    const std::string& head() {
+        thread_.join();
+        return head_;
+    }
+
+private:
+    int listener_ = -1;
+    int port_ = 0;
+    std::thread thread_;
+    std::string head_;
+};
+
+TEST(HttpRequest, CarriesExactlyTheRequestLineAndHeadersOfTheProtocol) {
+    Capture capture;
+    Client c;
+    EXPECT_EQ(update::FetchText(c.request, capture.root(), update::kMaxCatPath), "ok");
+
+    std::istringstream head(capture.head());
+    std::string line;
+    std::getline(head, line);
+    EXPECT_EQ(line, "GET /get/tipsara/get_max_cat.php HTTP/1.1\r");
+    std::multiset<std::string> headers;
+    while (std::getline(head, line) && line != "\r")
+        headers.insert(line);
+    const std::multiset<std::string> expected = {
+        "Host: " + capture.root() + "\r",
+        "User-Agent: Mozilla/4.0 (compatible; Tolvane Software Downloader)\r",
+        "Referer: http://" + capture.root() + "/?fromTipsara\r",
+        "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, application/x-shockwave-flash, "
+        "application/vnd.ms-powerpoint, application/vnd.ms-excel, application/msword, */*\r",
+    };
+    EXPECT_EQ(headers, expected) << capture.head();
+}
+
+} // namespace

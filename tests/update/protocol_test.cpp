@@ -1,0 +1,140 @@
+// Reading the update server's replies, building its URLs, and the small
+// figures the progress windows show.
+
+#include "components/text/Cp1251.h"
+#include "update/TransferProgress.h"
+#include "update/UPro.h"
+#include "update/UpdateProtocol.h"
+
+#include <gtest/gtest.h>
+
+using namespace update;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+TEST(SplitLines, EndsLinesAtCrLfLoneCrAndLoneLf) {
+    EXPECT_EQ(SplitLines("a\r\nb\rc\nd"), (Lines{"a", "b", "c", "d"}));
+    EXPECT_EQ(SplitLines("a\n\nb"), (Lines{"a", "", "b"}));
+    EXPECT_EQ(SplitLines("\r\r\n"), (Lines{"", ""}));
+    EXPECT_EQ(SplitLines("\n\r"), (Lines{"", ""})); // LF then a lone CR: two breaks
+}
+
+TEST(SplitLines, FinalBreakOpensNoLineAndNulEndsTheText) {
+    EXPECT_EQ(SplitLines(""), Lines{});
+    EXPECT_EQ(SplitLines("a\r\n"), Lines{"a"});
+    EXPECT_EQ(SplitLines("\r\n\r\n\r\n"), (Lines{"", "", ""}));
+    EXPECT_EQ(SplitLines(std::string_view("ab\0c\nd", 6)), Lines{"ab"});
+}
+
+TEST(StatusFile, OnlyExactlyThreeLinesAreAStatusFile) {
+    EXPECT_FALSE(ParseStatusFile(""));
+    EXPECT_FALSE(ParseStatusFile("a\r\nb"));
+    EXPECT_FALSE(ParseStatusFile("a\r\nb\r\nc\r\nd"));
+    EXPECT_FALSE(ParseStatusFile("<html>\n<body>404</body>\n</html>\n\n"));
+    auto s = ParseStatusFile(" new.host:81 \r\nАнонс\r\nhttp://x/");
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->root, " new.host:81 "); // untrimmed
+    EXPECT_EQ(s->announcement, "Анонс");
+    EXPECT_EQ(s->link, "http://x/");
+    EXPECT_TRUE(ParseStatusFile("a\r\nb\r\nc\r\n"));
+    auto empty = ParseStatusFile("\r\n\r\n\r\n");
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->root + empty->announcement + empty->link, "");
+}
+
+TEST(IntegerReply, TrimmedWholeSignedDecimal) {
+    EXPECT_EQ(ParseIntegerReply(" 12\r\n"), 12);
+    EXPECT_EQ(ParseIntegerReply("\t0\x01"), 0);
+    EXPECT_EQ(ParseIntegerReply("-3"), -3);
+    EXPECT_EQ(ParseIntegerReply("+7"), 7);
+    EXPECT_EQ(ParseIntegerReply("2147483647"), INT32_MAX);
+    EXPECT_EQ(ParseIntegerReply("-2147483648"), INT32_MIN);
+}
+
+TEST(IntegerReply, AnythingElseIsAnErrorNamingTheText) {
+    for (const char* bad : {"12a", "", "  \r\n", "1 2", "--1", "+-1", "0x10", "2147483648", "-2147483649",
+                            "99999999999999999999"}) {
+        try {
+            ParseIntegerReply(bad);
+            ADD_FAILURE() << "'" << bad << "' was read as a number";
+        } catch (const ReplyError& e) {
+            EXPECT_EQ(std::string(e.what()).rfind("'" + std::string(bad) + "'", 0), 0u) << e.what();
+        }
+    }
+    // An error page is named by its beginning only.
+    try {
+        ParseIntegerReply(std::string(5000, 'x'));
+        ADD_FAILURE();
+    } catch (const ReplyError& e) {
+        EXPECT_LT(std::string(e.what()).size(), 300u);
+    }
+}
+
+TEST(NewHints, EntriesOfFourLinesWithOneTrailingLineIgnored) {
+    EXPECT_TRUE(ParseNewHints("").empty());
+    const auto one = ParseNewHints(" 1051\r\nЗаголовок\r\n1\r\n6\r\nx");
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0].serverId, " 1051"); // untrimmed
+    EXPECT_EQ(one[0].title, "Заголовок");
+    EXPECT_EQ(one[0].cat, "1");
+    EXPECT_EQ(one[0].subcat, "6");
+    const auto two = ParseNewHints("1\r\nA\r\n1\r\n2\r\n2\r\nB\r\n3\r\n4\r\n");
+    ASSERT_EQ(two.size(), 2u);
+    EXPECT_EQ(two[1].serverId, "2");
+    EXPECT_EQ(two[1].subcat, "4");
+}
+
+TEST(NewHints, IncompleteLastEntryIsAnIndexError) {
+    EXPECT_THROW(ParseNewHints("1\r\nA\r\n1\r\n2\r\n2\r\nB"), ReplyError);
+    EXPECT_THROW(ParseNewHints("1\r\nA\r\n1\r\n2\r\n2\r\nB\r\n3"), ReplyError);
+    EXPECT_THROW(ParseNewHints("1\r\nA"), ReplyError);
+}
+
+TEST(NewHints, BlankLinesWhereAnEntryWouldStartAreSeparators) {
+    // A fifth line that is blank leaves a single line: nothing is missing.
+    EXPECT_EQ(ParseNewHints("1\r\nA\r\n1\r\n2\r\n\r\nx").size(), 1u);
+    const auto hints = ParseNewHints("\r\n1\r\nA\r\n1\r\n2\r\n \r\n\r\n2\r\nB\r\n3\r\n4\r\n");
+    ASSERT_EQ(hints.size(), 2u);
+    EXPECT_EQ(hints[0].serverId, "1");
+    EXPECT_EQ(hints[1].serverId, "2");
+    EXPECT_TRUE(ParseNewHints("\r\n\r\n\r\n").empty());
+}
+
+TEST(Requests, UrlsAreTheRootVerbatimFollowedByThePath) {
+    EXPECT_EQ(RequestURL("127.0.0.1:8080", kStatusFilePath),
+              "http://127.0.0.1:8080/get/tipsara/tipsara_update.txt");
+    EXPECT_EQ(RequestURL("example.test/mirror", kMaxCatPath),
+              "http://example.test/mirror/get/tipsara/get_max_cat.php");
+    EXPECT_EQ(CatPath(3), "/get/tipsara/get_cat.php?id=3");
+    EXPECT_EQ(MaxSubCatPath(12), "/get/tipsara/get_max_sub_cat.php?id=12");
+    EXPECT_EQ(SubCatPath(3, 4), "/get/tipsara/get_sub_cat.php?id=3&sid=4");
+    EXPECT_EQ(NewHintsPath(""), "/get/tipsara/get_new_hints.php?ids=");
+    EXPECT_EQ(PackagePath("1234"), "/get/tipsara/files/1234.zip");
+    EXPECT_EQ(ReferrerURL("127.0.0.1:8080"), "http://127.0.0.1:8080/?fromTipsara");
+    EXPECT_EQ(ServerIdList({}), "");
+    EXPECT_EQ(ServerIdList({1001, 5, 1002}), "1001,5,1002");
+}
+
+TEST(FileCount, EndingFollowsTheLastDigitOnly) {
+    const std::pair<int, const char*> cases[] = {
+        {0, "0 файлов"},  {1, "1 файл"},   {2, "2 файла"},   {5, "5 файлов"},
+        {11, "11 файл"},  {12, "12 файла"}, {21, "21 файл"},  {25, "25 файлов"},
+        {3, "3 файла"},   {10, "10 файлов"}, {104, "104 файла"},
+    };
+    for (const auto& [n, text] : cases)
+        EXPECT_EQ(FileCountText(n).toStdString(), text);
+}
+
+TEST(TransferFigures, PercentAndText) {
+    EXPECT_EQ(TransferPercent(4096, 48160), 8);
+    EXPECT_EQ(TransferPercent(0, 10000), 0);
+    EXPECT_EQ(TransferPercent(10000, 10000), 100);
+    EXPECT_EQ(TransferPercent(0, 0), -1);
+    // 32-bit arithmetic would wrap here and show 7.
+    EXPECT_EQ(TransferPercent(50000000, 100000000), 50);
+    EXPECT_EQ(TransferText(4096, 48160).toStdString(), "Прочтено 4096 из 48160");
+}
+
+} // namespace

@@ -1,0 +1,114 @@
+// The wait and download windows, and the main window's transfer progress.
+
+#include "update/TransferProgress.h"
+#include "update/UWait.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QMainWindow>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QtTest>
+
+class UpdateWindowsTest : public QObject {
+    Q_OBJECT
+
+private:
+    static bool bold(QWidget* w) { return w->font().bold(); }
+
+    static void expectNoMarks(TWait& w) {
+        for (int i = 0; i < TWait::kStages; ++i) {
+            QVERIFY(!w.CB[i]->isChecked());
+            QVERIFY(!w.RB[i]->isChecked());
+            QVERIFY(!bold(w.RB[i]));
+        }
+    }
+
+private slots:
+    void waitWindowHasItsFourStagesAndTakesNoClicks() {
+        TWait w;
+        const char* captions[] = {"Проверка обновлений общих настроек", "Синхронизация категорий",
+                                  "Синхронизация подкатегорий", "Проверка наличия новых советов/статей"};
+        for (int i = 0; i < TWait::kStages; ++i) {
+            QCOMPARE(w.RB[i]->text(), QString::fromUtf8(captions[i]));
+        }
+        w.show();
+        QTest::mouseClick(w.CB[0], Qt::LeftButton);
+        QTest::mouseClick(w.RB[0], Qt::LeftButton);
+        expectNoMarks(w);
+    }
+
+    void stagesAreMarkedCurrentThenDone() {
+        TWait w;
+        w.show();
+        w.BeginStage(1);
+        QVERIFY(w.RB[0]->isChecked());
+        QVERIFY(bold(w.RB[0]));
+        QVERIFY(!w.CB[0]->isChecked());
+
+        w.EndStage(1);
+        w.BeginStage(2);
+        QVERIFY(w.CB[0]->isChecked());
+        QVERIFY(!w.RB[0]->isChecked());
+        QVERIFY(!bold(w.RB[0]));
+        QVERIFY(w.RB[1]->isChecked());
+        QVERIFY(bold(w.RB[1]));
+        QVERIFY(!bold(w.RB[2]));
+
+        QVERIFY_THROWS_EXCEPTION(std::out_of_range, w.BeginStage(5));
+        QVERIFY_THROWS_EXCEPTION(std::out_of_range, w.EndStage(0));
+    }
+
+    void showingAgainClearsEveryMark() {
+        TWait w;
+        w.show();
+        for (int k = 1; k <= 3; ++k) {
+            w.BeginStage(k);
+            w.EndStage(k);
+        }
+        w.BeginStage(4);
+        w.hide();
+        w.show();
+        expectNoMarks(w);
+    }
+
+    void transferProgressShowsAndHidesTheBarAndText() {
+        // The main window's strip: the bar beside the menu, hidden at first.
+        QMainWindow main;
+        auto* strip = new QWidget;
+        auto* layout = new QHBoxLayout(strip);
+        auto* Pr = new QProgressBar;
+        Pr->setRange(0, 100);
+        layout->addWidget(Pr);
+        main.setMenuWidget(strip);
+        main.setStatusBar(new QStatusBar);
+        QStatusBar* SB = main.statusBar();
+        Pr->hide();
+        main.show();
+
+        update::ShowTransferProgress(Pr, SB, 0, 48160);
+        QVERIFY(Pr->isVisible());
+        QCOMPARE(Pr->value(), 0);
+        update::ShowTransferProgress(Pr, SB, 4096, 48160);
+        QCOMPARE(SB->currentMessage(), QString::fromUtf8("Прочтено 4096 из 48160"));
+        QCOMPARE(Pr->value(), 8);
+        QVERIFY(Pr->geometry().width() > 0); // laid out at once, not after the transfer
+
+        update::ShowTransferProgress(Pr, SB, 48160, 48160);
+        QCOMPARE(SB->currentMessage(), QString());
+        QVERIFY(!Pr->isVisible());
+
+        // An empty body: one event of 0 of 0, nothing divided.
+        update::ShowTransferProgress(Pr, SB, 0, 10);
+        update::ShowTransferProgress(Pr, SB, 0, 0);
+        QVERIFY(!Pr->isVisible());
+        QCOMPARE(SB->currentMessage(), QString());
+
+        update::ShowTransferProgress(Pr, SB, 50000000, 100000000);
+        QCOMPARE(Pr->value(), 50);
+    }
+};
+
+QTEST_MAIN(UpdateWindowsTest)
+#include "windows_test.moc"

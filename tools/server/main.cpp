@@ -1,0 +1,119 @@
+// tipsara-server: the update server of the catalogue, for trying and testing
+// updates for real. Serves a master database; also makes one from catalogue
+// folders.
+
+#include "Master.h"
+#include "UpdateServer.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <pthread.h>
+
+namespace {
+
+int usage(const char* self) {
+    std::fprintf(stderr,
+                 "usage: %s [--listen HOST:PORT] [--base /FOLDER] [--status FILE] MASTER.gdb\n"
+                 "       %s --make-master MASTER.gdb SCHEMA.sql CATALOGUE-DIR...\n"
+                 "Serves the update protocol under [FOLDER]/get/tipsara/ (default listening\n"
+                 "address 127.0.0.1:8080; port 0 takes any free port). Without --status the\n"
+                 "status file is three empty lines. Stops on SIGINT or SIGTERM.\n",
+                 self, self);
+    return 2;
+}
+
+bool parseListen(const std::string& text, server::Options& options) {
+    const size_t colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0)
+        return false;
+    options.host = text.substr(0, colon);
+    if (options.host.size() > 2 && options.host.front() == '[' && options.host.back() == ']')
+        options.host = options.host.substr(1, options.host.size() - 2);
+    try {
+        size_t used = 0;
+        options.port = std::stoi(text.substr(colon + 1), &used);
+        return used == text.size() - colon - 1 && options.port >= 0 && options.port <= 65535;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+int serve(const std::string& master, const server::Options& options) {
+    // Taken by sigwait below; blocked before any thread starts, the engine's
+    // and the server's included, so that none of them gets the signal.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    server::MasterDatabase db(master);
+    server::UpdateServer http(db, options);
+    const int port = http.bind();
+    if (port < 0) {
+        std::fprintf(stderr, "tipsara-server: cannot listen on %s:%d\n", options.host.c_str(),
+                     options.port);
+        return 1;
+    }
+    const bool v6 = options.host.find(':') != std::string::npos;
+    std::printf("tipsara-server: listening on http://%s%s%s:%d%s/get/tipsara/\n", v6 ? "[" : "",
+                options.host.c_str(), v6 ? "]" : "", port, options.base.c_str());
+    std::fflush(stdout);
+
+    std::thread listener([&] { http.serve(); });
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    http.stop();
+    listener.join();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    try {
+        if (!args.empty() && args[0] == "--make-master") {
+            if (args.size() < 4)
+                return usage(argv[0]);
+            server::makeMaster(args[1], args[2], {args.begin() + 3, args.end()});
+            std::printf("made %s\n", args[1].c_str());
+            return 0;
+        }
+        server::Options options;
+        std::string master;
+        for (size_t i = 0; i < args.size(); ++i) {
+            const std::string& a = args[i];
+            const bool hasValue = i + 1 < args.size();
+            if (a == "--listen" && hasValue) {
+                if (!parseListen(args[++i], options))
+                    return usage(argv[0]);
+            } else if (a == "--base" && hasValue) {
+                options.base = args[++i];
+                if (!options.base.empty() && options.base.front() != '/')
+                    options.base.insert(options.base.begin(), '/');
+                while (!options.base.empty() && options.base.back() == '/')
+                    options.base.pop_back();
+            } else if (a == "--status" && hasValue) {
+                options.statusFile = args[++i];
+            } else if (a.rfind("--", 0) == 0 || !master.empty()) {
+                return usage(argv[0]);
+            } else {
+                master = a;
+            }
+        }
+        if (master.empty())
+            return usage(argv[0]);
+        return serve(master, options);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tipsara-server: %s\n", e.what());
+        return 1;
+    }
+}
