@@ -2,6 +2,7 @@
 
 #include "components/text/Cp1251.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -215,7 +216,7 @@ void createDatabase(fb::Database& db, const std::string& path, const std::string
     }
 }
 
-void loadCatalogue(fb::Database& db, const Catalogue& catalogue) {
+void loadCatalogue(fb::Database& db, const Catalogue& catalogue, ArticleIds ids) {
     fb::Transaction tr(db);
     tr.TRParams = {"write", "nowait", "rec_version", "read_committed"};
     tr.StartTransaction();
@@ -233,9 +234,15 @@ void loadCatalogue(fb::Database& db, const Catalogue& catalogue) {
         q.Params(2).setAsInteger(sub.num);
         q.ExecQuery();
     }
-    q.setSQL("INSERT into HINTS (SERV_ID,NAME,CAT,SUBCAT,INFORMATION) "
-             "values (:SERV_ID, :NAME, :CAT, :SUB_CAT, :INF)");
+    q.setSQL(ids == ArticleIds::Generated
+                 ? "INSERT into HINTS (SERV_ID,NAME,CAT,SUBCAT,INFORMATION) "
+                   "values (:SERV_ID, :NAME, :CAT, :SUB_CAT, :INF)"
+                 : "INSERT INTO HINTS (ID, NAME, CAT, SUBCAT, INFORMATION) "
+                   "values (:ID, :NAME, :CAT, :SUBCAT, :INF)");
+    int32_t maxId = 0;
     for (const Article& a : catalogue.articles) {
+        if (ids == ArticleIds::ServerIds && !a.servId)
+            continue;
         if (a.servId)
             q.Params(0).setAsInteger(*a.servId);
         else
@@ -245,16 +252,20 @@ void loadCatalogue(fb::Database& db, const Catalogue& catalogue) {
         q.Params(3).setAsInteger(a.subcat);
         q.Params(4).setAsString(a.body);
         q.ExecQuery();
+        maxId = std::max(maxId, a.servId.value_or(0));
     }
+    q.Close();
     tr.Commit();
+    if (ids == ArticleIds::ServerIds) {
+        // Articles the maker adds later get the numbers after these.
+        tr.StartTransaction();
+        db.ExecuteImmediate(tr, "SET GENERATOR GEN_HINTS_ID TO " + std::to_string(maxId));
+        tr.Commit();
+    }
 }
 
-bool buildDatabase(const std::string& path, const std::string& schemaFile,
-                   const std::string& catalogueDir) {
-    if (fs::exists(path))
-        return false;
-    const std::string schema = readFile(schemaFile);
-    const Catalogue catalogue = readCatalogue(catalogueDir);
+void buildAtomically(const std::string& path, const std::string& schemaScript,
+                     const std::function<void(fb::Database&)>& fill) {
     fs::path target = fs::absolute(path);
     fs::create_directories(target.parent_path());
     fs::path temp = target;
@@ -262,8 +273,8 @@ bool buildDatabase(const std::string& path, const std::string& schemaFile,
     fs::remove(temp);
     try {
         fb::Database db;
-        createDatabase(db, temp.string(), schema);
-        loadCatalogue(db, catalogue);
+        createDatabase(db, temp.string(), schemaScript);
+        fill(db);
         db.Close();
     } catch (...) {
         fs::remove(temp);
@@ -272,6 +283,15 @@ bool buildDatabase(const std::string& path, const std::string& schemaFile,
     fs::permissions(temp, fs::perms::owner_read | fs::perms::owner_write |
                               fs::perms::group_read | fs::perms::others_read);
     fs::rename(temp, target);
+}
+
+bool buildDatabase(const std::string& path, const std::string& schemaFile,
+                   const std::string& catalogueDir) {
+    if (fs::exists(path))
+        return false;
+    const Catalogue catalogue = readCatalogue(catalogueDir);
+    buildAtomically(path, readFile(schemaFile),
+                    [&](fb::Database& db) { loadCatalogue(db, catalogue); });
     return true;
 }
 

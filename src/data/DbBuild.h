@@ -6,6 +6,7 @@
 #include "components/fb/Fb.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,8 +54,20 @@ Catalogue readCatalogue(const std::string& dir, const Catalogue& base);
 // and leaves db attached to it.
 void createDatabase(fb::Database& db, const std::string& path, const std::string& schemaScript);
 
+// How the articles' identifiers are given: by the database, keeping the
+// server identifier in SERV_ID (a user's database), or as the server
+// identifier itself, leaving out articles without one (the update server's
+// master database, whose next identifiers then follow the largest).
+enum class ArticleIds { Generated, ServerIds };
+
 // Inserts the whole catalogue and commits.
-void loadCatalogue(fb::Database& db, const Catalogue& catalogue);
+void loadCatalogue(fb::Database& db, const Catalogue& catalogue,
+                   ArticleIds ids = ArticleIds::Generated);
+
+// Makes a database with the schema at path through a temporary file, so that
+// a failed run leaves nothing behind; fill runs on the attached database.
+void buildAtomically(const std::string& path, const std::string& schemaScript,
+                     const std::function<void(fb::Database&)>& fill);
 
 // The build step: makes the database at path unless a file is there already.
 // Writes to a temporary file first so that a failed run leaves nothing behind.

@@ -16,57 +16,9 @@ void makeMaster(const std::string& path, const std::string& schemaFile,
     for (const std::string& dir : catalogueDirs)
         catalogue = dbbuild::readCatalogue(dir, catalogue);
 
-    const fs::path target = fs::absolute(path);
-    fs::create_directories(target.parent_path());
-    fs::path temp = target;
-    temp += ".building";
-    fs::remove(temp);
-    try {
-        fb::Database db;
-        dbbuild::createDatabase(db, temp.string(), schema);
-        fb::Transaction tr(db);
-        tr.TRParams = {"write", "nowait", "rec_version", "read_committed"};
-        tr.StartTransaction();
-        fb::Query q(db, tr);
-        q.setSQL("INSERT INTO CATEGORIES (CATEGORY_NAME, NUM) values (:Name, :ID)");
-        for (const auto& cat : catalogue.categories) {
-            q.Params(0).setAsString(cat.name);
-            q.Params(1).setAsInteger(cat.num);
-            q.ExecQuery();
-        }
-        q.setSQL("INSERT INTO SUB_CATEGORIES (SUB_CAT, CATNUM, NUM) values (:Name, :CNID, :ID)");
-        for (const auto& sub : catalogue.subcategories) {
-            q.Params(0).setAsString(sub.name);
-            q.Params(1).setAsInteger(sub.catNum);
-            q.Params(2).setAsInteger(sub.num);
-            q.ExecQuery();
-        }
-        int32_t maxId = 0;
-        q.setSQL("INSERT INTO HINTS (ID, NAME, CAT, SUBCAT, INFORMATION) "
-                 "values (:ID, :NAME, :CAT, :SUBCAT, :INF)");
-        for (const auto& a : catalogue.articles) {
-            if (!a.servId)
-                continue;
-            q.Params(0).setAsInteger(*a.servId);
-            q.Params(1).setAsString(a.title);
-            q.Params(2).setAsInteger(a.cat);
-            q.Params(3).setAsInteger(a.subcat);
-            q.Params(4).setAsString(a.body);
-            q.ExecQuery();
-            maxId = std::max(maxId, *a.servId);
-        }
-        q.Close();
-        tr.Commit();
-        // Articles the maker adds later get the numbers after these.
-        tr.StartTransaction();
-        db.ExecuteImmediate(tr, "SET GENERATOR GEN_HINTS_ID TO " + std::to_string(maxId));
-        tr.Commit();
-        db.Close();
-    } catch (...) {
-        fs::remove(temp);
-        throw;
-    }
-    fs::rename(temp, target);
+    dbbuild::buildAtomically(path, schema, [&](fb::Database& db) {
+        dbbuild::loadCatalogue(db, catalogue, dbbuild::ArticleIds::ServerIds);
+    });
 }
 
 MasterDatabase::MasterDatabase(const std::string& path) {
