@@ -3,6 +3,7 @@
 #include "Icons.h"
 #include "UAbout.h"
 #include "UPrefs.h"
+#include "authoring/UAdd.h"
 #include "components/widgets/ErrorReport.h"
 #include "components/widgets/HintWindow.h"
 #include "components/widgets/MessageBox.h"
@@ -10,7 +11,11 @@
 #include "mail/USendMail.h"
 #include "browser/UView.h"
 #include "data/UData.h"
+#include "search/USearch.h"
 #include "update/TransferProgress.h"
+#include "update/UPro.h"
+#include "update/UUpd.h"
+#include "update/UpdateRun.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -122,6 +127,8 @@ TMain::TMain() {
     InternetConnection->OnProgress = progress;
     InternetHTTPRequest->OnProgress = progress;
 
+    Zip = update::MakeExtractor(this);
+
     AntiFreeze = new smtp::AntiFreeze(this);
 
     FormCreate();
@@ -201,7 +208,19 @@ void TMain::BringToFront() {
 
 void TMain::AExitExecute() { close(); }
 
-void TMain::AUpdateExecute() {}
+void TMain::AUpdateExecute() {
+    update::UpdateParts parts;
+    parts.owner = this;
+    parts.Pr = Pr;
+    parts.command = AUpdate;
+    parts.request = InternetHTTPRequest.get();
+    parts.data = DataFrm;
+    parts.root = PrefsFrm->root;
+    parts.list = UpdFrm;
+    parts.pro = Pro;
+    parts.zip = Zip.get();
+    update::RunUpdate(parts);
+}
 
 void TMain::ASendHintExecute() { SendMail->exec(); }
 
@@ -233,9 +252,21 @@ void TMain::ACountExecute() {
                     QMessageBox::Information, QMessageBox::Ok);
 }
 
-void TMain::ASearchExecute() {}
+void TMain::ASearchExecute() {
+    // A window for each search; whichever way it closed, the selected hit
+    // alone decides what the browser opens.
+    const std::unique_ptr<TSearchFrm> window(new TSearchFrm(this));
+    SearchFrm = window.get();
+    SearchFrm->exec();
+    if (const std::optional<int> id = SearchFrm->ChosenArticle()) {
+        ShowTopicID = *id;
+        AViewExecute();
+    } else {
+        ShowTopicID = 0;
+    }
+}
 
-void TMain::AAddExecute() {}
+void TMain::AAddExecute() { AddFrm->exec(); }
 
 void TMain::AParamsExecute() {
     // OK stores the fields; any other close puts the stored values back.

@@ -3,6 +3,7 @@
 // indicator beside it, the MDI area for the article browser and the status bar.
 
 #include "components/http/Http.h"
+#include "components/zip/UnZip.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -71,6 +72,8 @@ public:
     std::unique_ptr<http::TInternetConnection> InternetConnection;
     std::unique_ptr<http::TInternetHTTPRequest> InternetHTTPRequest;
     void InternetConnectionProgress(uint32_t position, uint32_t total);
+    // Unpacks the article packages of the update run.
+    std::unique_ptr<unzip::TUnZip> Zip;
 
     // Lets the windows repaint while the mail layer blocks on the network.
     smtp::AntiFreeze* AntiFreeze = nullptr;

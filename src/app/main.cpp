@@ -2,6 +2,7 @@
 // made in a fixed order, then the message loop runs until the main window
 // closes.
 
+#include "Icons.h"
 #include "QuitSignals.h"
 #include "SingleInstance.h"
 #include "UAbout.h"
@@ -9,10 +10,12 @@
 #include "UPrefs.h"
 #include "USplash.h"
 
+#include "authoring/UAdd.h"
 #include "components/widgets/ErrorReport.h"
 #include "data/UData.h"
 #include "mail/USendMail.h"
 #include "update/UPro.h"
+#include "update/UUpd.h"
 
 #include <QLibraryInfo>
 #include <QTranslator>
@@ -23,6 +26,7 @@ int main(int argc, char** argv) {
     app.setApplicationName(QStringLiteral("Tipsara"));
     app.setOrganizationName(QStringLiteral("Marvek Systems"));
     app.setQuitOnLastWindowClosed(true);
+    app.setWindowIcon(icons::commandIcon(9));
 
     // Standard buttons and dialogs in Russian, like the rest of the program.
     QTranslator qtTranslation;
@@ -48,9 +52,11 @@ int main(int argc, char** argv) {
     // The long-lived dialogs, hidden, in this order: preferences, available
     // updates, about, download progress, tip submission, add article.
     PrefsFrm = new TPrefsFrm(Main);
+    UpdFrm = new TUpdFrm(Main);
     AboutFrm = new TAboutFrm(Main);
     Pro = new TPro(Main);
     SendMail = new TSendMail(Main);
+    AddFrm = new TAddFrm(Main);
 
     delete SplashForm;
 

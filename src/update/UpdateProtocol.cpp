@@ -146,7 +146,7 @@ std::vector<NewHint> ParseNewHints(std::string_view text) {
         if (lines.size() - i < 4)
             throw ReplyError(text::utf8ToCp1251("Индекс списка вне допустимого диапазона (") +
                              std::to_string(lines.size()) + ")");
-        hints.push_back({lines[i], lines[i + 1], lines[i + 2], lines[i + 3]});
+        hints.push_back({lines[i], lines[i + 1], lines[i + 2], lines[i + 3], i + 1});
         i += 4;
     }
     return hints;

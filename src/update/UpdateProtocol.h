@@ -72,6 +72,7 @@ struct NewHint {
     std::string title;
     std::string cat;    // decimal text as received
     std::string subcat; // decimal text as received
+    size_t line = 0;    // where the entry starts in the reply, counted from 1
 };
 // Entries of four lines, from the top. A blank line where an entry would
 // start (with at least two lines left) is taken as a separator and skipped;

@@ -1,0 +1,322 @@
+#include "UAdd.h"
+
+#include "components/text/QtText.h"
+#include "components/widgets/ErrorReport.h"
+#include "data/UData.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextDocument>
+#include <QTimer>
+
+#include <stdexcept>
+
+TAddFrm* AddFrm = nullptr;
+
+namespace authoring {
+
+std::string SubcategoryStatement(const std::string& catNum) {
+    return "select SUB_CAT,NUM from SUB_CATEGORIES where (CATNUM=" + catNum + ") ORDER BY SUB_CAT";
+}
+
+const std::string& NumberAt(const std::vector<std::string>& list, int index, const char* what) {
+    if (index < 0 || static_cast<size_t>(index) >= list.size())
+        throw std::out_of_range(text::utf8ToCp1251(what));
+    return list[static_cast<size_t>(index)];
+}
+
+std::string ArticleText(const QString& raw) {
+    QString lines;
+    lines.reserve(raw.size() + raw.size() / 32);
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        const QChar c = raw[i];
+        if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator || c == QLatin1Char('\n')) {
+            lines += QLatin1String("\r\n");
+        } else if (c == QLatin1Char('\r') && i + 1 < raw.size() &&
+                   raw[i + 1] == QLatin1Char('\n')) {
+            lines += QLatin1String("\r\n");
+            ++i;
+        } else {
+            lines += c;
+        }
+    }
+    return text::fromQ(lines);
+}
+
+void InsertArticle(fb::Query& upd, fb::Transaction& updTrans, const std::string& catNum,
+                   const std::string& subcatNum, const std::string& name,
+                   const std::string& content) {
+    upd.Close();
+    upd.setSQL(InsertStatement);
+    upd.Params(0).setAsString(catNum);
+    upd.Params(1).setAsString(subcatNum);
+    upd.Params(2).setAsString(name);
+    upd.Params(3).setAsString(content);
+    upd.Prepare();
+    upd.ExecQuery();
+    upd.Close();
+
+    upd.setSQL("COMMIT");
+    upd.ExecQuery();
+    // The commit statement ended the update transaction; the next writer
+    // needs one.
+    updTrans.setActive(true);
+}
+
+} // namespace authoring
+
+namespace {
+
+QGroupBox* group(QWidget* parent, const char* name, const char* caption, QRect at) {
+    auto* g = new QGroupBox(QString::fromUtf8(caption), parent);
+    g->setObjectName(QString::fromLatin1(name));
+    g->setGeometry(at);
+    return g;
+}
+
+QComboBox* choiceList(QWidget* parent, const char* name) {
+    auto* c = new QComboBox(parent);
+    c->setObjectName(QString::fromLatin1(name));
+    c->setEditable(false);
+    c->setGeometry(10, 20, 292, 21);
+    c->setMaxVisibleItems(16);
+    return c;
+}
+
+QPushButton* button(QWidget* parent, const char* name, const char* caption, int left, int top) {
+    auto* b = new QPushButton(QString::fromUtf8(caption), parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setGeometry(left, top, 80, 25);
+    return b;
+}
+
+} // namespace
+
+TAddFrm::TAddFrm(QWidget* parent)
+    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint) {
+    setObjectName(QStringLiteral("AddFrm"));
+    setWindowTitle(QString::fromUtf8("Добавление статьи в БД"));
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPointSize(8);
+    setFont(font);
+    setFixedSize(649, 489);
+    move(329, 253);
+
+    GB1 = group(this, "GB1", " Категория ", QRect(8, 4, 312, 50));
+    CB1 = choiceList(GB1, "CB1");
+    GB2 = group(this, "GB2", " Подкатегория ", QRect(329, 4, 312, 50));
+    CB2 = choiceList(GB2, "CB2");
+    CB2->setEnabled(false);
+
+    GroupBox1 = group(this, "GroupBox1", " Название статьи ", QRect(8, 58, 633, 50));
+    Name = new QLineEdit(GroupBox1);
+    Name->setObjectName(QStringLiteral("Name"));
+    Name->setGeometry(10, 20, 613, 21);
+    Name->setFrame(false);
+    Name->setEnabled(false);
+
+    GB3 = group(this, "GB3", " Ввод текста ", QRect(8, 112, 633, 369));
+    Label1 = new QLabel(
+        QString::fromUtf8("Содержание статьи предпочительно вводить в формате HTML!!!"), GB3);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(10, 18, 613, 16);
+    QFont bold = Label1->font();
+    bold.setBold(true);
+    Label1->setFont(bold);
+    QPalette red = Label1->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    Label1->setPalette(red);
+
+    Memo = new QPlainTextEdit(GB3);
+    Memo->setObjectName(QStringLiteral("Memo"));
+    Memo->setGeometry(10, 38, 613, 280);
+    Memo->setFrameShape(QFrame::NoFrame);
+    Memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo->setTabChangesFocus(true);
+    Memo->setEnabled(false);
+
+    Bevel = new QFrame(GB3);
+    Bevel->setObjectName(QStringLiteral("Bevel"));
+    Bevel->setFrameShape(QFrame::HLine);
+    Bevel->setFrameShadow(QFrame::Sunken);
+    Bevel->setGeometry(10, 326, 613, 2);
+
+    OkBtn = button(GB3, "OkBtn", "Добавить", 375, 334);
+    OkBtn->setDefault(true);
+    OkBtn->setEnabled(false);
+    ResetBtn = button(GB3, "ResetBtn", "Сброс", 459, 334);
+    CancelBtn = button(GB3, "CancelBtn", "Выход", 543, 334);
+
+    setTabOrder(CB1, CB2);
+    setTabOrder(CB2, Name);
+    setTabOrder(Name, Memo);
+    setTabOrder(Memo, OkBtn);
+    setTabOrder(OkBtn, ResetBtn);
+    setTabOrder(ResetBtn, CancelBtn);
+
+    Timer = new QTimer(this);
+    Timer->setObjectName(QStringLiteral("Timer"));
+    Timer->setInterval(1);
+
+    CB1->installEventFilter(this);
+    connect(CB1, &QComboBox::activated, this, [this] { ui::guarded([this] { CB1Select(); }); });
+    connect(CB2, &QComboBox::activated, this, [this] { ui::guarded([this] { CB2Click(); }); });
+    connect(Memo, &QPlainTextEdit::textChanged, this,
+            [this] { ui::guarded([this] { MemoChange(); }); });
+    connect(Name, &QLineEdit::textChanged, this, [this] { ui::guarded([this] { MemoChange(); }); });
+    connect(OkBtn, &QPushButton::clicked, this, [this] { ui::guarded([this] { OkBtnClick(); }); });
+    connect(ResetBtn, &QPushButton::clicked, this,
+            [this] { ui::guarded([this] { ResetBtnClick(); }); });
+    connect(CancelBtn, &QPushButton::clicked, this,
+            [this] { ui::guarded([this] { CancelBtnClick(); }); });
+    connect(Timer, &QTimer::timeout, this, [this] { ui::guarded([this] { TimerTimer(); }); });
+
+    FormCreate();
+    Timer->start();
+}
+
+TAddFrm::~TAddFrm() {
+    if (AddFrm == this)
+        AddFrm = nullptr;
+}
+
+void TAddFrm::FormCreate() {
+    Memo->setToolTip(Label1->text());
+}
+
+void TAddFrm::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    if (!e->spontaneous())
+        ui::guarded([this] { FormShow(); });
+}
+
+void TAddFrm::keyPressEvent(QKeyEvent* e) {
+    // Esc presses "Выход"; the close box only closes.
+    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+        CancelBtn->click();
+        return;
+    }
+    QDialog::keyPressEvent(e);
+}
+
+bool TAddFrm::eventFilter(QObject* watched, QEvent* e) {
+    // Enter in the category list loads its subcategories instead of pressing
+    // "Добавить".
+    if (watched == CB1 && e->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(e)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            ui::guarded([this] { CB1Select(); });
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, e);
+}
+
+void TAddFrm::FormShow() {
+    CB2->clear();
+    CB1->clear();
+    Memo->clear();
+    CategoryNums.clear();
+
+    fb::Query& q = DataFrm->IBSQL1;
+    if (!q.Prepared()) {
+        q.Close();
+        q.Prepare();
+    }
+    q.ExecQuery();
+    while (!q.Eof()) {
+        CB1->addItem(text::toQ(q.Fields(0).AsVariant().value_or(std::string())));
+        CategoryNums.push_back(q.Fields(1).AsString());
+        q.Next();
+    }
+    // Filling an empty list chooses its first item; no category is chosen.
+    CB1->setCurrentIndex(-1);
+    q.Close();
+}
+
+void TAddFrm::CB1Select() {
+    fb::Query& q = DataFrm->IBSQL2;
+    q.Close();
+    CB2->clear();
+    if (CB1->currentIndex() < 0)
+        return;
+
+    q.setSQL(authoring::SubcategoryStatement(
+        authoring::NumberAt(CategoryNums, CB1->currentIndex(), "Не выбрана категория статьи")));
+    if (!q.Prepared()) {
+        q.Close();
+        q.Prepare();
+    }
+    q.ExecQuery();
+
+    CB2->clear();
+    SubCategoryNums.clear();
+    while (!q.Eof()) {
+        CB2->addItem(text::toQ(q.Fields(0).AsVariant().value_or(std::string())));
+        SubCategoryNums.push_back(q.Fields(1).AsString());
+        q.Next();
+    }
+    CB2->setCurrentIndex(-1);
+    q.Close();
+    CB2->setEnabled(true);
+    CB2->setFocus();
+}
+
+void TAddFrm::CB2Click() {
+    if (CB2->currentIndex() >= 0) {
+        Name->setEnabled(true);
+        Name->setFocus();
+    } else {
+        Name->setEnabled(false);
+    }
+}
+
+void TAddFrm::MemoChange() {
+    OkBtn->setEnabled(!Memo->document()->toRawText().isEmpty() && !Name->text().isEmpty());
+}
+
+void TAddFrm::TimerTimer() {
+    if (CB1->currentIndex() < 0) {
+        if (CB2->count() > 0)
+            CB2->clear();
+        CB2->setEnabled(false);
+    } else if (CB2->count() > 0 && !CB2->isEnabled()) {
+        CB2->setEnabled(true);
+    }
+    Memo->setEnabled(!Name->text().isEmpty());
+}
+
+void TAddFrm::OkBtnClick() {
+    // Both numbers are looked up before anything runs: without a chosen
+    // category or subcategory nothing is inserted.
+    const std::string& cat =
+        authoring::NumberAt(CategoryNums, CB1->currentIndex(), "Не выбрана категория статьи");
+    const std::string& subcat =
+        authoring::NumberAt(SubCategoryNums, CB2->currentIndex(), "Не выбрана подкатегория статьи");
+    authoring::InsertArticle(DataFrm->UpdQ, DataFrm->FBTransUpd, cat, subcat,
+                             text::fromQ(Name->text()),
+                             authoring::ArticleText(Memo->document()->toRawText()));
+}
+
+void TAddFrm::ResetBtnClick() {
+    CB2->clear();
+    CB1->setCurrentIndex(-1);
+    Name->clear();
+    Memo->clear();
+    MemoChange();
+}
+
+void TAddFrm::CancelBtnClick() {
+    Name->clear();
+    Name->setEnabled(false);
+    reject();
+}

@@ -1,0 +1,96 @@
+#pragma once
+// The add window: the user's own article, filed under a chosen category and
+// subcategory, inserted without a server identifier and committed at once.
+// Long-lived: made at start-up, shown modally by the add command, keeping
+// its fields between showings.
+
+#include <QDialog>
+
+#include <string>
+#include <vector>
+
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+
+namespace fb {
+class Query;
+class Transaction;
+} // namespace fb
+
+namespace authoring {
+
+inline constexpr const char* InsertStatement = "INSERT INTO hints (cat, subcat, name, information) "
+                                               "values (:cat_id, :scat_id, :name, :content)";
+
+// The statement that lists a category's subcategories; catNum is pasted in
+// as it is kept in the number list.
+std::string SubcategoryStatement(const std::string& catNum);
+
+// Entry index of a number list; fails, naming what is missing, when no item
+// is chosen (index out of the list).
+const std::string& NumberAt(const std::vector<std::string>& list, int index, const char* what);
+
+// A multi-line field's raw text (paragraph and line separators, or line
+// feeds) as the article stores it: lines joined by carriage return and line
+// feed, nothing added at the end, every other character kept.
+std::string ArticleText(const QString& raw);
+
+// Inserts one article on upd and commits it; the update transaction is
+// started again afterwards. A failed insert commits nothing.
+void InsertArticle(fb::Query& upd, fb::Transaction& updTrans, const std::string& catNum,
+                   const std::string& subcatNum, const std::string& name,
+                   const std::string& content);
+
+} // namespace authoring
+
+class TAddFrm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TAddFrm(QWidget* parent = nullptr);
+    ~TAddFrm() override;
+
+    QGroupBox* GB1 = nullptr;
+    QComboBox* CB1 = nullptr;
+    QGroupBox* GB2 = nullptr;
+    QComboBox* CB2 = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QLineEdit* Name = nullptr;
+    QGroupBox* GB3 = nullptr;
+    QLabel* Label1 = nullptr;
+    QPlainTextEdit* Memo = nullptr;
+    QFrame* Bevel = nullptr;
+    QPushButton* OkBtn = nullptr;
+    QPushButton* ResetBtn = nullptr;
+    QPushButton* CancelBtn = nullptr;
+    QTimer* Timer = nullptr;
+
+    // Entry i is the number of item i of CB1 (categories) and of CB2
+    // (subcategories), as text.
+    std::vector<std::string> CategoryNums;
+    std::vector<std::string> SubCategoryNums;
+
+    void FormShow();
+    void CB1Select();
+    void CB2Click();
+    void MemoChange();
+    void TimerTimer();
+    void OkBtnClick();
+    void ResetBtnClick();
+    void CancelBtnClick();
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    void FormCreate();
+};
+
+extern TAddFrm* AddFrm;

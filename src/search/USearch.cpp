@@ -1,0 +1,328 @@
+#include "USearch.h"
+
+#include "app/BevelPanel.h"
+#include "components/text/QtText.h"
+#include "components/widgets/ErrorReport.h"
+#include "data/UData.h"
+
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <algorithm>
+
+TSearchFrm* SearchFrm = nullptr;
+
+namespace search {
+
+namespace {
+
+bool blank(char c) {
+    return static_cast<unsigned char>(c) <= 32;
+}
+
+std::string trimmed(const std::string& s) {
+    size_t begin = 0;
+    size_t end = s.size();
+    while (begin < end && blank(s[begin]))
+        ++begin;
+    while (end > begin && blank(s[end - 1]))
+        --end;
+    return s.substr(begin, end - begin);
+}
+
+} // namespace
+
+std::vector<std::string> SplitWords(const std::string& text) {
+    std::vector<std::string> raw;
+    std::string word;
+    char quote = 0; // the character that opened the current stretch, if any
+    for (char c : text) {
+        if (quote) {
+            if (c == quote)
+                quote = 0;
+            word += c;
+        } else if (c == ' ') {
+            raw.push_back(std::move(word));
+            word.clear();
+        } else {
+            if (c == '"' || c == '\'')
+                quote = c;
+            word += c;
+        }
+    }
+    raw.push_back(std::move(word));
+
+    std::vector<std::string> words;
+    for (const std::string& w : raw) {
+        std::string t = trimmed(w);
+        if (!t.empty())
+            words.push_back(std::move(t));
+    }
+    return words;
+}
+
+std::string BuildStatement(Mode mode, size_t wordCount) {
+    std::string group;
+    if (mode == Mode::ExactText) {
+        group = "UPPER(A.NAME) CONTAINING UPPER(:SEARCH_WORD)";
+    } else {
+        const char* joint = mode == Mode::AllWords ? " AND " : " OR ";
+        for (size_t k = 1; k <= wordCount; ++k) {
+            if (k > 1)
+                group += joint;
+            group += "UPPER(A.NAME) CONTAINING UPPER(:SW" + std::to_string(k) + ")";
+        }
+    }
+    return std::string(BaseStatement) + "\r\n" + " AND (" + group + ")";
+}
+
+std::vector<std::string> StatementParams(Mode mode, const std::string& text,
+                                         const std::vector<std::string>& words) {
+    if (mode == Mode::ExactText)
+        return {text};
+    return words;
+}
+
+std::vector<Hit> Find(fb::Query& q, Mode mode, const std::string& text) {
+    const std::vector<std::string> words = SplitWords(text);
+    q.Close();
+    // A text of blanks alone has no word to look for: no hits, and no
+    // statement with an empty condition group to fail on.
+    if (mode != Mode::ExactText && words.empty())
+        return {};
+
+    q.setSQL(BuildStatement(mode, words.size()));
+    const std::vector<std::string> params = StatementParams(mode, text, words);
+    for (size_t i = 0; i < params.size(); ++i)
+        q.Params(static_cast<int>(i)).setAsString(params[i]);
+    q.Prepare();
+    q.ExecQuery();
+
+    std::vector<Hit> hits;
+    while (!q.Eof()) {
+        hits.push_back({q.Fields(1).AsString(), q.Fields(2).AsString(), q.Fields(3).AsString(),
+                        q.Fields(0).AsString()});
+        q.Next();
+    }
+    q.Close();
+    return hits;
+}
+
+int CompareHits(const QCollator& collator, const QStringList& a, const QStringList& b) {
+    // Texts in column order: name, category, subcategory. A missing one
+    // compares as empty.
+    for (int column : {1, 0, 2}) {
+        const int c = collator.compare(a.value(column), b.value(column));
+        if (c != 0)
+            return c;
+    }
+    return 0;
+}
+
+QCollator ListCollator() {
+    QCollator c{QLocale()};
+    c.setCaseSensitivity(Qt::CaseSensitive);
+    c.setIgnorePunctuation(false);
+    c.setNumericMode(false);
+    return c;
+}
+
+} // namespace search
+
+// ---------------------------------------------------------------- window
+
+namespace {
+
+QPushButton* button(QWidget* parent, const char* name, const char* caption) {
+    auto* b = new QPushButton(QString::fromUtf8(caption), parent);
+    b->setObjectName(QString::fromLatin1(name));
+    return b;
+}
+
+QRadioButton* modeButton(QWidget* parent, const char* name, const char* caption, int top) {
+    auto* b = new QRadioButton(QString::fromUtf8(caption), parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setGeometry(12, top, 300, 20);
+    return b;
+}
+
+QStringList rowTexts(const QTreeWidgetItem* row) {
+    return {row->text(0), row->text(1), row->text(2)};
+}
+
+} // namespace
+
+TSearchFrm::TSearchFrm(QWidget* parent)
+    : QDialog(parent,
+              Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      collator_(search::ListCollator()) {
+    setObjectName(QStringLiteral("SearchFrm"));
+    setWindowTitle(QString::fromUtf8("Поиск статьи"));
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSize(8);
+    setFont(font);
+    setFixedSize(575, 491);
+
+    GB = new QGroupBox(QString::fromUtf8(" Строка поиска "), this);
+    GB->setObjectName(QStringLiteral("GB"));
+    GB->setGeometry(0, 0, 575, 153);
+
+    Search = new QLineEdit(GB);
+    Search->setObjectName(QStringLiteral("Search"));
+    Search->setGeometry(10, 22, 555, 21);
+
+    RG = new QGroupBox(QString::fromUtf8(" Параметры поиска "), GB);
+    RG->setObjectName(QStringLiteral("RG"));
+    RG->setGeometry(10, 52, 410, 92);
+    RB1 = modeButton(RG, "RB1", "Искать все слова", 18);
+    RB2 = modeButton(RG, "RB2", "Искать любое из слов", 42);
+    RB3 = modeButton(RG, "RB3", "Точно как в запросе", 66);
+    RB1->setChecked(true); // the three share RG, so exactly one is on
+
+    OkBtn = button(GB, "OkBtn", "Поиск...");
+    OkBtn->setGeometry(440, 60, 125, 25);
+    OkBtn->setDefault(true);
+    OkBtn->setEnabled(false);
+    CancelBtn = button(GB, "CancelBtn", "Отмена");
+    CancelBtn->setGeometry(440, 94, 125, 25);
+
+    LV = new QTreeWidget(this);
+    LV->setObjectName(QStringLiteral("LV"));
+    LV->setGeometry(0, 153, 575, 491 - 153 - 38);
+    LV->setColumnCount(4);
+    LV->setHeaderLabels({QString::fromUtf8("Название статьи"), QString::fromUtf8("Категория"),
+                         QString::fromUtf8("Подкатегория"), QString()});
+    LV->header()->setStretchLastSection(false);
+    LV->setColumnWidth(0, 350);
+    LV->setColumnWidth(1, 100);
+    LV->setColumnWidth(2, 100);
+    // Sized to nothing as well as hidden, so that the header's length leaves
+    // it out and no scroll bar appears for it.
+    LV->setColumnWidth(IdColumn, 0);
+    LV->setColumnHidden(IdColumn, true);
+    LV->setRootIsDecorated(false);
+    LV->setItemsExpandable(false);
+    LV->setUniformRowHeights(true);
+    LV->setAllColumnsShowFocus(true);
+    LV->setSelectionBehavior(QAbstractItemView::SelectRows);
+    LV->setSelectionMode(QAbstractItemView::SingleSelection);
+    LV->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    LV->setSortingEnabled(false);
+    LV->header()->setSectionsClickable(false);
+    LV->header()->setSectionsMovable(false);
+
+    Strip = new BevelPanel(BevelPanel::Bevel::Lowered, BevelPanel::Bevel::Raised, this);
+    Strip->setObjectName(QStringLiteral("Strip"));
+    Strip->setGeometry(0, 491 - 38, 575, 38);
+    ShowBtn = button(Strip, "ShowBtn", "Показать статью");
+    ShowBtn->setGeometry(575 - 8 - 125, 7, 125, 25);
+
+    setTabOrder(Search, RB1);
+    setTabOrder(RB1, OkBtn);
+    setTabOrder(OkBtn, CancelBtn);
+    setTabOrder(CancelBtn, LV);
+    setTabOrder(LV, ShowBtn);
+
+    Timer = new QTimer(this);
+    Timer->setObjectName(QStringLiteral("Timer"));
+    Timer->setInterval(1);
+
+    connect(Search, &QLineEdit::textChanged, this,
+            [this] { ui::guarded([this] { SearchChange(); }); });
+    connect(OkBtn, &QPushButton::clicked, this, [this] { ui::guarded([this] { OkBtnClick(); }); });
+    connect(CancelBtn, &QPushButton::clicked, this,
+            [this] { ui::guarded([this] { CancelBtnClick(); }); });
+    connect(ShowBtn, &QPushButton::clicked, this,
+            [this] { ui::guarded([this] { ShowBtnClick(); }); });
+    connect(LV, &QTreeWidget::itemDoubleClicked, this,
+            [this] { ui::guarded([this] { ShowBtnClick(); }); });
+    connect(Timer, &QTimer::timeout, this, [this] { ui::guarded([this] { TimerTimer(); }); });
+    Timer->start();
+}
+
+TSearchFrm::~TSearchFrm() {
+    if (SearchFrm == this)
+        SearchFrm = nullptr;
+}
+
+search::Mode TSearchFrm::mode() const {
+    if (RB2->isChecked())
+        return search::Mode::AnyWord;
+    if (RB3->isChecked())
+        return search::Mode::ExactText;
+    return search::Mode::AllWords;
+}
+
+QTreeWidgetItem* TSearchFrm::SelectedRow() const {
+    const QList<QTreeWidgetItem*> rows = LV->selectedItems();
+    return rows.isEmpty() ? nullptr : rows.first();
+}
+
+std::optional<int> TSearchFrm::ChosenArticle() const {
+    const QTreeWidgetItem* row = SelectedRow();
+    if (!row)
+        return std::nullopt;
+    return row->text(IdColumn).toInt();
+}
+
+void TSearchFrm::OkBtnClick() {
+    // The list changes only once the statement has run, so that a failed
+    // search leaves the previous hits in place.
+    const std::vector<search::Hit> hits =
+        search::Find(DataFrm->IBSQL2, mode(), text::fromQ(Search->text()));
+
+    QList<QTreeWidgetItem*> rows;
+    rows.reserve(static_cast<qsizetype>(hits.size()));
+    for (const search::Hit& h : hits) {
+        auto* row = new QTreeWidgetItem();
+        row->setText(0, text::toQ(h.name));
+        row->setText(1, text::toQ(h.category));
+        row->setText(2, text::toQ(h.subcategory));
+        row->setText(IdColumn, text::toQ(h.id));
+        rows.append(row);
+    }
+    std::stable_sort(
+        rows.begin(), rows.end(),
+        [this](const QTreeWidgetItem* a, const QTreeWidgetItem* b) { return LVCompare(a, b) < 0; });
+    LV->clear();
+    LV->addTopLevelItems(rows);
+}
+
+int TSearchFrm::LVCompare(const QTreeWidgetItem* a, const QTreeWidgetItem* b) const {
+    return search::CompareHits(collator_, rowTexts(a), rowTexts(b));
+}
+
+void TSearchFrm::SearchChange() {
+    OkBtn->setEnabled(!Search->text().isEmpty());
+}
+
+void TSearchFrm::TimerTimer() {
+    ShowBtn->setEnabled(SelectedRow() != nullptr);
+}
+
+void TSearchFrm::ShowBtnClick() {
+    if (SelectedRow())
+        accept();
+}
+
+void TSearchFrm::CancelBtnClick() {
+    LV->clear();
+    reject();
+}
+
+void TSearchFrm::keyPressEvent(QKeyEvent* e) {
+    // Esc presses "Отмена", which also empties the list; the close box only
+    // closes.
+    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+        CancelBtn->click();
+        return;
+    }
+    QDialog::keyPressEvent(e);
+}

@@ -1,0 +1,100 @@
+// The last phase of an update run: the chosen articles' packages downloaded
+// into the temporary folder, unpacked, read and inserted with their server
+// identifiers, the temporary files removed, and one commit for them all.
+
+#include "UpdateRun.h"
+
+#include "UPro.h"
+#include "UUpd.h"
+
+#include "components/text/QtText.h"
+#include "components/zip/UnZip.h"
+#include "data/UData.h"
+
+#include <QProgressBar>
+#include <QLabel>
+#include <QLineEdit>
+
+#include <filesystem>
+
+namespace update {
+namespace {
+
+std::string cp(const char* utf8) { return text::utf8ToCp1251(utf8); }
+
+int32_t number(const std::string& text) {
+    const std::optional<int32_t> n = PlainInteger(text, true);
+    if (!n)
+        throw ReplyError("\"" + text + cp("\" - недопустимое целое значение"));
+    return *n;
+}
+
+void removeFile(const std::string& path) {
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+}
+
+} // namespace
+
+void ImportChosen(const UpdateParts& p) {
+    TPro& pro = *p.pro;
+    TUpdFrm& list = *p.list;
+    fb::Query& upd = p.data->UpdQ;
+    pro.show();
+    pro.repaintNow();
+
+    for (int i = 0; i < list.Count();) {
+        if (list.Checked(i))
+            ++i;
+        else
+            list.DeleteEntry(i);
+    }
+    const int n = list.Count();
+    pro.PB->setValue(0);
+    pro.overall->setText(FileCountText(n));
+    pro.loaded->setText(FileCountText(0));
+    pro.repaintNow();
+
+    for (int i = 0; i < n; ++i) {
+        if (!list.Checked(i))
+            continue;
+        const TUpdEntry entry = list.Entry(i);
+        const std::string temp = TempFolder();
+        const std::string package = temp + "/" + entry.servId + ".zip";
+        const std::string article = temp + "/" + entry.servId + ".html";
+
+        FetchFile(*p.request, text::fromQ(p.root->text()), PackagePath(entry.servId), package);
+        pro.loaded->setText(FileCountText(i + 1));
+        pro.PB->setValue((i + 1) * 100 / n);
+        pro.repaintNow();
+
+        p.zip->DestDir = temp;
+        p.zip->ZipName = package;
+        p.zip->UnZip();
+
+        upd.Close();
+        upd.setSQL("INSERT into HINTS (SERV_ID,NAME,CAT,SUBCAT,INFORMATION) values (:SERV_ID, :NAME, "
+                   ":CAT, :SUB_CAT, :INF)");
+        upd.Params(0).setAsString(entry.servId);
+        upd.Params(1).setAsString(entry.title);
+        upd.Params(2).setAsInteger(number(entry.cat));
+        upd.Params(3).setAsInteger(number(entry.subcat));
+        if (!std::filesystem::exists(article))
+            throw std::runtime_error(cp("Не удаётся открыть файл \"") + text::utf8ToCp1251(article) +
+                                     cp("\": файл не найден (в пакете \"") +
+                                     text::utf8ToCp1251(package) + cp("\" нет файла статьи)"));
+        upd.Params(4).setAsString(ReadArticleFile(article));
+        upd.ExecQuery();
+
+        removeFile(package);
+        removeFile(article);
+    }
+    pro.hide();
+
+    upd.Close();
+    upd.setSQL("COMMIT");
+    upd.ExecQuery();
+    p.data->FBTransUpd.setActive(true);
+}
+
+} // namespace update
