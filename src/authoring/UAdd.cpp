@@ -228,11 +228,7 @@ void TAddFrm::FormShow() {
     CategoryNums.clear();
 
     fb::Query& q = DataFrm->IBSQL1;
-    if (!q.Prepared()) {
-        q.Close();
-        q.Prepare();
-    }
-    q.ExecQuery();
+    RunReading(q);
     while (!q.Eof()) {
         CB1->addItem(text::toQ(q.Fields(0).AsVariant().value_or(std::string())));
         CategoryNums.push_back(q.Fields(1).AsString());
@@ -252,11 +248,7 @@ void TAddFrm::CB1Select() {
 
     q.setSQL(authoring::SubcategoryStatement(
         authoring::NumberAt(CategoryNums, CB1->currentIndex(), "Не выбрана категория статьи")));
-    if (!q.Prepared()) {
-        q.Close();
-        q.Prepare();
-    }
-    q.ExecQuery();
+    RunReading(q);
 
     CB2->clear();
     SubCategoryNums.clear();

@@ -65,15 +65,6 @@ std::string NodeName(const QTreeWidgetItem* node) {
 
 namespace {
 
-// Runs a query object: prepared when it is not, then executed.
-void run(fb::Query& q) {
-    if (!q.Prepared()) {
-        q.Close();
-        q.Prepare();
-    }
-    q.ExecQuery();
-}
-
 // Closes without letting a failure of its own hide the one being reported.
 void closeQuietly(fb::Query& q) noexcept {
     try {
@@ -147,7 +138,7 @@ void LoadTree(QTreeWidget& tree, const std::vector<QPixmap>& pictures,
     try {
         // A load that failed before may have left the category cursor open.
         q1.Close();
-        run(q1);
+        RunReading(q1);
 
         q4.Close();
         q4.setSQL("select count(*) from hints");
@@ -165,7 +156,7 @@ void LoadTree(QTreeWidget& tree, const std::vector<QPixmap>& pictures,
             q2.Close();
             q2.setSQL("select SUB_CAT,NUM from SUB_CATEGORIES where CATNUM=" +
                       std::to_string(catNum));
-            run(q2);
+            RunReading(q2);
             while (!q2.Eof()) {
                 ++subcategories;
                 QTreeWidgetItem* sub = nodes.make(q2.Fields(0), NodeImage, -1);
@@ -175,7 +166,7 @@ void LoadTree(QTreeWidget& tree, const std::vector<QPixmap>& pictures,
                 q3.setSQL("select NAME,ID from HINTS where CAT=" + std::to_string(catNum) +
                           " and SUBCAT=" + std::to_string(q2.Fields(1).AsInteger()) +
                           " order by NAME");
-                run(q3);
+                RunReading(q3);
                 while (!q3.Eof()) {
                     sub->addChild(nodes.make(q3.Fields(0), NodeImage, q3.Fields(1).AsInteger()));
                     ++articles;
@@ -302,7 +293,7 @@ void writeWholeFile(const QString& path, const std::string& bytes, bool fresh) {
 std::string readArticle(fb::Query& q4, int id) {
     q4.Close();
     q4.setSQL("select INFORMATION from HINTS where ID=" + std::to_string(id));
-    run(q4);
+    RunReading(q4);
     return q4.Fields(0).AsString();
 }
 

@@ -70,3 +70,11 @@ void TDataFrm::FBDBLostConnect() {
                     QMessageBox::Critical, QMessageBox::Ok, true);
     QCoreApplication::quit();
 }
+
+void RunReading(fb::Query& q) {
+    if (!q.Prepared()) {
+        q.Close();
+        q.Prepare();
+    }
+    q.ExecQuery();
+}

@@ -37,5 +37,10 @@ private:
 
 extern TDataFrm* DataFrm;
 
+// Runs a reading query whose text is set: prepared first when it is not (a
+// new text drops the prepared statement; the fixed category statement stays
+// prepared from its first run), then executed with its first row fetched.
+void RunReading(fb::Query& q);
+
 // The text of the message shown when the database is lost at the end of the run.
 QString lostConnectionText();

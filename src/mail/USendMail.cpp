@@ -193,11 +193,7 @@ void TSendMail::FormShow() {
     CB2->clear();
     CB2->clearEditText();
     fb::Query& q = DataFrm->IBSQL1;
-    if (!q.Prepared()) {
-        q.Close();
-        q.Prepare();
-    }
-    q.ExecQuery();
+    RunReading(q);
     while (!q.Eof()) {
         CB1->addItem(text::toQ(q.Fields(0).AsVariant().value_or(std::string())),
                      q.Fields(1).AsInteger());
@@ -216,11 +212,7 @@ void TSendMail::CB1Select() {
     fb::Query& q = DataFrm->IBSQL2;
     q.setSQL("select SUB_CAT,NUM from SUB_CATEGORIES where (CATNUM=" +
              std::to_string(CB1->currentData().toInt()) + ")");
-    if (!q.Prepared()) {
-        q.Close();
-        q.Prepare();
-    }
-    q.ExecQuery();
+    RunReading(q);
     while (!q.Eof()) {
         CB2->addItem(text::toQ(q.Fields(0).AsVariant().value_or(std::string())));
         // The box's text stays empty until the user picks or types one.

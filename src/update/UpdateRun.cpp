@@ -204,11 +204,7 @@ std::string Run::serverIdList() {
     fb::Query& q = db_.IBSQL2;
     q.Close();
     q.setSQL("select SERV_ID from HINTS where SERV_ID is NOT NULL");
-    if (!q.Prepared()) {
-        q.Close();
-        q.Prepare();
-    }
-    q.ExecQuery();
+    RunReading(q);
     std::vector<int32_t> ids;
     while (!q.Eof()) {
         ids.push_back(q.Fields(0).AsInteger());
@@ -228,11 +224,7 @@ void Run::fillList(const std::vector<NewHint>& hints) {
         q.setSQL("select A.CATEGORY_NAME, B.SUB_CAT from CATEGORIES A, SUB_CATEGORIES B where "
                  "A.NUM=B.CATNUM AND A.NUM=" +
                  h.cat + " AND B.NUM=" + h.subcat);
-        if (!q.Prepared()) {
-            q.Close();
-            q.Prepare();
-        }
-        q.ExecQuery();
+        RunReading(q);
         TUpdEntry entry;
         entry.title = h.title;
         entry.catName = q.Fields(0).AsString();
