@@ -3,6 +3,8 @@
 #include "Artwork.h"
 #include "BevelPanel.h"
 
+#include "components/widgets/PaintNow.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -68,12 +70,6 @@ void TSplashForm::ShowAndPaint() {
     show();
     // A window can be painted only once the display has mapped it; wait for
     // that, a second at most.
-    QElapsedTimer waited;
-    waited.start();
-    while (windowHandle() && !windowHandle()->isExposed() && waited.elapsed() < 1000) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        if (!windowHandle()->isExposed())
-            QThread::msleep(10);
-    }
-    repaint();
+    ui::waitExposed(this, 1000);
+    ui::paintNow(this);
 }

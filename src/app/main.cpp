@@ -12,6 +12,7 @@
 
 #include "authoring/UAdd.h"
 #include "components/widgets/ErrorReport.h"
+#include "components/widgets/ShownProbe.h"
 #include "data/UData.h"
 #include "mail/USendMail.h"
 #include "update/UPro.h"
@@ -19,6 +20,8 @@
 
 #include <QLibraryInfo>
 #include <QTranslator>
+
+#include <memory>
 
 int main(int argc, char** argv) {
     quitsignals::block();
@@ -66,6 +69,11 @@ int main(int argc, char** argv) {
         if (Main && !Main->close())
             QCoreApplication::quit();
     });
+
+    // The start-up benchmark's signal that the window is on screen.
+    std::unique_ptr<ui::ShownProbe> probe;
+    if (qEnvironmentVariableIsSet("TIPSARA_REPORT_SHOWN"))
+        probe = std::make_unique<ui::ShownProbe>(Main);
 
     Main->show();
     app.exec();

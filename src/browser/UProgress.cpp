@@ -1,6 +1,7 @@
 #include "UProgress.h"
 
 #include "app/BevelPanel.h"
+#include "components/widgets/PaintNow.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -77,14 +78,8 @@ int TProgress::Counter() const { return c->property(kCounter).toInt(); }
 
 void TProgress::ShowAndPaint() {
     show();
-    QElapsedTimer waited;
-    waited.start();
-    while (windowHandle() && !windowHandle()->isExposed() && waited.elapsed() < 1000) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        if (!windowHandle()->isExposed())
-            QThread::msleep(5);
-    }
-    repaint();
+    ui::waitExposed(this, 1000);
+    ui::paintNow(this);
 }
 
 void TProgress::Step(int position) {
@@ -92,5 +87,5 @@ void TProgress::Step(int position) {
     c->setProperty(kCounter, n);
     c->setText(QStringLiteral("(%1)").arg(n));
     pb->setValue(position);
-    repaint();
+    ui::paintNow(this);
 }

@@ -73,20 +73,52 @@ void closeQuietly(fb::Query& q) noexcept {
     }
 }
 
+// A tree node keeps what it shows as plain members and answers the view's
+// questions from them: tens of thousands of nodes are made in one load, and
+// a node of QTreeWidgetItem's own, with a stored value per role, costs
+// several times as much to make and to keep. The text is decoded when the
+// view asks for it, which is only for the rows on screen.
+class TreeNode : public QTreeWidgetItem {
+public:
+    TreeNode(std::string name, const QIcon& icon, int image, int articleId)
+        : name_(std::move(name)), icon_(icon), image_(image), articleId_(articleId) {}
+
+    QVariant data(int column, int role) const override {
+        if (column != 0)
+            return QTreeWidgetItem::data(column, role);
+        switch (role) {
+        case Qt::DisplayRole:
+        case Qt::EditRole:
+            return text::toQ(name_);
+        case Qt::DecorationRole:
+            return icon_;
+        case ArticleIdRole:
+            return articleId_;
+        case NameBytesRole:
+            return QByteArray::fromStdString(name_);
+        case ImageIndexRole:
+            return image_;
+        case SelectedIndexRole:
+            return SelectedImage;
+        default:
+            return QTreeWidgetItem::data(column, role);
+        }
+    }
+
+private:
+    std::string name_;
+    QIcon icon_;
+    int image_;
+    int articleId_;
+};
+
 class NodeFactory {
 public:
     explicit NodeFactory(const std::vector<QPixmap>& pictures) : pictures_(pictures) {}
 
     QTreeWidgetItem* make(const fb::Field& name, int image, int articleId) {
-        auto* node = new QTreeWidgetItem();
-        const std::string bytes = name.AsString();
-        node->setText(0, text::toQ(bytes));
-        node->setData(0, NameBytesRole, QByteArray::fromStdString(bytes));
-        node->setData(0, ArticleIdRole, articleId);
-        node->setData(0, ImageIndexRole, validImage(image) ? image : -1);
-        node->setData(0, SelectedIndexRole, SelectedImage);
-        node->setIcon(0, icon(image));
-        return node;
+        const bool valid = validImage(image);
+        return new TreeNode(name.AsString(), icon(image), valid ? image : -1, articleId);
     }
 
 private:

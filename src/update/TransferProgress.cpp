@@ -1,5 +1,7 @@
 #include "TransferProgress.h"
 
+#include "components/widgets/PaintNow.h"
+
 #include <QLayout>
 #include <QProgressBar>
 #include <QStatusBar>
@@ -18,7 +20,7 @@ void setBarVisible(QProgressBar* Pr, bool visible) {
     if (QWidget* strip = Pr->parentWidget()) {
         if (QLayout* layout = strip->layout())
             layout->activate();
-        strip->repaint();
+        ui::paintNow(strip);
     }
 }
 
@@ -38,17 +40,17 @@ QString TransferText(uint32_t position, uint32_t total) {
 void ShowTransferProgress(QProgressBar* Pr, QStatusBar* SB, uint32_t position, uint32_t total) {
     if (position == total) {
         SB->clearMessage();
-        SB->repaint();
+        ui::paintNow(SB);
         setBarVisible(Pr, false);
         return;
     }
     SB->showMessage(TransferText(position, total));
-    SB->repaint();
+    ui::paintNow(SB);
     setBarVisible(Pr, true);
     const int percent = TransferPercent(position, total);
     if (percent >= 0 && percent <= 100 && percent != Pr->value()) {
         Pr->setValue(percent);
-        Pr->repaint();
+        ui::paintNow(Pr);
     }
 }
 

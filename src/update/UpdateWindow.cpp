@@ -1,5 +1,7 @@
 #include "UpdateWindow.h"
 
+#include "components/widgets/PaintNow.h"
+
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QEvent>
@@ -22,14 +24,8 @@ void UpdateWindow::repaintNow() {
     // A window shown while the run holds the thread reaches the screen only
     // when the window system's answer is handled; until then nothing painted
     // would be seen. Wait for it, a second at most, taking no user input.
-    QWindow* handle = windowHandle();
-    QDeadlineTimer deadline(1000);
-    while (isVisible() && handle && !handle->isExposed() && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        if (!handle->isExposed())
-            QThread::msleep(5);
-    }
-    repaint();
+    ui::waitExposed(this, 1000);
+    ui::paintNow(this);
 }
 
 void UpdateWindow::showEvent(QShowEvent* e) {

@@ -401,7 +401,14 @@ void Query::freeStatement() {
 void Query::setSQL(std::string sql) {
     if (open_)
         throw Error("Cannot change the text of an open query");
-    freeStatement();
+    // The handle stays allocated for the next text: preparing on it replaces
+    // the statement, and saves the engine a free and an allocation each time
+    // a query is given a new text (thousands of times in a tree load).
+    prepared_ = false;
+    eof_ = true;
+    hasRow_ = false;
+    out_.reset();
+    in_.reset();
     sql_ = std::move(sql);
     Markers m = rewriteMarkers(sql_);
     dsql_ = std::move(m.text);
@@ -458,8 +465,12 @@ void Query::Prepare() {
     }
 
     auto in = std::make_unique<Sqlda>(static_cast<int>(params_.size()));
-    a.isc_dsql_describe_bind(st, &stmt_, dialect, in->da());
-    check(st);
+    // A text without a question mark has no markers for the engine to
+    // describe.
+    if (dsql_.find('?') != std::string::npos) {
+        a.isc_dsql_describe_bind(st, &stmt_, dialect, in->da());
+        check(st);
+    }
     if (in->da()->sqld > in->da()->sqln) {
         in->resize(in->da()->sqld);
         a.isc_dsql_describe_bind(st, &stmt_, dialect, in->da());

@@ -1,0 +1,752 @@
+// tipsara-bench: the whole program on a large catalogue, each figure beside
+// a baseline measured in the same run on the same data. See README.md.
+
+#include "BareFb.h"
+#include "Catalogue.h"
+#include "Process.h"
+
+#include "app/UAbout.h"
+#include "app/UMain.h"
+#include "app/UPrefs.h"
+#include "authoring/UAdd.h"
+#include "browser/UView.h"
+#include "components/text/Cp1251.h"
+#include "components/text/QtText.h"
+#include "components/widgets/ErrorReport.h"
+#include "components/widgets/PageView.h"
+#include "data/DbBuild.h"
+#include "data/UData.h"
+#include "mail/USendMail.h"
+#include "search/USearch.h"
+#include "update/UPro.h"
+#include "update/UUpd.h"
+
+#include <QDir>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <stdexcept>
+
+#include <csignal>
+#include <cstring>
+
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace bench;
+
+namespace {
+
+// ---------------------------------------------------------------- settings
+
+struct Options {
+    fs::path work = TIPSARA_BENCH_WORK;
+    fs::path bin = TIPSARA_BIN_DIR;
+    int reps = 5;
+    std::vector<int> sizes = {1000, 8000, 32000, 128000};
+    int mainSize = 32000;
+};
+Options opt;
+
+// Files of the generated data carry this, so that a change of the generator
+// makes them anew instead of reusing old ones.
+const char* const kDataVersion = "v1";
+
+fs::path localDb(int articles) {
+    return opt.work / ("local-" + std::to_string(articles) + "-" + kDataVersion + ".gdb");
+}
+fs::path masterDb() { return opt.work / (std::string("master-") + kDataVersion + ".gdb"); }
+
+std::string cp(const char* utf8) { return text::utf8ToCp1251(utf8, true); }
+
+// ---------------------------------------------------------------- figures
+
+double median(std::vector<double> v) {
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+struct Figure {
+    Figure(std::string name, double ours, double base, double target, std::string unit = "ms")
+        : name(std::move(name)), ours(ours), base(base), target(target), unit(std::move(unit)) {}
+    std::string name;
+    double ours;
+    double base; // 0: no baseline
+    double target;
+    std::string unit;
+    std::string note;
+};
+std::vector<Figure> figures;
+
+void report(const Figure& f) {
+    figures.push_back(f);
+    if (f.base > 0)
+        std::printf("  %-34s %10.1f %s   baseline %10.1f %s   ratio %5.2f  (target <= %.1f)\n",
+                    f.name.c_str(), f.ours, f.unit.c_str(), f.base, f.unit.c_str(), f.ours / f.base,
+                    f.target);
+    else
+        std::printf("  %-34s %10.1f %s   (target <= %.0f %s)\n", f.name.c_str(), f.ours,
+                    f.unit.c_str(), f.target, f.unit.c_str());
+    std::fflush(stdout);
+}
+
+// Runs ours and the baseline in turn, reps times each, so that a machine
+// that slows down or speeds up in the meantime affects both alike. Returns
+// the two medians.
+std::pair<double, double> interleaved(const std::function<double()>& ours,
+                                      const std::function<double()>& base) {
+    std::vector<double> a, b;
+    for (int i = 0; i < opt.reps; ++i) {
+        a.push_back(ours());
+        b.push_back(base());
+    }
+    if (getenv("TIPSARA_BENCH_VERBOSE")) {
+        std::sort(a.begin(), a.end());
+        std::sort(b.begin(), b.end());
+        std::printf("    ours:");
+        for (double x : a)
+            std::printf(" %.1f", x);
+        std::printf("\n    base:");
+        for (double x : b)
+            std::printf(" %.1f", x);
+        std::printf("\n");
+    }
+    return {median(a), median(b)};
+}
+
+double timed(const std::function<void()>& fn) {
+    const double t0 = nowMs();
+    fn();
+    return nowMs() - t0;
+}
+
+void pump(int ms) {
+    const double end = nowMs() + ms;
+    do
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    while (nowMs() < end);
+}
+
+// ---------------------------------------------------------------- start-up
+
+fs::path prepareAppDir() {
+    const fs::path app = opt.work / "app";
+    fs::create_directories(app / "DB");
+    fs::copy_file(opt.bin / "tipsara", app / "tipsara", fs::copy_options::overwrite_existing);
+    fs::copy_file(localDb(opt.mainSize), app / "DB" / "Tipsara.gdb",
+                  fs::copy_options::overwrite_existing);
+    return app;
+}
+
+// Start of the process to its window on screen, as the window reports it.
+double startOnce(const fs::path& program) {
+    const long long t0 = monotonicNs();
+    Spawned c = spawn({program.string()}, {"TIPSARA_REPORT_SHOWN=1"}, true);
+    const std::string line = readLine(c.out);
+    close(c.out);
+    const int code = wait(c.pid);
+    long long shown = 0;
+    if (std::sscanf(line.c_str(), "shown %lld", &shown) != 1 || code != 0)
+        throw std::runtime_error(program.string() + " did not report its window (exit " +
+                                 std::to_string(code) + ", '" + line + "')");
+    return static_cast<double>(shown - t0) / 1e6;
+}
+
+void measureStartup() {
+    std::printf("start-up\n");
+    const fs::path app = prepareAppDir() / "tipsara";
+    const fs::path bare = opt.bin / "tipsara-bench-bare-window";
+    startOnce(app); // the first start warms the file cache for both
+    startOnce(bare);
+    const auto [ours, base] = interleaved([&] { return startOnce(app); }, [&] { return startOnce(bare); });
+    report({"start-up to main window", ours, base, 2.0});
+}
+
+// ---------------------------------------------------------------- memory
+
+long statusKb(const char* key) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(key, 0) == 0)
+            return std::stol(line.substr(std::strlen(key)));
+    return -1;
+}
+
+void makeLongLivedWindows() {
+    PrefsFrm = new TPrefsFrm(Main);
+    UpdFrm = new TUpdFrm(Main);
+    AboutFrm = new TAboutFrm(Main);
+    Pro = new TPro(Main);
+    SendMail = new TSendMail(Main);
+    AddFrm = new TAddFrm(Main);
+}
+
+// The program's windows and data module as it makes them, the browser
+// opened on db; prints the peak and current resident memory.
+int memoryChild(int argc, char** argv, const std::string& db, bool browser) {
+    ui::Application app(argc, argv);
+    Main = new TMain();
+    DataFrm = new TDataFrm(db);
+    makeLongLivedWindows();
+    Main->show();
+    pump(100);
+    const long before = statusKb("VmHWM:");
+    if (browser)
+        Main->AView->trigger();
+    pump(300);
+    std::printf("memory %ld %ld %ld\n", statusKb("VmHWM:"), statusKb("VmRSS:"), before);
+    std::fflush(stdout);
+    delete Main;
+    Main = nullptr;
+    delete DataFrm;
+    DataFrm = nullptr;
+    return 0;
+}
+
+void measureMemory(int articles) {
+    Spawned c = spawn({(opt.bin / "tipsara-bench").string(), "--memory-child",
+                       localDb(articles).string()},
+                      {}, true);
+    const std::string line = readLine(c.out);
+    close(c.out);
+    wait(c.pid);
+    long hwm = 0, rss = 0, before = 0;
+    if (std::sscanf(line.c_str(), "memory %ld %ld %ld", &hwm, &rss, &before) != 3)
+        throw std::runtime_error("the memory child said '" + line + "'");
+    Figure f{"peak memory, tree of " + std::to_string(articles), hwm / 1024.0, 0, 150, "MiB"};
+    f.note = "before the browser " + std::to_string(before / 1024) + " MiB";
+    report(f);
+}
+
+// ---------------------------------------------------------------- the program in this process
+
+// Catches the first completed document of each page view that is shown, so
+// that a command can be timed to its page.
+class DocumentWatch : public QObject {
+public:
+    DocumentWatch() { qApp->installEventFilter(this); }
+    void arm() { at_ = -1; }
+    double at() const { return at_; }
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::Show)
+            if (auto* view = qobject_cast<ui::PageView*>(o); view && !view->property("watched").toBool()) {
+                view->setProperty("watched", true);
+                connect(view, &ui::PageView::DocumentComplete, this, [this] {
+                    if (at_ < 0)
+                        at_ = nowMs();
+                });
+            }
+        return false;
+    }
+
+private:
+    double at_ = -1;
+};
+DocumentWatch* docs = nullptr;
+
+void closeBrowser() {
+    if (ViewFrm) {
+        ViewFrm->CloseBtnClick();
+        pump(20);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+void openDatabase(const fs::path& path) {
+    closeBrowser();
+    delete DataFrm;
+    DataFrm = new TDataFrm(path.string());
+}
+
+// The browser command to its first catalogue page.
+double treeLoadOnce() {
+    closeBrowser();
+    docs->arm();
+    const double t0 = nowMs();
+    Main->AView->trigger();
+    if (docs->at() < 0 || !ViewFrm)
+        throw std::runtime_error("the browser showed no page");
+    return docs->at() - t0;
+}
+
+double bareTreeLoadOnce(BareFb& fb) {
+    return timed([&] { bareTreeLoad(fb); });
+}
+
+void measureTreeLoad() {
+    std::printf("tree load (%d articles)\n", opt.mainSize);
+    BareFb fb(localDb(opt.mainSize).string());
+    treeLoadOnce();
+    bareTreeLoadOnce(fb);
+    const auto [ours, base] = interleaved(treeLoadOnce, [&] { return bareTreeLoadOnce(fb); });
+    report({"tree load", ours, base, 1.5});
+}
+
+QTreeWidgetItem* findArticle(const std::string& title) {
+    QTreeWidget* tv = ViewFrm->TV;
+    for (int c = 0; c < tv->topLevelItemCount(); ++c)
+        for (int s = 0; s < tv->topLevelItem(c)->childCount(); ++s) {
+            QTreeWidgetItem* sub = tv->topLevelItem(c)->child(s);
+            for (int a = 0; a < sub->childCount(); ++a)
+                if (NodeName(sub->child(a)) == title)
+                    return sub->child(a);
+        }
+    return nullptr;
+}
+
+void measureDisplay() {
+    std::printf("article display (%zu KiB)\n", kLargeArticleBytes / 1024);
+    if (!ViewFrm)
+        treeLoadOnce();
+    QTreeWidgetItem* node = findArticle(largeArticleTitle());
+    if (!node)
+        throw std::runtime_error("the large article is not in the tree");
+    ViewFrm->TV->setCurrentItem(node);
+    pump(50);
+    auto once = [] {
+        docs->arm();
+        const double t0 = nowMs();
+        ViewFrm->TVClick();
+        if (docs->at() < 0)
+            throw std::runtime_error("the article was not shown");
+        const double t = docs->at() - t0;
+        pump(20);
+        return t;
+    };
+
+    // The baseline: the same text handed straight to a browser of the same size.
+    DataFrm->IBSQL4.Close();
+    DataFrm->IBSQL4.setSQL("select INFORMATION from HINTS where ID=" +
+                           std::to_string(NodeArticleID(node)));
+    DataFrm->IBSQL4.ExecQuery();
+    const QString html = text::toQ(DataFrm->IBSQL4.Fields(0).AsString());
+    DataFrm->IBSQL4.Close();
+    QTextBrowser bare;
+    bare.resize(ViewFrm->Info->size());
+    bare.show();
+    pump(50);
+    auto bareOnce = [&] {
+        bare.clear();
+        pump(20);
+        const double t = timed([&] { bare.setHtml(html); });
+        pump(20);
+        return t;
+    };
+    once();
+    bareOnce();
+    const auto [ours, base] = interleaved(once, bareOnce);
+    report({"article display", ours, base, 1.3});
+}
+
+// ---------------------------------------------------------------- search
+
+struct SearchCase {
+    search::Mode mode;
+    const char* label;
+    const char* text; // UTF-8
+};
+
+const SearchCase kSearches[] = {
+    {search::Mode::AllWords, "all words, 1 word", "файл"},
+    {search::Mode::AllWords, "all words, 3 words", "сохранить файл потоке"},
+    {search::Mode::AnyWord, "any word, 1 word", "файл"},
+    {search::Mode::AnyWord, "any word, 3 words", "сохранить файл потоке"},
+    {search::Mode::ExactText, "exact text, 1 word", "файл"},
+    {search::Mode::ExactText, "exact text, 3 words", "Как сохранить файл"},
+};
+
+// The search button to the hits on screen.
+double searchOnce(TSearchFrm& f, const SearchCase& c) {
+    (c.mode == search::Mode::AllWords ? f.RB1 : c.mode == search::Mode::AnyWord ? f.RB2 : f.RB3)
+        ->setChecked(true);
+    f.Search->setText(QString::fromUtf8(c.text));
+    pump(5);
+    return timed([&] {
+        f.OkBtnClick();
+        f.repaint();
+    });
+}
+
+double bareSearchOnce(BareFb& fb, const SearchCase& c, size_t* hits = nullptr) {
+    const std::string textCp = cp(c.text);
+    const auto words = search::SplitWords(textCp);
+    // The client API takes parameters as question marks; the layer of ours
+    // rewrites the named ones the same way.
+    const std::string sql = std::regex_replace(search::BuildStatement(c.mode, words.size()),
+                                               std::regex(":(SW[0-9]+|SEARCH_WORD)"), "?");
+    const auto params = search::StatementParams(c.mode, textCp, words);
+    return timed([&] {
+        const auto rows = fb.select(sql, params);
+        if (hits)
+            *hits = rows.size();
+    });
+}
+
+void measureSearch() {
+    std::printf("search (%d articles)\n", opt.mainSize);
+    closeBrowser();
+    BareFb fb(localDb(opt.mainSize).string());
+    TSearchFrm f(Main);
+    f.show();
+    pump(50);
+    for (const SearchCase& c : kSearches) {
+        size_t hits = 0;
+        searchOnce(f, c);
+        bareSearchOnce(fb, c, &hits);
+        const auto [ours, base] =
+            interleaved([&] { return searchOnce(f, c); }, [&] { return bareSearchOnce(fb, c); });
+        if (static_cast<size_t>(f.LV->topLevelItemCount()) != hits)
+            throw std::runtime_error(std::string("the search listed another number of hits: ") +
+                                     c.label);
+        Figure fig{std::string("search, ") + c.label, ours, base, 1.2};
+        fig.note = std::to_string(hits) + " hits";
+        report(fig);
+    }
+}
+
+// ---------------------------------------------------------------- update run
+
+class UpdateServer {
+public:
+    UpdateServer() {
+        log_ = opt.work / "server.log";
+        fs::remove(log_);
+        child_ = spawn({(opt.bin / "tipsara-server").string(), "--listen", "127.0.0.1:0",
+                        masterDb().string()},
+                       {}, true, log_.string());
+        const std::string line = readLine(child_.out);
+        const size_t at = line.find("127.0.0.1:");
+        if (at == std::string::npos)
+            throw std::runtime_error("the update server did not start: " + line);
+        port_ = std::stoi(line.substr(at + 10));
+    }
+    ~UpdateServer() {
+        kill(child_.pid, SIGTERM);
+        wait(child_.pid);
+        close(child_.out);
+    }
+    std::string root() const { return "127.0.0.1:" + std::to_string(port_); }
+    // The targets asked for since the last call, from the server's log.
+    std::vector<std::string> newTargets() {
+        std::ifstream in(log_);
+        in.seekg(static_cast<std::streamoff>(read_));
+        std::vector<std::string> targets;
+        std::string line;
+        while (std::getline(in, line)) {
+            read_ += line.size() + 1;
+            const size_t arrow = line.find(" -> ");
+            if (line.rfind("GET ", 0) == 0 && arrow != std::string::npos)
+                targets.push_back(line.substr(4, arrow - 4));
+        }
+        return targets;
+    }
+
+private:
+    fs::path log_;
+    Spawned child_;
+    int port_ = 0;
+    size_t read_ = 0;
+};
+
+// Reacts to the list of new articles being shown.
+class ListWatch : public QObject {
+public:
+    std::function<void()> onShown;
+    double shownAt = -1;
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (o == UpdFrm && e->type() == QEvent::Show) {
+            shownAt = nowMs();
+            QTimer::singleShot(0, UpdFrm, [this] { onShown(); });
+        }
+        return false;
+    }
+};
+
+double curlAll(const std::vector<std::string>& urls, const std::vector<std::string>& outputs) {
+    const fs::path config = opt.work / "curl.cfg";
+    {
+        std::ofstream out(config);
+        for (size_t i = 0; i < urls.size(); ++i)
+            out << "url = \"" << urls[i] << "\"\noutput = \"" << outputs[i] << "\"\n";
+    }
+    return timed([&] { run({"/usr/bin/curl", "-s", "-K", config.string()}); });
+}
+
+void measureUpdate(bool withImport) {
+    std::printf("update run (%d articles local, master of %d categories)\n", opt.mainSize,
+                kCategories);
+    const fs::path db = opt.work / "update.gdb";
+    fs::copy_file(localDb(opt.mainSize), db, fs::copy_options::overwrite_existing);
+    openDatabase(db);
+    UpdateServer server;
+    PrefsFrm->root->setText(QString::fromStdString(server.root()));
+    const fs::path temp = opt.work / "temp";
+    fs::create_directories(temp);
+
+    ListWatch watch;
+    UpdFrm->installEventFilter(&watch);
+
+    // The synchronisation: the command to the list of new articles.
+    watch.onShown = [] { UpdFrm->close(); };
+    auto syncOnce = [&] {
+        watch.shownAt = -1;
+        const double t0 = nowMs();
+        Main->AUpdate->trigger();
+        if (watch.shownAt < 0)
+            throw std::runtime_error("the update run showed no list");
+        return watch.shownAt - t0;
+    };
+    syncOnce();
+    const std::vector<std::string> targets = server.newTargets();
+    std::vector<std::string> urls, nulls;
+    for (const std::string& t : targets) {
+        urls.push_back("http://" + server.root() + t);
+        nulls.push_back("/dev/null");
+    }
+    curlAll(urls, nulls);
+    const auto [ours, base] = interleaved(syncOnce, [&] { return curlAll(urls, nulls); });
+    Figure sync{"update run, synchronisation", ours, base, 1.5};
+    sync.note = std::to_string(targets.size()) + " requests";
+    report(sync);
+    server.newTargets();
+    if (!withImport) {
+        UpdFrm->removeEventFilter(&watch);
+        return;
+    }
+
+    // The import: "Загрузить" to the end of the run.
+    double loadAt = -1;
+    watch.onShown = [&] {
+        for (int i = 0; i < UpdFrm->Count(); ++i)
+            UpdFrm->setChecked(i, true);
+        auto press = std::make_shared<std::function<void()>>();
+        *press = [&, press] {
+            if (!UpdFrm->LoadBtn->isEnabled()) {
+                QTimer::singleShot(1, UpdFrm, *press);
+                return;
+            }
+            loadAt = nowMs();
+            UpdFrm->LoadBtn->click();
+        };
+        (*press)();
+    };
+    auto removeImported = [] {
+        fb::Query& q = DataFrm->UpdQ;
+        q.Close();
+        q.setSQL("delete from HINTS where SERV_ID >= " + std::to_string(kFirstNewServerId));
+        q.ExecQuery();
+        const int removed = q.RowsAffected();
+        q.Close();
+        DataFrm->FBTransUpd.Commit();
+        DataFrm->FBTransUpd.StartTransaction();
+        return removed;
+    };
+    auto importOnce = [&] {
+        loadAt = -1;
+        Main->AUpdate->trigger();
+        const double t = nowMs() - loadAt;
+        if (loadAt < 0)
+            throw std::runtime_error("the import did not start");
+        const int imported = removeImported();
+        if (imported != kNewOnServer)
+            throw std::runtime_error("the import stored " + std::to_string(imported) + " articles");
+        return t;
+    };
+    importOnce();
+    std::vector<std::string> zips, files;
+    for (const std::string& t : server.newTargets())
+        if (t.find("/files/") != std::string::npos) {
+            zips.push_back("http://" + server.root() + t);
+            const std::string name = t.substr(t.rfind('/') + 1);
+            files.push_back((temp / name).string());
+        }
+    auto bareImport = [&] {
+        return curlAll(zips, files) + timed([&] {
+                   for (const std::string& f : files) {
+                       run({"/usr/bin/unzip", "-o", "-q", f, "-d", temp.string()});
+                       fs::remove(f);
+                       fs::remove(f.substr(0, f.size() - 4) + ".html");
+                   }
+               });
+    };
+    bareImport();
+    const auto [importOurs, importBase] = interleaved(importOnce, bareImport);
+    Figure imp{"import of new articles", importOurs, importBase, 1.5};
+    imp.note = std::to_string(zips.size()) + " packages";
+    report(imp);
+    UpdFrm->removeEventFilter(&watch);
+}
+
+// ---------------------------------------------------------------- growth
+
+void measureGrowth() {
+    std::printf("growth with the number of articles\n");
+    const SearchCase& c = kSearches[0];
+    std::printf("  %9s %12s %12s %14s %12s %12s\n", "articles", "tree ms", "bare ms", "tree us/art.",
+                "search ms", "bare ms");
+    for (int n : opt.sizes) {
+        openDatabase(localDb(n));
+        BareFb fb(localDb(n).string());
+        treeLoadOnce();
+        const auto [tree, treeBase] = interleaved(treeLoadOnce, [&] { return bareTreeLoadOnce(fb); });
+        closeBrowser();
+        TSearchFrm f(Main);
+        f.show();
+        pump(20);
+        searchOnce(f, c);
+        const auto [found, foundBase] =
+            interleaved([&] { return searchOnce(f, c); }, [&] { return bareSearchOnce(fb, c); });
+        std::printf("  %9d %12.1f %12.1f %14.2f %12.1f %12.1f\n", n, tree, treeBase,
+                    tree * 1000 / n, found, foundBase);
+        std::fflush(stdout);
+    }
+}
+
+// ---------------------------------------------------------------- the run
+
+void generate() {
+    const std::string schema = dbbuild::readFile(TIPSARA_SOURCE_DIR "/db/schema.sql");
+    std::vector<int> sizes = opt.sizes;
+    if (std::find(sizes.begin(), sizes.end(), opt.mainSize) == sizes.end())
+        sizes.push_back(opt.mainSize);
+    for (int n : sizes)
+        if (!fs::exists(localDb(n))) {
+            const double t = timed([&] { makeLocal(localDb(n).string(), schema, n); });
+            std::printf("made %s in %.1f s\n", localDb(n).c_str(), t / 1000);
+        }
+    if (!fs::exists(masterDb())) {
+        makeMaster(masterDb().string(), schema);
+        std::printf("made %s\n", masterDb().c_str());
+    }
+}
+
+void printTable() {
+    std::printf("\n| figure | time | baseline | ratio | target | |\n|---|---:|---:|---:|---:|---|\n");
+    for (const Figure& f : figures) {
+        const bool ok = f.base > 0 ? f.ours / f.base <= f.target : f.ours <= f.target;
+        char line[512];
+        if (f.base > 0)
+            std::snprintf(line, sizeof line, "| %s | %.1f %s | %.1f %s | %.2f | <= %.1f | %s%s%s |",
+                          f.name.c_str(), f.ours, f.unit.c_str(), f.base, f.unit.c_str(),
+                          f.ours / f.base, f.target, ok ? "ok" : "MISSED",
+                          f.note.empty() ? "" : "; ", f.note.c_str());
+        else
+            std::snprintf(line, sizeof line, "| %s | %.1f %s | | | <= %.0f %s | %s%s%s |",
+                          f.name.c_str(), f.ours, f.unit.c_str(), f.target, f.unit.c_str(),
+                          ok ? "ok" : "MISSED", f.note.empty() ? "" : "; ", f.note.c_str());
+        std::printf("%s\n", line);
+    }
+}
+
+std::vector<int> parseSizes(const std::string& text) {
+    std::vector<int> out;
+    std::stringstream in(text);
+    for (std::string item; std::getline(in, item, ',');)
+        out.push_back(std::stoi(item));
+    return out;
+}
+
+int usage() {
+    std::fprintf(stderr, "usage: tipsara-bench [--work DIR] [--reps N] [--sizes 1000,8000,...]\n"
+                         "                     [--articles N] [--only startup|memory|tree|display|search|sync|update|growth]...\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> only;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const bool value = i + 1 < args.size();
+        if (args[i] == "--memory-child" && value)
+            return memoryChild(argc, argv, args[i + 1], true);
+        if (args[i] == "--work" && value)
+            opt.work = fs::absolute(args[++i]);
+        else if (args[i] == "--reps" && value)
+            opt.reps = std::max(1, std::stoi(args[++i]));
+        else if (args[i] == "--sizes" && value)
+            opt.sizes = parseSizes(args[++i]);
+        else if (args[i] == "--articles" && value)
+            opt.mainSize = std::stoi(args[++i]);
+        else if (args[i] == "--only" && value)
+            only.push_back(args[++i]);
+        else
+            return usage();
+    }
+    auto wanted = [&](const char* part) {
+        return only.empty() || std::find(only.begin(), only.end(), part) != only.end();
+    };
+
+    fs::create_directories(opt.work / "firebird-lock");
+    fs::permissions(opt.work / "firebird-lock", fs::perms::owner_all);
+    fs::create_directories(opt.work / "config");
+    fs::create_directories(opt.work / "temp");
+    // Children inherit these: the engine's locks, settings and temporary
+    // files stay in the work folder, and no message box waits for a person.
+    setenv("FIREBIRD_LOCK", (opt.work / "firebird-lock").c_str(), 0);
+    setenv("XDG_CONFIG_HOME", (opt.work / "config").c_str(), 1);
+    setenv("TEMP", (opt.work / "temp").c_str(), 1);
+    setenv("TIPSARA_AUTOCLOSE_MESSAGES", "1", 1);
+
+    try {
+        std::printf("tipsara-bench: %d repetitions, median; work folder %s; platform %s\n", opt.reps,
+                    opt.work.c_str(), qgetenv("QT_QPA_PLATFORM").isEmpty() ? "xcb" : qgetenv("QT_QPA_PLATFORM").constData());
+        generate();
+        if (wanted("startup"))
+            measureStartup();
+        if (wanted("memory"))
+            measureMemory(opt.mainSize);
+
+        ui::Application app(argc, argv);
+        Main = new TMain();
+        DataFrm = new TDataFrm(localDb(opt.mainSize).string());
+        makeLongLivedWindows();
+        Main->show();
+        pump(200);
+        docs = new DocumentWatch;
+
+        if (wanted("tree"))
+            measureTreeLoad();
+        if (wanted("display"))
+            measureDisplay();
+        if (wanted("search"))
+            measureSearch();
+        if (wanted("update") || wanted("sync"))
+            measureUpdate(wanted("update"));
+        if (wanted("growth"))
+            measureGrowth();
+        printTable();
+
+        closeBrowser();
+        delete docs;
+        delete Main;
+        Main = nullptr;
+        delete DataFrm;
+        DataFrm = nullptr;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tipsara-bench: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,35 @@
+#pragma once
+// Child processes for the benchmark: started with posix_spawn, so that the
+// cost of starting one is what a shell script would pay, not more.
+
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+namespace bench {
+
+struct Spawned {
+    pid_t pid = -1;
+    int out = -1; // read end of the child's standard output, when asked for
+};
+
+// Starts argv[0] (a path) with the environment of this process plus extra
+// ("NAME=value" entries). With captureOut the child's standard output is a
+// pipe; its standard error goes to errFile (or /dev/null when empty).
+Spawned spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extra = {},
+              bool captureOut = false, const std::string& errFile = {});
+
+// One line from a pipe, without its line feed; empty at end of file.
+std::string readLine(int fd);
+
+// Waits for the child; returns its exit code (or 128 + signal).
+int wait(pid_t pid);
+
+// Runs a program to its end; throws when it fails.
+void run(const std::vector<std::string>& argv);
+
+double nowMs();
+long long monotonicNs();
+
+} // namespace bench
