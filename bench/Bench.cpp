@@ -322,6 +322,8 @@ void measureDisplay() {
     ViewFrm->TV->setCurrentItem(node);
     pump(50);
     auto once = [] {
+        if (!ViewFrm)
+            throw std::runtime_error("the browser has closed");
         docs->arm();
         const double t0 = nowMs();
         ViewFrm->TVClick();
@@ -339,8 +341,10 @@ void measureDisplay() {
     DataFrm->IBSQL4.ExecQuery();
     const QString html = text::toQ(DataFrm->IBSQL4.Fields(0).AsString());
     DataFrm->IBSQL4.Close();
-    QTextBrowser bare;
-    bare.resize(ViewFrm->Info->size());
+    // Inside the main window: a window of its own would take the activation,
+    // which ends the browser as it does for a user.
+    QTextBrowser bare(Main);
+    bare.setGeometry(QRect(QPoint(0, 0), ViewFrm->Info->size()));
     bare.show();
     pump(50);
     auto bareOnce = [&] {

@@ -129,3 +129,16 @@ TEST(PageDecoding, MetaCharsetIsHonouredAndWindows1251IsTheDefault) {
     EXPECT_TRUE(ui::decodeHtmlPage(QByteArray("<meta charset=no-such-set>") + w1251.c_str()).contains(russian));
     EXPECT_TRUE(ui::decodeHtmlPage(QByteArray("<meta charset=utf-8>ok \xFF end")).contains(QLatin1String("end")));
 }
+
+TEST(PageDecoding, TheFirstMetaTagNamingACharsetCountsWhereverItStands) {
+    // Tags that only look alike, a meta tag without a charset, and "charset"
+    // outside any tag are passed over; the declaration may come after a long
+    // body and may be cut off by the end of the page.
+    QByteArray page = "<metadata charset=bad><meta name=author content=someone>"
+                      "<p>charset=koi8-u</p><META\nhttp-equiv=x content=\"text/html; ";
+    page += "charset = 'ISO-8859-5'\"><meta charset=utf-8>";
+    EXPECT_EQ(ui::declaredCharset(page), QByteArray("ISO-8859-5"));
+    QByteArray late = QByteArray(300000, 'x') + "<p><meta charset=cp866";
+    EXPECT_EQ(ui::declaredCharset(late), QByteArray("cp866"));
+    EXPECT_EQ(ui::declaredCharset("<p>no declaration</p><meta"), QByteArray());
+}

@@ -1,6 +1,7 @@
 // Windows-1251 conversion.
 
 #include "components/text/Cp1251.h"
+#include "components/text/QtText.h"
 
 #include <gtest/gtest.h>
 
@@ -27,4 +28,16 @@ TEST(Cp1251, CharactersTheCodePageLacksFailWhenStrictAndBecomeQuestionMarksOther
     std::string big(100000, 'x');
     big += "Я";
     EXPECT_EQ(text::utf8ToCp1251(big).size(), 100001u);
+}
+
+TEST(Cp1251, TheWidgetBoundaryAgreesWithTheConverterOnEveryByte) {
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all += static_cast<char>(b);
+    const QString wide = text::toQ(all);
+    ASSERT_EQ(wide.size(), 256);
+    EXPECT_EQ(wide, QString::fromStdString(text::cp1251ToUtf8(all)));
+    EXPECT_EQ(wide.at(0x98), QChar(0xFFFD));
+    EXPECT_EQ(text::toQ(""), QString());
+    EXPECT_EQ(text::fromQ(text::toQ("\xC6\xF3\xEA \xB9 1")), "\xC6\xF3\xEA \xB9 1");
 }

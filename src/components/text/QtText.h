@@ -7,10 +7,35 @@
 #include <QByteArray>
 #include <QString>
 
+#include <array>
+
 namespace text {
 
+namespace detail {
+// Every Windows-1251 byte's UTF-16 unit, taken once from the converter, so
+// that the hot direction (names in lists and trees, whole article pages)
+// is one table look-up a byte instead of two conversions.
+inline const std::array<char16_t, 256>& cp1251Units() {
+    static const std::array<char16_t, 256> units = [] {
+        std::array<char16_t, 256> t{};
+        for (int b = 0; b < 256; ++b) {
+            const char c = static_cast<char>(b);
+            const QString s = QString::fromStdString(cp1251ToUtf8(std::string_view(&c, 1)));
+            t[static_cast<size_t>(b)] = s.size() == 1 ? s.at(0).unicode() : u'\uFFFD';
+        }
+        return t;
+    }();
+    return units;
+}
+} // namespace detail
+
 inline QString toQ(std::string_view cp1251) {
-    return QString::fromStdString(cp1251ToUtf8(cp1251));
+    const auto& units = detail::cp1251Units();
+    QString out(static_cast<qsizetype>(cp1251.size()), Qt::Uninitialized);
+    QChar* d = out.data();
+    for (unsigned char b : cp1251)
+        *d++ = QChar(units[b]);
+    return out;
 }
 
 inline std::string fromQ(const QString& s) {

@@ -62,12 +62,25 @@ QByteArray declaredCharset(const QByteArray& bytes) {
     // Only tags are looked at, in the page's head or wherever they stand;
     // the name may be quoted, also oddly, as in content="…; charset="x"".
     static const QRegularExpression meta(
-        QStringLiteral("<meta\\b[^>]*?charset\\s*=\\s*[\"']?\\s*([A-Za-z0-9._:\\-]+)"),
+        QStringLiteral("^<meta\\b[^>]*?charset\\s*=\\s*[\"']?\\s*([A-Za-z0-9._:\\-]+)"),
         QRegularExpression::CaseInsensitiveOption);
-    // Latin-1 keeps every byte as one character, so the ASCII tag is found
-    // whatever the page's own charset.
-    const QRegularExpressionMatch m = meta.match(QString::fromLatin1(bytes));
-    return m.hasMatch() ? m.captured(1).toLatin1() : QByteArray();
+    // A match cannot reach past the tag's '>', so each meta tag is tried on
+    // its own instead of running the expression over a whole page of
+    // hundreds of kilobytes. Latin-1 keeps every byte as one character, so
+    // the ASCII tag is found whatever the page's own charset.
+    const char* data = bytes.constData();
+    const qsizetype size = bytes.size();
+    for (qsizetype at = bytes.indexOf('<'); at >= 0; at = bytes.indexOf('<', at + 1)) {
+        if (size - at < 5 || qstrnicmp(data + at + 1, "meta", 4) != 0)
+            continue;
+        qsizetype end = bytes.indexOf('>', at);
+        if (end < 0)
+            end = size;
+        const QRegularExpressionMatch m = meta.match(QString::fromLatin1(data + at, end - at));
+        if (m.hasMatch())
+            return m.captured(1).toLatin1();
+    }
+    return QByteArray();
 }
 
 QString decodeHtmlPage(const QByteArray& bytes) {
