@@ -5,7 +5,9 @@
 #include "components/widgets/ErrorReport.h"
 #include "data/UData.h"
 
+#include <QCollatorSortKey>
 #include <QGroupBox>
+#include <QHash>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -278,21 +280,55 @@ void TSearchFrm::OkBtnClick() {
     const std::vector<search::Hit> hits =
         search::Find(DataFrm->IBSQL2, mode(), text::fromQ(Search->text()));
 
-    QList<QTreeWidgetItem*> rows;
-    rows.reserve(static_cast<qsizetype>(hits.size()));
+    // The list's order (LVCompare's) from collation keys made once per
+    // distinct text: comparing keys is a byte comparison, where comparing
+    // texts runs the collation afresh for every pair, thousands of times
+    // for a common word. Categories and subcategories repeat, so few keys
+    // are made for them.
+    struct Row {
+        QStringList texts; // name, category, subcategory, ID
+        int keys[3];       // category, name, subcategory
+    };
+    std::vector<Row> rows;
+    rows.reserve(hits.size());
+    std::vector<QCollatorSortKey> keys;
+    QHash<QString, int> keyOf;
+    auto key = [&](const QString& text) {
+        auto it = keyOf.constFind(text);
+        if (it != keyOf.constEnd())
+            return it.value();
+        keys.push_back(collator_.sortKey(text));
+        return keyOf.insert(text, static_cast<int>(keys.size()) - 1).value();
+    };
     for (const search::Hit& h : hits) {
-        auto* row = new QTreeWidgetItem();
-        row->setText(0, text::toQ(h.name));
-        row->setText(1, text::toQ(h.category));
-        row->setText(2, text::toQ(h.subcategory));
-        row->setText(IdColumn, text::toQ(h.id));
-        rows.append(row);
+        Row row{{text::toQ(h.name), text::toQ(h.category), text::toQ(h.subcategory), text::toQ(h.id)},
+                {}};
+        row.keys[0] = key(row.texts[1]);
+        row.keys[1] = key(row.texts[0]);
+        row.keys[2] = key(row.texts[2]);
+        rows.push_back(std::move(row));
     }
-    std::stable_sort(
-        rows.begin(), rows.end(),
-        [this](const QTreeWidgetItem* a, const QTreeWidgetItem* b) { return LVCompare(a, b) < 0; });
+    std::vector<size_t> order(rows.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        for (int k = 0; k < 3; ++k) {
+            const int ka = rows[a].keys[k], kb = rows[b].keys[k];
+            if (ka == kb)
+                continue;
+            const int c = keys[static_cast<size_t>(ka)].compare(keys[static_cast<size_t>(kb)]);
+            if (c != 0)
+                return c < 0;
+        }
+        return false;
+    });
+
+    QList<QTreeWidgetItem*> items;
+    items.reserve(static_cast<qsizetype>(rows.size()));
+    for (size_t i : order)
+        items.append(new QTreeWidgetItem(rows[i].texts));
     LV->clear();
-    LV->addTopLevelItems(rows);
+    LV->addTopLevelItems(items);
 }
 
 int TSearchFrm::LVCompare(const QTreeWidgetItem* a, const QTreeWidgetItem* b) const {
