@@ -1,8 +1,14 @@
 #include "Icons.h"
 
+#include <QApplication>
+#include <QIconEngine>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOption>
 
+#include <algorithm>
 #include <cmath>
+#include <map>
 #include <QPainterPath>
 #include <QPixmap>
 
@@ -245,24 +251,67 @@ const Draw kDrawings[kCount] = {
     drawStar,   drawGear,  drawGlobe, drawCount, drawLock,    drawUser, drawSearch,
 };
 
-} // namespace
+// Draws its picture when a size of it is first asked for: the icons are
+// made at start-up but seen only when a menu opens, and drawing all of them
+// in three sizes took a good part of the start-up.
+class DrawnIconEngine : public QIconEngine {
+public:
+    explicit DrawnIconEngine(int index) : index_(index) {}
 
-QIcon commandIcon(int index) {
-    QIcon icon;
-    if (index < 0 || index >= kCount)
-        return icon;
-    for (int size : {16, 24, 32}) {
-        QPixmap pm(size, size);
+    QIconEngine* clone() const override { return new DrawnIconEngine(*this); }
+    QString key() const override { return QStringLiteral("tipsara-drawn"); }
+    bool isNull() override { return false; }
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override {
+        return {QSize(16, 16), QSize(24, 24), QSize(32, 32)};
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override {
+        const int side = std::min(size.width(), size.height());
+        return QSize(side, side);
+    }
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+        const qreal dpr = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        QPixmap pm = pixmap(rect.size() * dpr, mode, state);
+        pm.setDevicePixelRatio(dpr);
+        painter->drawPixmap(rect, pm);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override {
+        const int side = std::min(size.width(), size.height());
+        if (side <= 0)
+            return QPixmap();
+        QPixmap& normal = drawn_[side];
+        if (normal.isNull())
+            normal = draw(side);
+        if (mode == QIcon::Normal)
+            return normal;
+        // Disabled and selected forms as the style makes them of any picture.
+        QStyleOption option;
+        option.palette = QGuiApplication::palette();
+        return QApplication::style()->generatedIconPixmap(mode, normal, &option);
+    }
+
+private:
+    QPixmap draw(int side) const {
+        QPixmap pm(side, side);
         pm.fill(Qt::transparent);
         QPainter p(&pm);
         p.setRenderHint(QPainter::Antialiasing);
         p.setRenderHint(QPainter::TextAntialiasing);
-        p.scale(size / 16.0, size / 16.0);
-        kDrawings[index](p);
+        p.scale(side / 16.0, side / 16.0);
+        kDrawings[index_](p);
         p.end();
-        icon.addPixmap(pm);
+        return pm;
     }
-    return icon;
+
+    int index_;
+    std::map<int, QPixmap> drawn_;
+};
+
+} // namespace
+
+QIcon commandIcon(int index) {
+    if (index < 0 || index >= kCount)
+        return QIcon();
+    return QIcon(new DrawnIconEngine(index));
 }
 
 std::vector<QIcon> imageList() {

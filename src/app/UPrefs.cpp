@@ -115,13 +115,11 @@ TPrefsFrm::TPrefsFrm(QWidget* parent)
     passwordStyle->setParent(this);
     Psw->setStyle(passwordStyle);
 
-    BtnOk = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton),
-                            QStringLiteral("OK"), this);
+    BtnOk = new QPushButton(QStringLiteral("OK"), this);
     BtnOk->setObjectName(QStringLiteral("BtnOk"));
     BtnOk->setGeometry(166, 243, 75, 25);
     BtnOk->setDefault(true);
-    BtnCancel = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
-                                QString::fromUtf8("Отмена"), this);
+    BtnCancel = new QPushButton(QString::fromUtf8("Отмена"), this);
     BtnCancel->setObjectName(QStringLiteral("BtnCancel"));
     BtnCancel->setGeometry(246, 243, 75, 25);
     connect(BtnOk, &QPushButton::clicked, this, &QDialog::accept);
@@ -155,4 +153,14 @@ void TPrefsFrm::AuthClick() {
     }
     LoginL->setEnabled(on);
     PswL->setEnabled(on);
+}
+
+void TPrefsFrm::showEvent(QShowEvent* e) {
+    // The buttons' pictures are read when the dialog is first shown, not at
+    // start-up, where they cost more than the rest of the dialog.
+    if (BtnOk->icon().isNull()) {
+        BtnOk->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+        BtnCancel->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
+    }
+    QDialog::showEvent(e);
 }

@@ -38,6 +38,9 @@ public:
     // Login and password can be edited only while Auth is ticked; their texts
     // stay either way.
     void AuthClick();
+
+protected:
+    void showEvent(QShowEvent* e) override;
 };
 
 extern TPrefsFrm* PrefsFrm;

@@ -541,18 +541,6 @@ TViewFrm::TViewFrm(QMdiArea* area) {
     SaveFile->setObjectName(QStringLiteral("SaveFile"));
     connect(SaveFile, &QAction::triggered, this, [this] { ui::guarded([this] { SaveFileClick(); }); });
 
-    SD = new QFileDialog(this, QString::fromUtf8("Сохранение совета в файл..."));
-    SD->setObjectName(QStringLiteral("SD"));
-    SD->setAcceptMode(QFileDialog::AcceptSave);
-    SD->setFileMode(QFileDialog::AnyFile);
-    // Qt's own dialog everywhere: the same overwrite question and
-    // default-extension rule on every desktop.
-    SD->setOption(QFileDialog::DontUseNativeDialog, true);
-    SD->setOption(QFileDialog::DontConfirmOverwrite, false);
-    SD->setNameFilter(QString::fromUtf8("HTML файлы (*.htm*)"));
-    SD->setDefaultSuffix(QStringLiteral("html"));
-    SD->setFilter(SD->filter() | QDir::Hidden);
-    SD->setSizeGripEnabled(true);
 
     ShowTopicTimer = new QTimer(this);
     ShowTopicTimer->setObjectName(QStringLiteral("ShowTopicTimer"));
@@ -830,11 +818,30 @@ void TViewFrm::InfoContextMenu(const QPoint& pos) {
     PMenu->exec(Info->browser()->viewport()->mapToGlobal(pos));
 }
 
+// Made at the first save: a file dialog costs more to make than the rest of
+// the window, and the browser is made anew every time it is opened.
+void TViewFrm::makeSaveDialog() {
+    SD = new QFileDialog(this, QString::fromUtf8("Сохранение совета в файл..."));
+    SD->setObjectName(QStringLiteral("SD"));
+    SD->setAcceptMode(QFileDialog::AcceptSave);
+    SD->setFileMode(QFileDialog::AnyFile);
+    // Qt's own dialog everywhere: the same overwrite question and
+    // default-extension rule on every desktop.
+    SD->setOption(QFileDialog::DontUseNativeDialog, true);
+    SD->setOption(QFileDialog::DontConfirmOverwrite, false);
+    SD->setNameFilter(QString::fromUtf8("HTML файлы (*.htm*)"));
+    SD->setDefaultSuffix(QStringLiteral("html"));
+    SD->setFilter(SD->filter() | QDir::Hidden);
+    SD->setSizeGripEnabled(true);
+}
+
 void TViewFrm::SaveFileClick() {
     Busy busy(this);
     QTreeWidgetItem* node = Selected();
     if (!node)
         return;
+    if (!SD)
+        makeSaveDialog();
     SD->selectFile(text::toQ(MakeFileName(NodeName(node))));
     if (execSaveDialog(*SD) != QDialog::Accepted)
         return;

@@ -105,7 +105,7 @@ public:
     std::vector<QPixmap> IL;
     QMenu* PMenu = nullptr;
     QAction* SaveFile = nullptr;
-    QFileDialog* SD = nullptr;
+    QFileDialog* SD = nullptr; // made at the first SaveFileClick
     QTimer* ShowTopicTimer = nullptr;
     QTimer* Timer = nullptr;
 
@@ -145,6 +145,7 @@ protected:
 
 private:
     void FormCreate();
+    void makeSaveDialog();
     void FormClose();
     void FormResize();
     void FormDeactivate();

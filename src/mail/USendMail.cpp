@@ -138,18 +138,6 @@ TSendMail::TSendMail(QWidget* parent)
     setTabOrder(CB2, Body);
     setTabOrder(Body, FileName);
 
-    OD = new QFileDialog(this, QString::fromUtf8("Выбрать файл для отправки"));
-    OD->setObjectName(QStringLiteral("OD"));
-    OD->setFileMode(QFileDialog::ExistingFile);
-    OD->setAcceptMode(QFileDialog::AcceptOpen);
-    // Qt's own dialog: the platform's would add the choice to the recent
-    // documents, and only this one can be told to list hidden files.
-    OD->setOption(QFileDialog::DontUseNativeDialog, true);
-    OD->setFilter(OD->filter() | QDir::Hidden);
-    // "*", not "*.*": here a file needs no dot in its name to be a file.
-    OD->setNameFilter(QString::fromUtf8("Все файлы (*)"));
-    OD->setSizeGripEnabled(true);
-
     SMTPSend.OnStatus = [this](const std::string& text) { SMTPSendStatus(text); };
 
     CB1->installEventFilter(this);
@@ -223,7 +211,25 @@ void TSendMail::CB1Select() {
     q.Close();
 }
 
+void TSendMail::makeOpenDialog() {
+    OD = new QFileDialog(this, QString::fromUtf8("Выбрать файл для отправки"));
+    OD->setObjectName(QStringLiteral("OD"));
+    OD->setFileMode(QFileDialog::ExistingFile);
+    OD->setAcceptMode(QFileDialog::AcceptOpen);
+    // Qt's own dialog: the platform's would add the choice to the recent
+    // documents, and only this one can be told to list hidden files.
+    OD->setOption(QFileDialog::DontUseNativeDialog, true);
+    OD->setFilter(OD->filter() | QDir::Hidden);
+    // "*", not "*.*": here a file needs no dot in its name to be a file.
+    OD->setNameFilter(QString::fromUtf8("Все файлы (*)"));
+    OD->setSizeGripEnabled(true);
+}
+
 void TSendMail::GetFileClick() {
+    // Made at the first use: a file dialog costs more to make than the
+    // rest of the window, and most runs never open it.
+    if (!OD)
+        makeOpenDialog();
     if (OD->exec() != QDialog::Accepted || OD->selectedFiles().isEmpty())
         return;
     chosenFile_ = QDir::toNativeSeparators(OD->selectedFiles().first());

@@ -55,7 +55,7 @@ public:
     QPushButton* SendBtn = nullptr;
     QPushButton* CloseBtn = nullptr;
     QStatusBar* SB = nullptr;
-    QFileDialog* OD = nullptr;
+    QFileDialog* OD = nullptr; // made at the first GetFileClick
     std::vector<QIcon> IL;
     QPixmap BMP;
     smtp::Client SMTPSend;
@@ -73,6 +73,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
+    void makeOpenDialog();
     QString chosenFile_; // the file last chosen with OD
     bool sending_ = false;
 };
