@@ -11,17 +11,15 @@
 namespace update {
 namespace {
 
-// Shows or hides the bar and lays out and repaints its strip now, as the
-// posted layout and paint events would only run after the transfer.
+// Shows or hides the bar and lays out its strip now, as the posted layout
+// events would only run after the transfer.
 void setBarVisible(QProgressBar* Pr, bool visible) {
     if (Pr->isVisibleTo(Pr->parentWidget()) == visible)
         return;
     Pr->setVisible(visible);
-    if (QWidget* strip = Pr->parentWidget()) {
+    if (QWidget* strip = Pr->parentWidget())
         if (QLayout* layout = strip->layout())
             layout->activate();
-        ui::paintNow(strip);
-    }
 }
 
 } // namespace
@@ -38,20 +36,21 @@ QString TransferText(uint32_t position, uint32_t total) {
 }
 
 void ShowTransferProgress(QProgressBar* Pr, QStatusBar* SB, uint32_t position, uint32_t total) {
+    // Each event's changes reach the screen together, in one painting of
+    // what they changed: a painting is a round trip to the display, and
+    // every request of an update run raises several events.
     if (position == total) {
         SB->clearMessage();
-        ui::paintNow(SB);
         setBarVisible(Pr, false);
+        ui::paintNow(SB);
         return;
     }
     SB->showMessage(TransferText(position, total));
-    ui::paintNow(SB);
     setBarVisible(Pr, true);
     const int percent = TransferPercent(position, total);
-    if (percent >= 0 && percent <= 100 && percent != Pr->value()) {
+    if (percent >= 0 && percent <= 100 && percent != Pr->value())
         Pr->setValue(percent);
-        ui::paintNow(Pr);
-    }
+    ui::paintNow(SB);
 }
 
 } // namespace update
