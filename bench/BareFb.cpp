@@ -130,6 +130,53 @@ std::vector<BareFb::Row> BareFb::select(const std::string& sql,
     return rows;
 }
 
+int BareFb::execute(const std::string& sql, const std::vector<int>& params) {
+    isc_stmt_handle stmt = 0;
+    isc_dsql_allocate_statement(status_, &db_, &stmt);
+    check("allocate");
+    isc_dsql_prepare(status_, &tr_, &stmt, 0, sql.c_str(), 1, nullptr);
+    check("prepare");
+    Sqlda in(static_cast<int>(params.size()) + 1);
+    std::vector<ISC_LONG> values(params.begin(), params.end());
+    for (size_t i = 0; i < params.size(); ++i) {
+        XSQLVAR& v = in.da()->sqlvar[i];
+        v.sqltype = SQL_LONG;
+        v.sqllen = sizeof(ISC_LONG);
+        v.sqlscale = 0;
+        v.sqldata = reinterpret_cast<char*>(&values[i]);
+        v.sqlind = nullptr;
+    }
+    in.da()->sqld = static_cast<short>(params.size());
+    isc_dsql_execute(status_, &tr_, &stmt, 1, params.empty() ? nullptr : in.da());
+    check("execute");
+    char item = isc_info_sql_records;
+    char info[64] = {};
+    isc_dsql_sql_info(status_, &stmt, 1, &item, sizeof info, info);
+    check("info");
+    int changed = 0;
+    // The counts of update, delete, select and insert, each as a 4-byte value.
+    for (const char* p = info + 3; *p != isc_info_end && p < info + sizeof info;) {
+        const char type = *p++;
+        const short len = static_cast<short>(isc_vax_integer(p, 2));
+        p += 2;
+        if (type == isc_info_req_update_count || type == isc_info_req_insert_count)
+            changed += static_cast<int>(isc_vax_integer(p, len));
+        p += len;
+    }
+    isc_dsql_free_statement(status_, &stmt, DSQL_drop);
+    check("free");
+    return changed;
+}
+
+void BareFb::rollback() {
+    isc_rollback_transaction(status_, &tr_);
+    check("rollback");
+    const char tpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_nowait, isc_tpb_rec_version,
+                        isc_tpb_read_committed};
+    isc_start_transaction(status_, &tr_, 1, &db_, sizeof tpb, tpb);
+    check("start transaction");
+}
+
 size_t bareTreeLoad(BareFb& fb) {
     size_t read = 0;
     const auto categories = fb.select("select CATEGORY_NAME, NUM from CATEGORIES order by CATEGORY_NAME");

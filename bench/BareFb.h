@@ -21,6 +21,12 @@ public:
     // with every column as text (integers in decimal).
     std::vector<Row> select(const std::string& sql, const std::vector<std::string>& params = {});
 
+    // Prepares and executes a statement that returns no rows, with integer
+    // parameters; returns the rows it changed.
+    int execute(const std::string& sql, const std::vector<int>& params);
+    // Ends the transaction without keeping its writes, and starts another.
+    void rollback();
+
 private:
     void check(const char* what);
     ISC_STATUS_ARRAY status_{};

@@ -12,6 +12,9 @@ packages=(
   libgtest-dev
   xvfb xauth fonts-dejavu-core
 )
+# Callers may ask for more (the benchmark needs curl and unzip).
+read -r -a extra <<< "${TIPSARA_EXTRA_PACKAGES:-}"
+packages+=("${extra[@]}")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds everything (installing missing Debian packages, curl and unzip for the
+# baselines among them) and runs the benchmark on a virtual 24-bit display, in
+# the Russian locale of the program's users. Arguments go to tipsara-bench.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+TIPSARA_EXTRA_PACKAGES="curl unzip" bash scripts/setup.sh
+export LANG=ru_RU.UTF-8
+exec xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/tipsara-bench "$@"
