@@ -400,9 +400,8 @@ void measureDisplay() {
     bare.setGeometry(QRect(QPoint(0, 0), ViewFrm->Info->size()));
     bare.show();
     pump(50);
+    // Like the program's, each setting replaces the page shown before.
     auto bareOnce = [&] {
-        bare.clear();
-        pump(20);
         const double t = timed([&] { bare.setHtml(html); });
         pump(20);
         return t;

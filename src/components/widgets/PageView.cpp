@@ -129,9 +129,14 @@ void PageView::Navigate(const QString& address) {
                 QStringLiteral("Cannot read file \"%1\". %2").arg(path, f.errorString())));
         f.close();
         // The base first: the page's images are looked up while it is set.
-        browser_->document()->setBaseUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+        // The page shown before goes first, or the new base would have it
+        // laid out again for nothing.
+        const QUrl base = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+        browser_->clear();
+        browser_->document()->setBaseUrl(base);
         browser_->setHtml(decodeHtmlPage(bytes));
-        browser_->document()->setBaseUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+        if (browser_->document()->baseUrl() != base)
+            browser_->document()->setBaseUrl(base);
     }
     location_ = address;
     emit DocumentComplete(address);
