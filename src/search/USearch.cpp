@@ -159,6 +159,23 @@ QStringList rowTexts(const QTreeWidgetItem* row) {
     return {row->text(0), row->text(1), row->text(2)};
 }
 
+// A result row keeps its four texts as they are and answers the list from
+// them, instead of a stored value per column and role: thousands of rows
+// are made for a common word.
+class HitRow : public QTreeWidgetItem {
+public:
+    explicit HitRow(QStringList texts) : texts_(std::move(texts)) {}
+    QVariant data(int column, int role) const override {
+        if ((role == Qt::DisplayRole || role == Qt::EditRole) && column >= 0 &&
+            column < texts_.size())
+            return texts_[column];
+        return QTreeWidgetItem::data(column, role);
+    }
+
+private:
+    QStringList texts_;
+};
+
 } // namespace
 
 TSearchFrm::TSearchFrm(QWidget* parent)
@@ -300,9 +317,17 @@ void TSearchFrm::OkBtnClick() {
         keys.push_back(collator_.sortKey(text));
         return keyOf.insert(text, static_cast<int>(keys.size()) - 1).value();
     };
+    // Category and subcategory names repeat: each is converted once.
+    QHash<QByteArray, QString> names;
+    auto name = [&](const std::string& bytes) {
+        const QByteArray key = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        auto it = names.constFind(key);
+        if (it == names.constEnd())
+            it = names.insert(QByteArray(key), text::toQ(bytes));
+        return it.value();
+    };
     for (const search::Hit& h : hits) {
-        Row row{{text::toQ(h.name), text::toQ(h.category), text::toQ(h.subcategory), text::toQ(h.id)},
-                {}};
+        Row row{{text::toQ(h.name), name(h.category), name(h.subcategory), text::toQ(h.id)}, {}};
         row.keys[0] = key(row.texts[1]);
         row.keys[1] = key(row.texts[0]);
         row.keys[2] = key(row.texts[2]);
@@ -326,7 +351,7 @@ void TSearchFrm::OkBtnClick() {
     QList<QTreeWidgetItem*> items;
     items.reserve(static_cast<qsizetype>(rows.size()));
     for (size_t i : order)
-        items.append(new QTreeWidgetItem(rows[i].texts));
+        items.append(new HitRow(std::move(rows[i].texts)));
     LV->clear();
     LV->addTopLevelItems(items);
 }
