@@ -5,10 +5,9 @@
 #include "Catalogue.h"
 #include "Process.h"
 
-#include "app/UAbout.h"
+#include "app/Dialogs.h"
 #include "app/UMain.h"
 #include "app/UPrefs.h"
-#include "authoring/UAdd.h"
 #include "browser/TreePictures.h"
 #include "browser/UView.h"
 #include "components/text/Cp1251.h"
@@ -18,7 +17,6 @@
 #include "components/widgets/PageView.h"
 #include "data/DbBuild.h"
 #include "data/UData.h"
-#include "mail/USendMail.h"
 #include "search/USearch.h"
 #include "update/UPro.h"
 #include "update/UUpd.h"
@@ -228,14 +226,6 @@ long statusKb(const char* key) {
     return -1;
 }
 
-void makeLongLivedWindows() {
-    PrefsFrm = new TPrefsFrm(Main);
-    UpdFrm = new TUpdFrm(Main);
-    AboutFrm = new TAboutFrm(Main);
-    Pro = new TPro(Main);
-    SendMail = new TSendMail(Main);
-    AddFrm = new TAddFrm(Main);
-}
 
 // The program's windows and data module as it makes them, the browser
 // opened on db; prints the peak and current resident memory.
@@ -243,7 +233,7 @@ int memoryChild(int argc, char** argv, const std::string& db, bool browser) {
     ui::Application app(argc, argv);
     Main = new TMain();
     DataFrm = new TDataFrm(db);
-    makeLongLivedWindows();
+    MakeLongLivedDialogs();
     Main->show();
     pump(100);
     const long before = statusKb("VmHWM:");
@@ -819,7 +809,7 @@ int main(int argc, char** argv) {
         ui::Application app(argc, argv);
         Main = new TMain();
         DataFrm = new TDataFrm(localDb(opt.mainSize).string());
-        makeLongLivedWindows();
+        MakeLongLivedDialogs();
         Main->show();
         pump(200);
         docs = new DocumentWatch;

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 namespace bench {
@@ -144,7 +145,13 @@ std::string articleBody(int n, size_t bytes) {
 
 std::string largeArticleTitle() { return cp("Большая статья: справочник по VCL"); }
 
-void makeLocal(const std::string& path, const std::string& schema, int articles) {
+namespace {
+
+// Makes a database at path, unless one is there, with the catalogue's names
+// and the articles that fill adds through insert (prepared from insertSql),
+// all in one transaction that fill may commit part of as it goes.
+void makeWith(const std::string& path, const std::string& schema, const char* insertSql,
+              const std::function<void(fb::Transaction&, fb::Query&)>& fill) {
     if (std::filesystem::exists(path))
         return;
     dbbuild::buildAtomically(path, schema, [&](fb::Database& db) {
@@ -153,69 +160,70 @@ void makeLocal(const std::string& path, const std::string& schema, int articles)
         tr.StartTransaction();
         insertCatalogueNames(db, tr);
         fb::Query q(db, tr);
-        q.setSQL("INSERT into HINTS (SERV_ID,NAME,CAT,SUBCAT,INFORMATION) "
-                 "values (:SERV_ID, :NAME, :CAT, :SUB_CAT, :INF)");
+        q.setSQL(insertSql);
         q.Prepare();
-        for (int n = 0; n < articles; ++n) {
-            int cat = 0, sub = 0;
-            placeOf(n, cat, sub);
-            if (n < kShared)
-                q.Params(0).setAsInteger(n + 1);
-            else
-                q.Params(0).Clear();
-            q.Params(1).setAsString(articleTitle(n));
-            q.Params(2).setAsInteger(cat);
-            q.Params(3).setAsInteger(sub);
-            q.Params(4).setAsString(articleBody(n, 4096));
-            q.ExecQuery();
-            // Commits now and then keep the engine's undo log small.
-            if (n % 4000 == 3999) {
-                q.Close();
-                tr.Commit();
-                tr.StartTransaction();
-            }
-        }
-        q.Params(0).Clear();
-        q.Params(1).setAsString(largeArticleTitle());
-        q.Params(2).setAsInteger(1);
-        q.Params(3).setAsInteger(1);
-        q.Params(4).setAsString(articleBody(0, kLargeArticleBytes));
-        q.ExecQuery();
+        fill(tr, q);
         q.Close();
         tr.Commit();
     });
 }
 
+} // namespace
+
+void makeLocal(const std::string& path, const std::string& schema, int articles) {
+    makeWith(path, schema,
+             "INSERT into HINTS (SERV_ID,NAME,CAT,SUBCAT,INFORMATION) "
+             "values (:SERV_ID, :NAME, :CAT, :SUB_CAT, :INF)",
+             [&](fb::Transaction& tr, fb::Query& q) {
+                 for (int n = 0; n < articles; ++n) {
+                     int cat = 0, sub = 0;
+                     placeOf(n, cat, sub);
+                     if (n < kShared)
+                         q.Params(0).setAsInteger(n + 1);
+                     else
+                         q.Params(0).Clear();
+                     q.Params(1).setAsString(articleTitle(n));
+                     q.Params(2).setAsInteger(cat);
+                     q.Params(3).setAsInteger(sub);
+                     q.Params(4).setAsString(articleBody(n, 4096));
+                     q.ExecQuery();
+                     // Commits now and then keep the engine's undo log small.
+                     if (n % 4000 == 3999) {
+                         q.Close();
+                         tr.Commit();
+                         tr.StartTransaction();
+                     }
+                 }
+                 q.Params(0).Clear();
+                 q.Params(1).setAsString(largeArticleTitle());
+                 q.Params(2).setAsInteger(1);
+                 q.Params(3).setAsInteger(1);
+                 q.Params(4).setAsString(articleBody(0, kLargeArticleBytes));
+                 q.ExecQuery();
+             });
+}
+
 void makeMaster(const std::string& path, const std::string& schema) {
-    if (std::filesystem::exists(path))
-        return;
-    dbbuild::buildAtomically(path, schema, [&](fb::Database& db) {
-        fb::Transaction tr(db);
-        tr.TRParams = {"write", "nowait", "concurrency"};
-        tr.StartTransaction();
-        insertCatalogueNames(db, tr);
-        fb::Query q(db, tr);
-        q.setSQL("INSERT INTO HINTS (ID, NAME, CAT, SUBCAT, INFORMATION) "
-                 "values (:ID, :NAME, :CAT, :SUBCAT, :INF)");
-        q.Prepare();
-        auto add = [&](int32_t id, int n) {
-            int cat = 0, sub = 0;
-            placeOf(n, cat, sub);
-            q.Params(0).setAsInteger(id);
-            q.Params(1).setAsString(articleTitle(n));
-            q.Params(2).setAsInteger(cat);
-            q.Params(3).setAsInteger(sub);
-            q.Params(4).setAsString(articleBody(n, 4096));
-            q.ExecQuery();
-        };
-        for (int n = 0; n < kShared; ++n)
-            add(n + 1, n);
-        // The new ones take titles beyond any local article's.
-        for (int k = 0; k < kNewOnServer; ++k)
-            add(kFirstNewServerId + k, 1000000 + k);
-        q.Close();
-        tr.Commit();
-    });
+    makeWith(path, schema,
+             "INSERT INTO HINTS (ID, NAME, CAT, SUBCAT, INFORMATION) "
+             "values (:ID, :NAME, :CAT, :SUBCAT, :INF)",
+             [&](fb::Transaction&, fb::Query& q) {
+                 auto add = [&](int32_t id, int n) {
+                     int cat = 0, sub = 0;
+                     placeOf(n, cat, sub);
+                     q.Params(0).setAsInteger(id);
+                     q.Params(1).setAsString(articleTitle(n));
+                     q.Params(2).setAsInteger(cat);
+                     q.Params(3).setAsInteger(sub);
+                     q.Params(4).setAsString(articleBody(n, 4096));
+                     q.ExecQuery();
+                 };
+                 for (int n = 0; n < kShared; ++n)
+                     add(n + 1, n);
+                 // The new ones take titles beyond any local article's.
+                 for (int k = 0; k < kNewOnServer; ++k)
+                     add(kFirstNewServerId + k, 1000000 + k);
+             });
 }
 
 } // namespace bench

@@ -2,21 +2,16 @@
 // made in a fixed order, then the message loop runs until the main window
 // closes.
 
+#include "Dialogs.h"
 #include "Icons.h"
 #include "QuitSignals.h"
 #include "SingleInstance.h"
-#include "UAbout.h"
 #include "UMain.h"
-#include "UPrefs.h"
 #include "USplash.h"
 
-#include "authoring/UAdd.h"
 #include "components/widgets/ErrorReport.h"
 #include "components/widgets/ShownProbe.h"
 #include "data/UData.h"
-#include "mail/USendMail.h"
-#include "update/UPro.h"
-#include "update/UUpd.h"
 
 #include <QLibraryInfo>
 #include <QTranslator>
@@ -52,14 +47,7 @@ int main(int argc, char** argv) {
     SplashForm->ShowAndPaint();
     DataFrm = new TDataFrm();
 
-    // The long-lived dialogs, hidden, in this order: preferences, available
-    // updates, about, download progress, tip submission, add article.
-    PrefsFrm = new TPrefsFrm(Main);
-    UpdFrm = new TUpdFrm(Main);
-    AboutFrm = new TAboutFrm(Main);
-    Pro = new TPro(Main);
-    SendMail = new TSendMail(Main);
-    AddFrm = new TAddFrm(Main);
+    MakeLongLivedDialogs();
 
     delete SplashForm;
 
