@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QSet>
 #include <QtTest>
 
 #include <memory>
@@ -109,8 +110,24 @@ private slots:
         }
         QCOMPARE(Main->AExit->toolTip(), QString::fromUtf8("Выход"));
         QCOMPARE(Main->IL.size(), size_t(23));
-        for (const QIcon& icon : Main->IL)
-            QVERIFY(!icon.pixmap(16, 16).isNull());
+        // Each picture is drawn at the size asked for, is not blank, differs
+        // from the others, and has a greyed form for a disabled command.
+        QSet<QByteArray> seen;
+        for (const QIcon& icon : Main->IL) {
+            for (int side : {16, 24, 32}) {
+                const QImage im = icon.pixmap(side, side).toImage();
+                QCOMPARE(im.size(), QSize(side, side));
+                int drawn = 0;
+                for (int y = 0; y < side; ++y)
+                    for (int x = 0; x < side; ++x)
+                        drawn += im.pixelColor(x, y).alpha() > 0;
+                QVERIFY(drawn > side);
+            }
+            const QImage normal = icon.pixmap(16, 16).toImage();
+            QVERIFY(icon.pixmap(QSize(16, 16), QIcon::Disabled).toImage() != normal);
+            seen.insert(QByteArray(reinterpret_cast<const char*>(normal.constBits()), normal.sizeInBytes()));
+        }
+        QCOMPARE(seen.size(), 23);
 
         QStringList menus;
         for (QAction* m : Main->MenuBar->actions())

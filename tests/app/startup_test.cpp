@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 
@@ -106,6 +107,28 @@ TEST(Startup, ASecondStartHandsOverToTheRunningCopyAndSigtermEndsItCleanly) {
     EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(first.exitCode(), 0);
     EXPECT_FALSE(QString::fromUtf8(first.readAllStandardError()).contains("message:"));
+}
+
+TEST(Startup, AskedToReportItsWindowTheProgramSaysWhenItIsShownAndCloses) {
+    // The start-up benchmark's hook: the time on the monotonic clock once the
+    // main window is on screen, then an ordinary close.
+    TempDatabase db;
+    const QString program = installProgram(db.dir().path());
+    QProcessEnvironment env = testEnvironment();
+    env.insert("TIPSARA_REPORT_SHOWN", "1");
+    QProcess p;
+    p.setProcessEnvironment(env);
+    timespec before{};
+    clock_gettime(CLOCK_MONOTONIC, &before);
+    p.start(program, {});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0);
+    const QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1) << lines.join('|').toStdString();
+    ASSERT_TRUE(lines[0].startsWith("shown "));
+    const long long shown = lines[0].mid(6).toLongLong();
+    EXPECT_GT(shown, static_cast<long long>(before.tv_sec) * 1000000000LL + before.tv_nsec);
 }
 
 } // namespace

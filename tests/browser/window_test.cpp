@@ -289,6 +289,23 @@ private slots:
         QCOMPARE(p.Counter(), 3);
         QCOMPARE(p.pb->value(), 80);
         QCOMPARE(p.size(), QSize(273, 60));
+
+        // Each step is on screen when it returns, since the load handles no
+        // events; a counter that does not change is not painted again.
+        struct Paints : QObject {
+            int n = 0;
+            bool eventFilter(QObject*, QEvent* e) override {
+                n += e->type() == QEvent::Paint;
+                return false;
+            }
+        } counter, bar;
+        p.ShowAndPaint();
+        p.c->installEventFilter(&counter);
+        p.pb->installEventFilter(&bar);
+        for (int i = 0; i < 3; ++i)
+            p.Step(80);
+        QCOMPARE(counter.n, 3);
+        QCOMPARE(bar.n, 0);
     }
 
     void clicksShowCatalogueAndArticlePagesAndKeysDoNot() {

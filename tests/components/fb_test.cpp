@@ -118,6 +118,40 @@ TEST_F(Fb, QueryStatesFollowPrepareExecuteAndClose) {
     EXPECT_TRUE(upd->Eof());
 }
 
+TEST_F(Fb, OneQueryServesManyTextsInTurnAFailedOneAmongThem) {
+    // The statement handle is kept from text to text; each text must still
+    // run as itself, whatever came before it, a failure included.
+    exec(*upd, "INSERT INTO CATEGORIES (CATEGORY_NAME, NUM) values ('a', 1)");
+    exec(*upd, "INSERT INTO CATEGORIES (CATEGORY_NAME, NUM) values ('b', 2)");
+    commit();
+    for (int round = 0; round < 3; ++round) {
+        q->setSQL("select CATEGORY_NAME from CATEGORIES where NUM = 2");
+        q->ExecQuery();
+        EXPECT_EQ(q->Fields(0).AsString(), "b");
+        q->Close();
+        q->setSQL("select count(*), max(NUM) from CATEGORIES");
+        q->ExecQuery();
+        EXPECT_EQ(q->FieldCount(), 2);
+        EXPECT_EQ(q->Fields(1).AsInteger(), 2);
+        q->Close();
+        q->setSQL("select no_such_column from CATEGORIES");
+        EXPECT_THROW(q->ExecQuery(), fb::Error);
+        EXPECT_FALSE(q->Prepared());
+        q->setSQL("select NUM from CATEGORIES where CATEGORY_NAME = :n");
+        q->Params(0).setAsString("a");
+        q->ExecQuery();
+        EXPECT_EQ(q->Fields(0).AsInteger(), 1);
+        q->Close();
+    }
+    upd->setSQL("UPDATE CATEGORIES SET CATEGORY_NAME = 'c' where NUM = 1");
+    upd->ExecQuery();
+    EXPECT_EQ(upd->RowsAffected(), 1);
+    upd->setSQL("select count(*) from CATEGORIES");
+    upd->ExecQuery();
+    EXPECT_EQ(upd->Fields(0).AsInteger(), 2) << "a select after a write on the same query";
+    upd->Close();
+}
+
 TEST_F(Fb, MisuseOfAQueryFailsWithALayerError) {
     exec(*q, "select NUM from CATEGORIES");
     EXPECT_THROW(q->setSQL("select 1 from rdb$database"), fb::Error) << "text of an open query";

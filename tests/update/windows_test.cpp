@@ -17,6 +17,17 @@ class UpdateWindowsTest : public QObject {
 private:
     static bool bold(QWidget* w) { return w->font().bold(); }
 
+    // Counts the paint events that reach the watched widgets.
+    struct Paints : QObject {
+        QMap<QObject*, int> count;
+        void watch(QWidget* w) { w->installEventFilter(this); }
+        bool eventFilter(QObject* o, QEvent* e) override {
+            if (e->type() == QEvent::Paint)
+                ++count[o];
+            return false;
+        }
+    };
+
     static void expectNoMarks(TWait& w) {
         for (int i = 0; i < TWait::kStages; ++i) {
             QVERIFY(!w.CB[i]->isChecked());
@@ -107,6 +118,46 @@ private slots:
 
         update::ShowTransferProgress(Pr, SB, 50000000, 100000000);
         QCOMPARE(Pr->value(), 50);
+    }
+
+    // The run processes no events while it works: every change must be on
+    // screen when the call that made it returns, and a repaint with nothing
+    // changed must paint nothing.
+    void changesArePaintedAtOnceAndOnlyThem() {
+        QMainWindow main;
+        auto* strip = new QWidget;
+        auto* layout = new QHBoxLayout(strip);
+        auto* Pr = new QProgressBar;
+        layout->addWidget(Pr);
+        main.setMenuWidget(strip);
+        main.setStatusBar(new QStatusBar);
+        QStatusBar* SB = main.statusBar();
+        Pr->hide();
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        QCoreApplication::processEvents();
+        Paints paints;
+        paints.watch(SB);
+        paints.watch(Pr);
+
+        update::ShowTransferProgress(Pr, SB, 0, 100);
+        QVERIFY(paints.count[SB] >= 1);
+        QVERIFY(paints.count[Pr] >= 1);
+        update::ShowTransferProgress(Pr, SB, 100, 100);
+        QCOMPARE(paints.count[SB], 2);
+        update::ShowTransferProgress(Pr, SB, 100, 100); // the last event repeats the state
+        QCOMPARE(paints.count[SB], 2);
+
+        TWait w;
+        w.show();
+        w.repaintNow();
+        paints.watch(w.RB[0]);
+        paints.watch(w.RB[3]);
+        w.BeginStage(1);
+        QCOMPARE(paints.count[w.RB[0]], 1);
+        w.repaintNow();
+        QCOMPARE(paints.count[w.RB[0]], 1);
+        QCOMPARE(paints.count[w.RB[3]], 0);
     }
 };
 
