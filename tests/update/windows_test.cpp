@@ -17,6 +17,24 @@ class UpdateWindowsTest : public QObject {
 private:
     static bool bold(QWidget* w) { return w->font().bold(); }
 
+    // The main window's strip: the bar beside the menu, hidden at first, and
+    // the status bar; shown.
+    struct MainStrip {
+        QMainWindow main;
+        QProgressBar* Pr = new QProgressBar;
+        QStatusBar* SB = new QStatusBar;
+        MainStrip() {
+            auto* strip = new QWidget;
+            auto* layout = new QHBoxLayout(strip);
+            Pr->setRange(0, 100);
+            layout->addWidget(Pr);
+            main.setMenuWidget(strip);
+            main.setStatusBar(SB);
+            Pr->hide();
+            main.show();
+        }
+    };
+
     // Counts the paint events that reach the watched widgets.
     struct Paints : QObject {
         QMap<QObject*, int> count;
@@ -85,18 +103,9 @@ private slots:
     }
 
     void transferProgressShowsAndHidesTheBarAndText() {
-        // The main window's strip: the bar beside the menu, hidden at first.
-        QMainWindow main;
-        auto* strip = new QWidget;
-        auto* layout = new QHBoxLayout(strip);
-        auto* Pr = new QProgressBar;
-        Pr->setRange(0, 100);
-        layout->addWidget(Pr);
-        main.setMenuWidget(strip);
-        main.setStatusBar(new QStatusBar);
-        QStatusBar* SB = main.statusBar();
-        Pr->hide();
-        main.show();
+        MainStrip m;
+        QProgressBar* Pr = m.Pr;
+        QStatusBar* SB = m.SB;
 
         update::ShowTransferProgress(Pr, SB, 0, 48160);
         QVERIFY(Pr->isVisible());
@@ -124,17 +133,10 @@ private slots:
     // screen when the call that made it returns, and a repaint with nothing
     // changed must paint nothing.
     void changesArePaintedAtOnceAndOnlyThem() {
-        QMainWindow main;
-        auto* strip = new QWidget;
-        auto* layout = new QHBoxLayout(strip);
-        auto* Pr = new QProgressBar;
-        layout->addWidget(Pr);
-        main.setMenuWidget(strip);
-        main.setStatusBar(new QStatusBar);
-        QStatusBar* SB = main.statusBar();
-        Pr->hide();
-        main.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        MainStrip m;
+        QProgressBar* Pr = m.Pr;
+        QStatusBar* SB = m.SB;
+        QVERIFY(QTest::qWaitForWindowExposed(&m.main));
         QCoreApplication::processEvents();
         Paints paints;
         paints.watch(SB);
