@@ -20,8 +20,24 @@ struct Sqlda {
 } // namespace
 
 BareFb::BareFb(const std::string& path) {
-    const char dpb[] = {isc_dpb_version1, isc_dpb_lc_ctype, 7, 'W', 'I', 'N', '1', '2', '5', '1',
-                        isc_dpb_user_name, 6, 's', 'y', 's', 'd', 'b', 'a'};
+    const char dpb[] = {isc_dpb_version1,
+                        isc_dpb_lc_ctype,
+                        7,
+                        'W',
+                        'I',
+                        'N',
+                        '1',
+                        '2',
+                        '5',
+                        '1',
+                        isc_dpb_user_name,
+                        6,
+                        's',
+                        'y',
+                        's',
+                        'd',
+                        'b',
+                        'a'};
     isc_attach_database(status_, 0, path.c_str(), &db_, sizeof dpb, dpb);
     check("attach");
     const char tpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_nowait, isc_tpb_rec_version,
@@ -179,15 +195,16 @@ void BareFb::rollback() {
 
 size_t bareTreeLoad(BareFb& fb) {
     size_t read = 0;
-    const auto categories = fb.select("select CATEGORY_NAME, NUM from CATEGORIES order by CATEGORY_NAME");
+    const auto categories =
+        fb.select("select CATEGORY_NAME, NUM from CATEGORIES order by CATEGORY_NAME");
     read += categories.size();
     read += fb.select("select count(*) from hints").size();
     for (const auto& c : categories) {
         const auto subs = fb.select("select SUB_CAT,NUM from SUB_CATEGORIES where CATNUM=" + c[1]);
         read += subs.size();
         for (const auto& s : subs)
-            read += fb.select("select NAME,ID from HINTS where CAT=" + c[1] + " and SUBCAT=" + s[1] +
-                              " order by NAME")
+            read += fb.select("select NAME,ID from HINTS where CAT=" + c[1] +
+                              " and SUBCAT=" + s[1] + " order by NAME")
                         .size();
     }
     return read;

@@ -10,32 +10,31 @@
 #include "app/UPrefs.h"
 #include "browser/TreePictures.h"
 #include "browser/UView.h"
+#include "components/fb/Fb.h"
 #include "components/text/Cp1251.h"
 #include "components/text/QtText.h"
 #include "components/widgets/ErrorReport.h"
-#include "components/widgets/PaintNow.h"
 #include "components/widgets/PageView.h"
+#include "components/widgets/PaintNow.h"
 #include "data/DbBuild.h"
 #include "data/UData.h"
 #include "search/USearch.h"
 #include "update/UPro.h"
 #include "update/UUpd.h"
 
-#include <QDir>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <map>
-#include <regex>
 #include <sstream>
 #include <stdexcept>
 
@@ -67,9 +66,13 @@ const char* const kDataVersion = "v1";
 fs::path localDb(int articles) {
     return opt.work / ("local-" + std::to_string(articles) + "-" + kDataVersion + ".gdb");
 }
-fs::path masterDb() { return opt.work / (std::string("master-") + kDataVersion + ".gdb"); }
+fs::path masterDb() {
+    return opt.work / (std::string("master-") + kDataVersion + ".gdb");
+}
 
-std::string cp(const char* utf8) { return text::utf8ToCp1251(utf8, true); }
+std::string cp(const char* utf8) {
+    return text::utf8ToCp1251(utf8, true);
+}
 
 // ---------------------------------------------------------------- figures
 
@@ -176,10 +179,8 @@ fs::path prepareAppDir() {
 // Start of the process to its window on screen, as the window reports it.
 double startOnce(const fs::path& program) {
     const long long t0 = monotonicNs();
-    Spawned c = spawn({program.string()}, {"TIPSARA_REPORT_SHOWN=1"}, true);
-    const std::string line = readLine(c.out);
-    close(c.out);
-    const int code = wait(c.pid);
+    int code = 0;
+    const std::string line = firstLine({program.string()}, {"TIPSARA_REPORT_SHOWN=1"}, &code);
     long long shown = 0;
     if (std::sscanf(line.c_str(), "shown %lld", &shown) != 1 || code != 0)
         throw std::runtime_error(program.string() + " did not report its window (exit " +
@@ -193,19 +194,18 @@ void measureStartup() {
     const fs::path bare = opt.bin / "tipsara-bench-bare-window";
     startOnce(app); // the first start warms the file cache for both
     startOnce(bare);
-    const auto [ours, base] = interleaved([&] { return startOnce(app); }, [&] { return startOnce(bare); });
+    const auto [ours, base] =
+        interleaved([&] { return startOnce(app); }, [&] { return startOnce(bare); });
     report({"start-up to main window", ours, base, 2.0});
 
     // What the engine alone takes to open the database, in a fresh process
     // as at start-up: a part the bare window does not have.
     std::vector<double> attach;
     for (int i = 0; i < opt.reps; ++i) {
-        Spawned c = spawn({(opt.bin / "tipsara-bench").string(), "--attach-child",
-                           (app.parent_path() / "DB" / "Tipsara.gdb").string()},
-                          {}, true);
-        const std::string line = readLine(c.out);
-        close(c.out);
-        wait(c.pid);
+        int code = 0;
+        const std::string line = firstLine({(opt.bin / "tipsara-bench").string(), "--attach-child",
+                                            (app.parent_path() / "DB" / "Tipsara.gdb").string()},
+                                           {}, &code);
         double t = 0;
         if (std::sscanf(line.c_str(), "attach %lf", &t) == 1)
             attach.push_back(t);
@@ -226,10 +226,9 @@ long statusKb(const char* key) {
     return -1;
 }
 
-
 // The program's windows and data module as it makes them, the browser
-// opened on db; prints the peak and current resident memory.
-int memoryChild(int argc, char** argv, const std::string& db, bool browser) {
+// opened on db; prints the peak resident memory with the tree and before it.
+int memoryChild(int argc, char** argv, const std::string& db) {
     ui::Application app(argc, argv);
     Main = new TMain();
     DataFrm = new TDataFrm(db);
@@ -237,10 +236,9 @@ int memoryChild(int argc, char** argv, const std::string& db, bool browser) {
     Main->show();
     pump(100);
     const long before = statusKb("VmHWM:");
-    if (browser)
-        Main->AView->trigger();
+    Main->AView->trigger();
     pump(300);
-    std::printf("memory %ld %ld %ld\n", statusKb("VmHWM:"), statusKb("VmRSS:"), before);
+    std::printf("memory %ld %ld\n", statusKb("VmHWM:"), before);
     std::fflush(stdout);
     delete Main;
     Main = nullptr;
@@ -250,14 +248,12 @@ int memoryChild(int argc, char** argv, const std::string& db, bool browser) {
 }
 
 void measureMemory(int articles) {
-    Spawned c = spawn({(opt.bin / "tipsara-bench").string(), "--memory-child",
-                       localDb(articles).string()},
-                      {}, true);
-    const std::string line = readLine(c.out);
-    close(c.out);
-    wait(c.pid);
-    long hwm = 0, rss = 0, before = 0;
-    if (std::sscanf(line.c_str(), "memory %ld %ld %ld", &hwm, &rss, &before) != 3)
+    int code = 0;
+    const std::string line = firstLine(
+        {(opt.bin / "tipsara-bench").string(), "--memory-child", localDb(articles).string()}, {},
+        &code);
+    long hwm = 0, before = 0;
+    if (std::sscanf(line.c_str(), "memory %ld %ld", &hwm, &before) != 2)
         throw std::runtime_error("the memory child said '" + line + "'");
     Figure f{"peak memory, tree of " + std::to_string(articles), hwm / 1024.0, 0, 150, "MiB"};
     f.note = "before the browser " + std::to_string(before / 1024) + " MiB";
@@ -277,7 +273,8 @@ public:
 protected:
     bool eventFilter(QObject* o, QEvent* e) override {
         if (e->type() == QEvent::Show)
-            if (auto* view = qobject_cast<ui::PageView*>(o); view && !view->property("watched").toBool()) {
+            if (auto* view = qobject_cast<ui::PageView*>(o);
+                view && !view->property("watched").toBool()) {
                 view->setProperty("watched", true);
                 connect(view, &ui::PageView::DocumentComplete, this, [this] {
                     if (at_ < 0)
@@ -345,14 +342,9 @@ void measureTreeLoad() {
 }
 
 QTreeWidgetItem* findArticle(const std::string& title) {
-    QTreeWidget* tv = ViewFrm->TV;
-    for (int c = 0; c < tv->topLevelItemCount(); ++c)
-        for (int s = 0; s < tv->topLevelItem(c)->childCount(); ++s) {
-            QTreeWidgetItem* sub = tv->topLevelItem(c)->child(s);
-            for (int a = 0; a < sub->childCount(); ++a)
-                if (NodeName(sub->child(a)) == title)
-                    return sub->child(a);
-        }
+    for (QTreeWidgetItemIterator it(ViewFrm->TV); *it; ++it)
+        if (NodeLevel(*it) == 2 && NodeName(*it) == title)
+            return *it;
     return nullptr;
 }
 
@@ -422,7 +414,9 @@ const SearchCase kSearches[] = {
 
 // The search button to the hits on screen.
 double searchOnce(TSearchFrm& f, const SearchCase& c) {
-    (c.mode == search::Mode::AllWords ? f.RB1 : c.mode == search::Mode::AnyWord ? f.RB2 : f.RB3)
+    (c.mode == search::Mode::AllWords  ? f.RB1
+     : c.mode == search::Mode::AnyWord ? f.RB2
+                                       : f.RB3)
         ->setChecked(true);
     f.Search->setText(QString::fromUtf8(c.text));
     pump(5);
@@ -441,10 +435,9 @@ double searchOnce(TSearchFrm& f, const SearchCase& c) {
 double bareSearchOnce(BareFb& fb, const SearchCase& c, size_t* hits = nullptr) {
     const std::string textCp = cp(c.text);
     const auto words = search::SplitWords(textCp);
-    // The client API takes parameters as question marks; the layer of ours
-    // rewrites the named ones the same way.
-    const std::string sql = std::regex_replace(search::BuildStatement(c.mode, words.size()),
-                                               std::regex(":(SW[0-9]+|SEARCH_WORD)"), "?");
+    // The client API takes parameters as question marks, as our layer
+    // hands them to it.
+    const std::string sql = fb::rewriteMarkers(search::BuildStatement(c.mode, words.size())).text;
     const auto params = search::StatementParams(c.mode, textCp, words);
     return timed([&] {
         const auto rows = fb.select(sql, params);
@@ -482,9 +475,9 @@ public:
     UpdateServer() {
         log_ = opt.work / "server.log";
         fs::remove(log_);
-        child_ = spawn({(opt.bin / "tipsara-server").string(), "--listen", "127.0.0.1:0",
-                        masterDb().string()},
-                       {}, true, log_.string());
+        child_ = spawn(
+            {(opt.bin / "tipsara-server").string(), "--listen", "127.0.0.1:0", masterDb().string()},
+            {}, true, log_.string());
         const std::string line = readLine(child_.out);
         const size_t at = line.find("127.0.0.1:");
         if (at == std::string::npos)
@@ -534,6 +527,26 @@ protected:
         return false;
     }
 };
+
+// The statements of one synchronisation against the master, prepared one
+// by one as the run prepares them: the name updates, the server-id list,
+// and the names of each new article's place.
+void bareSyncStatements(BareFb& fb) {
+    for (int c = 1; c <= kCategories; ++c)
+        fb.execute("UPDATE CATEGORIES SET CATEGORY_NAME=CATEGORY_NAME where NUM=?", {c});
+    for (int c = 1; c <= kCategories; ++c)
+        for (int s = 1; s <= kSubcategoriesPerCategory; ++s)
+            fb.execute("UPDATE SUB_CATEGORIES SET SUB_CAT=SUB_CAT where CATNUM=? and NUM=?",
+                       {c, s});
+    fb.select("select SERV_ID from HINTS where SERV_ID is NOT NULL");
+    for (int k = 0; k < kNewOnServer; ++k) {
+        int cat = 0, sub = 0;
+        placeOf(kFirstNewArticle + k, cat, sub);
+        fb.select("select A.CATEGORY_NAME, B.SUB_CAT from CATEGORIES A, SUB_CATEGORIES B "
+                  "where A.NUM=B.CATNUM AND A.NUM=" +
+                  std::to_string(cat) + " AND B.NUM=" + std::to_string(sub));
+    }
+}
 
 double curlAll(const std::vector<std::string>& urls, const std::vector<std::string>& outputs) {
     const fs::path config = opt.work / "curl.cfg";
@@ -594,27 +607,13 @@ void measureUpdate(bool withImport) {
     report(partQuiet);
     BareFb bare(db.string());
     auto statements = [&] {
-        const double t = timed([&] {
-            for (int c = 1; c <= kCategories; ++c)
-                bare.execute("UPDATE CATEGORIES SET CATEGORY_NAME=CATEGORY_NAME where NUM=?", {c});
-            for (int c = 1; c <= kCategories; ++c)
-                for (int s = 1; s <= kSubcategoriesPerCategory; ++s)
-                    bare.execute("UPDATE SUB_CATEGORIES SET SUB_CAT=SUB_CAT where CATNUM=? and NUM=?",
-                                 {c, s});
-            bare.select("select SERV_ID from HINTS where SERV_ID is NOT NULL");
-            for (int k = 0; k < kNewOnServer; ++k) {
-                const int slot = (1000000 + k) % (kCategories * kSubcategoriesPerCategory);
-                bare.select("select A.CATEGORY_NAME, B.SUB_CAT from CATEGORIES A, SUB_CATEGORIES B "
-                            "where A.NUM=B.CATNUM AND A.NUM=" +
-                            std::to_string(slot / kSubcategoriesPerCategory + 1) +
-                            " AND B.NUM=" + std::to_string(slot % kSubcategoriesPerCategory + 1));
-            }
-        });
+        const double t = timed([&] { bareSyncStatements(bare); });
         bare.rollback();
         return t;
     };
     statements();
-    Figure partDb{"  of which: its statements, bare client", median({statements(), statements(), statements()}), 0, 0};
+    Figure partDb{"  of which: its statements, bare client",
+                  median({statements(), statements(), statements()}), 0, 0};
     partDb.note = "816 updates and 501 selects, each prepared";
     report(partDb);
     if (!withImport) {
@@ -627,16 +626,11 @@ void measureUpdate(bool withImport) {
     watch.onShown = [&] {
         for (int i = 0; i < UpdFrm->Count(); ++i)
             UpdFrm->setChecked(i, true);
-        auto press = std::make_shared<std::function<void()>>();
-        *press = [&, press] {
-            if (!UpdFrm->LoadBtn->isEnabled()) {
-                QTimer::singleShot(1, UpdFrm, *press);
-                return;
-            }
-            loadAt = nowMs();
-            UpdFrm->LoadBtn->click();
-        };
-        (*press)();
+        // "Загрузить" is enabled by the window's timer once it sees a mark.
+        while (!UpdFrm->LoadBtn->isEnabled())
+            pump(1);
+        loadAt = nowMs();
+        UpdFrm->LoadBtn->click();
     };
     auto removeImported = [] {
         fb::Query& q = DataFrm->UpdQ;
@@ -690,13 +684,14 @@ void measureUpdate(bool withImport) {
 void measureGrowth() {
     std::printf("growth with the number of articles\n");
     const SearchCase& c = kSearches[0];
-    std::printf("  %9s %12s %12s %14s %12s %12s\n", "articles", "tree ms", "bare ms", "tree us/art.",
-                "search ms", "bare ms");
+    std::printf("  %9s %12s %12s %14s %12s %12s\n", "articles", "tree ms", "bare ms",
+                "tree us/art.", "search ms", "bare ms");
     for (int n : opt.sizes) {
         openDatabase(localDb(n));
         BareFb fb(localDb(n).string());
         treeLoadOnce();
-        const auto [tree, treeBase] = interleaved(treeLoadOnce, [&] { return bareTreeLoadOnce(fb); });
+        const auto [tree, treeBase] =
+            interleaved(treeLoadOnce, [&] { return bareTreeLoadOnce(fb); });
         closeBrowser();
         TSearchFrm f(Main);
         f.show();
@@ -751,7 +746,8 @@ std::vector<int> parseSizes(const std::string& text) {
 
 int usage() {
     std::fprintf(stderr, "usage: tipsara-bench [--work DIR] [--reps N] [--sizes 1000,8000,...]\n"
-                         "                     [--articles N] [--only startup|memory|tree|display|search|sync|update|growth]...\n");
+                         "                     [--articles N] [--only "
+                         "startup|memory|tree|display|search|sync|update|growth]...\n");
     return 2;
 }
 
@@ -768,7 +764,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (args[i] == "--memory-child" && value)
-            return memoryChild(argc, argv, args[i + 1], true);
+            return memoryChild(argc, argv, args[i + 1]);
         if (args[i] == "--work" && value)
             opt.work = fs::absolute(args[++i]);
         else if (args[i] == "--reps" && value)
@@ -798,8 +794,10 @@ int main(int argc, char** argv) {
     setenv("TIPSARA_AUTOCLOSE_MESSAGES", "1", 1);
 
     try {
-        std::printf("tipsara-bench: %d repetitions, median; work folder %s; platform %s\n", opt.reps,
-                    opt.work.c_str(), qgetenv("QT_QPA_PLATFORM").isEmpty() ? "xcb" : qgetenv("QT_QPA_PLATFORM").constData());
+        std::printf("tipsara-bench: %d repetitions, median; work folder %s; platform %s\n",
+                    opt.reps, opt.work.c_str(),
+                    qgetenv("QT_QPA_PLATFORM").isEmpty() ? "xcb"
+                                                         : qgetenv("QT_QPA_PLATFORM").constData());
         generate();
         if (wanted("startup"))
             measureStartup();

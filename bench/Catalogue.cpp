@@ -12,7 +12,9 @@
 namespace bench {
 namespace {
 
-std::string cp(const char* utf8) { return text::utf8ToCp1251(utf8, true); }
+std::string cp(const char* utf8) {
+    return text::utf8ToCp1251(utf8, true);
+}
 
 std::vector<std::string> cpList(std::initializer_list<const char*> words) {
     std::vector<std::string> out;
@@ -25,24 +27,25 @@ std::vector<std::string> cpList(std::initializer_list<const char*> words) {
 // so that one word of the search finds a few per cent of the articles and
 // three words together a fraction of one.
 const std::vector<std::string>& actions() {
-    static const auto v = cpList({"Как сохранить", "Как прочитать", "Как найти", "Как скопировать",
-                                  "Как удалить", "Как изменить", "Как получить", "Как показать",
-                                  "Как скрыть", "Как проверить", "Как сравнить", "Как отсортировать",
-                                  "Как зашифровать", "Как перевести", "Как ускорить", "Как вывести"});
+    static const auto v =
+        cpList({"Как сохранить", "Как прочитать", "Как найти", "Как скопировать", "Как удалить",
+                "Как изменить", "Как получить", "Как показать", "Как скрыть", "Как проверить",
+                "Как сравнить", "Как отсортировать", "Как зашифровать", "Как перевести",
+                "Как ускорить", "Как вывести"});
     return v;
 }
 const std::vector<std::string>& objects() {
-    static const auto v = cpList({"файл", "строку", "список", "форму", "кнопку", "таблицу", "запрос",
-                                  "поток", "окно", "рисунок", "ключ реестра", "меню", "дерево",
-                                  "сетку", "дату", "число", "каталог", "компонент", "шрифт", "цвет"});
+    static const auto v =
+        cpList({"файл",  "строку", "список",  "форму",        "кнопку", "таблицу", "запрос",
+                "поток", "окно",   "рисунок", "ключ реестра", "меню",   "дерево",  "сетку",
+                "дату",  "число",  "каталог", "компонент",    "шрифт",  "цвет"});
     return v;
 }
 const std::vector<std::string>& places() {
-    static const auto v =
-        cpList({"в TMemo", "в TListView", "в TTreeView", "на форме", "в базе данных",
-                "в реестре Windows", "по сети", "без VCL", "средствами WinAPI", "в фоновом потоке",
-                "при запуске программы", "в буфере обмена", "в DBGrid", "через COM", "в консоли",
-                "в TStringGrid"});
+    static const auto v = cpList(
+        {"в TMemo", "в TListView", "в TTreeView", "на форме", "в базе данных", "в реестре Windows",
+         "по сети", "без VCL", "средствами WinAPI", "в фоновом потоке", "при запуске программы",
+         "в буфере обмена", "в DBGrid", "через COM", "в консоли", "в TStringGrid"});
     return v;
 }
 const std::vector<std::string>& sentences() {
@@ -63,14 +66,13 @@ const std::vector<std::string>& sentences() {
     return v;
 }
 
-const char* const kCode =
-    "<pre>procedure TForm1.Button1Click(Sender: TObject);\r\n"
-    "var\r\n  List: TStringList;\r\n  I: Integer;\r\nbegin\r\n"
-    "  List := TStringList.Create;\r\n  try\r\n"
-    "    for I := 0 to Memo1.Lines.Count - 1 do\r\n"
-    "      List.Add(Trim(Memo1.Lines[I]));\r\n"
-    "    List.Sort;\r\n    Memo1.Lines.Assign(List);\r\n"
-    "  finally\r\n    List.Free;\r\n  end;\r\nend;</pre>\r\n";
+const char* const kCode = "<pre>procedure TForm1.Button1Click(Sender: TObject);\r\n"
+                          "var\r\n  List: TStringList;\r\n  I: Integer;\r\nbegin\r\n"
+                          "  List := TStringList.Create;\r\n  try\r\n"
+                          "    for I := 0 to Memo1.Lines.Count - 1 do\r\n"
+                          "      List.Add(Trim(Memo1.Lines[I]));\r\n"
+                          "    List.Sort;\r\n    Memo1.Lines.Assign(List);\r\n"
+                          "  finally\r\n    List.Free;\r\n  end;\r\nend;</pre>\r\n";
 
 void insertCatalogueNames(fb::Database& db, fb::Transaction& tr) {
     fb::Query q(db, tr);
@@ -91,23 +93,22 @@ void insertCatalogueNames(fb::Database& db, fb::Transaction& tr) {
     q.Close();
 }
 
-// Article n's place: round the subcategories in turn, so that every one
-// holds about as many articles as the others.
+} // namespace
+
 void placeOf(int n, int& cat, int& sub) {
     const int slot = n % (kCategories * kSubcategoriesPerCategory);
     cat = slot / kSubcategoriesPerCategory + 1;
     sub = slot % kSubcategoriesPerCategory + 1;
 }
 
-} // namespace
-
 std::string categoryName(int cat) {
-    static const auto names = cpList({"Система", "Файлы и папки", "Формы и окна", "Графика",
-                                      "Базы данных", "Сеть и Интернет", "Строки", "Математика",
-                                      "Компоненты VCL", "Реестр", "Потоки", "Печать", "Мультимедиа",
-                                      "Безопасность", "Отладка", "Разное"});
-    return cat >= 1 && cat <= static_cast<int>(names.size()) ? names[static_cast<size_t>(cat - 1)]
-                                                              : cp("Категория ") + std::to_string(cat);
+    static const auto names =
+        cpList({"Система", "Файлы и папки", "Формы и окна", "Графика", "Базы данных",
+                "Сеть и Интернет", "Строки", "Математика", "Компоненты VCL", "Реестр", "Потоки",
+                "Печать", "Мультимедиа", "Безопасность", "Отладка", "Разное"});
+    return cat >= 1 && cat <= static_cast<int>(names.size())
+               ? names[static_cast<size_t>(cat - 1)]
+               : cp("Категория ") + std::to_string(cat);
 }
 
 std::string subcategoryName(int cat, int sub) {
@@ -143,7 +144,9 @@ std::string articleBody(int n, size_t bytes) {
     return body;
 }
 
-std::string largeArticleTitle() { return cp("Большая статья: справочник по VCL"); }
+std::string largeArticleTitle() {
+    return cp("Большая статья: справочник по VCL");
+}
 
 namespace {
 
@@ -222,7 +225,7 @@ void makeMaster(const std::string& path, const std::string& schema) {
                      add(n + 1, n);
                  // The new ones take titles beyond any local article's.
                  for (int k = 0; k < kNewOnServer; ++k)
-                     add(kFirstNewServerId + k, 1000000 + k);
+                     add(kFirstNewServerId + k, kFirstNewArticle + k);
              });
 }
 

@@ -81,6 +81,15 @@ int wait(pid_t pid) {
     return 128 + WTERMSIG(status);
 }
 
+std::string firstLine(const std::vector<std::string>& argv, const std::vector<std::string>& extra,
+                      int* code) {
+    const Spawned c = spawn(argv, extra, true);
+    const std::string line = readLine(c.out);
+    close(c.out);
+    *code = wait(c.pid);
+    return line;
+}
+
 void run(const std::vector<std::string>& argv) {
     const int code = wait(spawn(argv).pid);
     if (code != 0)
@@ -93,6 +102,8 @@ long long monotonicNs() {
     return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec;
 }
 
-double nowMs() { return static_cast<double>(monotonicNs()) / 1e6; }
+double nowMs() {
+    return static_cast<double>(monotonicNs()) / 1e6;
+}
 
 } // namespace bench

@@ -26,6 +26,11 @@ std::string readLine(int fd);
 // Waits for the child; returns its exit code (or 128 + signal).
 int wait(pid_t pid);
 
+// Runs a program to its end and returns the first line it printed, with its
+// exit code in *code.
+std::string firstLine(const std::vector<std::string>& argv, const std::vector<std::string>& extra,
+                      int* code);
+
 // Runs a program to its end; throws when it fails.
 void run(const std::vector<std::string>& argv);
 

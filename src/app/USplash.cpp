@@ -5,14 +5,10 @@
 
 #include "components/widgets/PaintNow.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
-#include <QThread>
 #include <QTimer>
-#include <QWindow>
 
 TSplashForm* SplashForm = nullptr;
 
@@ -68,8 +64,6 @@ void TSplashForm::TimerTimer() {
 
 void TSplashForm::ShowAndPaint() {
     show();
-    // A window can be painted only once the display has mapped it; wait for
-    // that, a second at most.
-    ui::waitExposed(this, 1000);
-    ui::paintNow(this);
+    // A window can be painted only once the display has mapped it.
+    ui::paintWhenExposed(this);
 }

@@ -3,15 +3,11 @@
 #include "app/BevelPanel.h"
 #include "components/widgets/PaintNow.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QScreen>
-#include <QThread>
 #include <QVBoxLayout>
-#include <QWindow>
 
 TProgress* Progress = nullptr;
 
@@ -78,8 +74,7 @@ int TProgress::Counter() const { return c->property(kCounter).toInt(); }
 
 void TProgress::ShowAndPaint() {
     show();
-    ui::waitExposed(this, 1000);
-    ui::paintNow(this);
+    ui::paintWhenExposed(this);
 }
 
 void TProgress::Step(int position) {

@@ -297,11 +297,11 @@ void TSearchFrm::OkBtnClick() {
     const std::vector<search::Hit> hits =
         search::Find(DataFrm->IBSQL2, mode(), text::fromQ(Search->text()));
 
-    // The list's order (LVCompare's) from collation keys made once per
-    // distinct text: comparing keys is a byte comparison, where comparing
-    // texts runs the collation afresh for every pair, thousands of times
-    // for a common word. Categories and subcategories repeat, so few keys
-    // are made for them.
+    // The list's order (LVCompare's) from collation keys made once per text:
+    // comparing keys is a byte comparison, where comparing texts runs the
+    // collation afresh for every pair, thousands of times for a common word.
+    // Category and subcategory names repeat: each is converted and given its
+    // key once.
     struct Row {
         QStringList texts; // name, category, subcategory, ID
         int keys[3];       // category, name, subcategory
@@ -309,29 +309,31 @@ void TSearchFrm::OkBtnClick() {
     std::vector<Row> rows;
     rows.reserve(hits.size());
     std::vector<QCollatorSortKey> keys;
-    QHash<QString, int> keyOf;
-    auto key = [&](const QString& text) {
-        auto it = keyOf.constFind(text);
-        if (it != keyOf.constEnd())
-            return it.value();
+    auto newKey = [&](const QString& text) {
         keys.push_back(collator_.sortKey(text));
-        return keyOf.insert(text, static_cast<int>(keys.size()) - 1).value();
+        return static_cast<int>(keys.size()) - 1;
     };
-    // Category and subcategory names repeat: each is converted once.
-    QHash<QByteArray, QString> names;
-    auto name = [&](const std::string& bytes) {
-        const QByteArray key = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
-        auto it = names.constFind(key);
-        if (it == names.constEnd())
-            it = names.insert(QByteArray(key), text::toQ(bytes));
+    struct Known {
+        QString text;
+        int key;
+    };
+    QHash<QByteArray, Known> repeated;
+    // By value: a later insertion may move the table's entries.
+    auto known = [&](const std::string& bytes) -> Known {
+        const QByteArray raw = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        auto it = repeated.constFind(raw);
+        if (it == repeated.constEnd()) {
+            const QString text = text::toQ(bytes);
+            it = repeated.insert(QByteArray(raw), Known{text, newKey(text)});
+        }
         return it.value();
     };
     for (const search::Hit& h : hits) {
-        Row row{{text::toQ(h.name), name(h.category), name(h.subcategory), text::toQ(h.id)}, {}};
-        row.keys[0] = key(row.texts[1]);
-        row.keys[1] = key(row.texts[0]);
-        row.keys[2] = key(row.texts[2]);
-        rows.push_back(std::move(row));
+        const Known category = known(h.category);
+        const Known subcategory = known(h.subcategory);
+        const QString name = text::toQ(h.name);
+        rows.push_back({{name, category.text, subcategory.text, text::toQ(h.id)},
+                        {category.key, newKey(name), subcategory.key}});
     }
     std::vector<size_t> order(rows.size());
     for (size_t i = 0; i < order.size(); ++i)

@@ -7,6 +7,8 @@
 
 #include "UpdateProtocol.h"
 
+#include "components/text/Numbers.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -85,9 +87,7 @@ std::vector<NewHint> FetchNewHints(http::TInternetHTTPRequest& request,
                                    const std::function<std::string()>& root,
                                    const std::string& serverIdList);
 
-// A decimal integer of 32 bits written as digits only, with a leading '-'
-// when allowSign. Nothing else: no spaces, no '+'.
-std::optional<int32_t> PlainInteger(std::string_view text, bool allowSign);
+using text::PlainInteger;
 
 // Throws ReplyError naming the reply line of the first identifier,
 // category number or subcategory number that is not a plain integer: the

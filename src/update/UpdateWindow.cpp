@@ -3,11 +3,8 @@
 #include "components/widgets/PaintNow.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QEvent>
 #include <QScreen>
-#include <QThread>
-#include <QWindow>
 
 namespace update {
 
@@ -24,8 +21,7 @@ void UpdateWindow::repaintNow() {
     // A window shown while the run holds the thread reaches the screen only
     // when the window system's answer is handled; until then nothing painted
     // would be seen. Wait for it, a second at most, taking no user input.
-    ui::waitExposed(this, 1000);
-    ui::paintNow(this);
+    ui::paintWhenExposed(this);
 }
 
 void UpdateWindow::showEvent(QShowEvent* e) {

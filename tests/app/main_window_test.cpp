@@ -6,6 +6,7 @@
 #include "components/widgets/ErrorReport.h"
 #include "components/widgets/MessageBox.h"
 #include "data/UData.h"
+#include "support/RecordedMessages.h"
 #include "support/TempDatabase.h"
 
 #include <QAction>
@@ -36,16 +37,7 @@ dbbuild::Catalogue catalogue(int own, int fromServer) {
     return c;
 }
 
-struct Recorded {
-    QList<ui::MessageRecord> boxes;
-    Recorded() {
-        ui::setMessageHook([this](const ui::MessageRecord& r) {
-            boxes.append(r);
-            return QMessageBox::Ok;
-        });
-    }
-    ~Recorded() { ui::setMessageHook({}); }
-};
+using testing_support::Recorded;
 
 } // namespace
 

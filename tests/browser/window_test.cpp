@@ -11,6 +11,7 @@
 #include "components/widgets/MessageBox.h"
 #include "components/widgets/PageView.h"
 #include "data/UData.h"
+#include "support/RecordedMessages.h"
 #include "support/TempDatabase.h"
 
 #include <QDialog>
@@ -112,16 +113,7 @@ void click(QTreeWidget* tv, QTreeWidgetItem* node, Qt::MouseButton button = Qt::
     QTest::mouseClick(tv->viewport(), button, {}, at);
 }
 
-struct Recorded {
-    QList<ui::MessageRecord> boxes;
-    Recorded() {
-        ui::setMessageHook([this](const ui::MessageRecord& r) {
-            boxes.append(r);
-            return QMessageBox::Ok;
-        });
-    }
-    ~Recorded() { ui::setMessageHook({}); }
-};
+using testing_support::Recorded;
 
 // Answers the save dialog: what it proposed, then the folder and name to
 // accept (the proposal when name is empty), or a cancel.

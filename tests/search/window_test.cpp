@@ -8,6 +8,7 @@
 #include "components/widgets/MessageBox.h"
 #include "data/UData.h"
 #include "search/USearch.h"
+#include "support/RecordedMessages.h"
 #include "support/TempDatabase.h"
 
 #include <QComboBox>
@@ -58,16 +59,7 @@ dbbuild::Catalogue catalogue() {
     return c;
 }
 
-struct Recorded {
-    QList<ui::MessageRecord> boxes;
-    Recorded() {
-        ui::setMessageHook([this](const ui::MessageRecord& r) {
-            boxes.append(r);
-            return QMessageBox::Ok;
-        });
-    }
-    ~Recorded() { ui::setMessageHook({}); }
-};
+using testing_support::Recorded;
 
 // The hits as "ID subcategory", in list order.
 QString hits(TSearchFrm& f, QRadioButton* mode, const char* text) {

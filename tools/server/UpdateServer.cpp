@@ -1,5 +1,6 @@
 #include "UpdateServer.h"
 
+#include "components/text/Numbers.h"
 #include "data/DbBuild.h"
 
 #include <httplib.h>
@@ -38,19 +39,7 @@ std::string literal(const std::string& path) {
 
 } // namespace
 
-std::optional<int32_t> parseId(const std::string& text) {
-    if (text.empty() || text.size() > 10)
-        return std::nullopt;
-    int64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    if (value > INT32_MAX)
-        return std::nullopt;
-    return static_cast<int32_t>(value);
-}
+std::optional<int32_t> parseId(const std::string& text) { return text::PlainInteger(text, false); }
 
 std::optional<std::set<int32_t>> parseIdList(const std::string& text) {
     std::set<int32_t> ids;

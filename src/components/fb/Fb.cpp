@@ -205,10 +205,7 @@ bool Database::TestConnected() {
 void Database::dropHandles() {
     for (Query* q : queries_) {
         q->stmt_ = 0;
-        q->prepared_ = false;
-        q->open_ = false;
-        q->eof_ = true;
-        q->hasRow_ = false;
+        q->unprepare();
     }
     for (Transaction* t : transactions_)
         t->handle_ = 0;
@@ -390,6 +387,10 @@ void Query::freeStatement() {
         api().isc_dsql_free_statement(st, &stmt_, DSQL_drop);
     }
     stmt_ = 0;
+    unprepare();
+}
+
+void Query::unprepare() {
     prepared_ = false;
     open_ = false;
     eof_ = true;
@@ -404,11 +405,7 @@ void Query::setSQL(std::string sql) {
     // The handle stays allocated for the next text: preparing on it replaces
     // the statement, and saves the engine a free and an allocation each time
     // a query is given a new text (thousands of times in a tree load).
-    prepared_ = false;
-    eof_ = true;
-    hasRow_ = false;
-    out_.reset();
-    in_.reset();
+    unprepare();
     sql_ = std::move(sql);
     Markers m = rewriteMarkers(sql_);
     dsql_ = std::move(m.text);

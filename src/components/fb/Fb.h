@@ -182,6 +182,8 @@ private:
     struct Sqlda;
     void checkTransaction(const char* operation) const;
     void freeStatement();
+    // Closed and not prepared; the statement handle, if any, stays.
+    void unprepare();
     void fetch();
     std::string readBlob(const ISC_QUAD& id) const;
     ISC_QUAD writeBlob(const std::string& text);

@@ -31,4 +31,9 @@ void paintNow(QWidget* w) {
     QCoreApplication::sendPostedEvents(w->window(), QEvent::UpdateRequest);
 }
 
+void paintWhenExposed(QWidget* w) {
+    waitExposed(w, 1000);
+    paintNow(w);
+}
+
 } // namespace ui

@@ -16,4 +16,8 @@ void waitExposed(QWidget* w, int timeoutMs);
 // every step at little cost.
 void paintNow(QWidget* w);
 
+// Both: a window just shown (or shown a moment ago) brought onto the screen
+// at once, waiting a second at most for the display to map it.
+void paintWhenExposed(QWidget* w);
+
 } // namespace ui

@@ -21,8 +21,8 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override {
-        if (!done_ && e->type() == QEvent::Expose && window_ && watched == window_->windowHandle() &&
-            window_->windowHandle()->isExposed()) {
+        if (!done_ && e->type() == QEvent::Expose && window_ &&
+            watched == window_->windowHandle() && window_->windowHandle()->isExposed()) {
             done_ = true;
             // Queued: the expose is handled, and the window painted and
             // flushed, before this runs.
