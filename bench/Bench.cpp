@@ -7,8 +7,8 @@
 
 #include "app/Dialogs.h"
 #include "app/UMain.h"
-#include "app/UPrefs.h"
-#include "browser/TreePictures.h"
+#include "settings/UPrefs.h"
+#include "components/widgets/TreePictures.h"
 #include "browser/UView.h"
 #include "components/fb/Fb.h"
 #include "components/text/Cp1251.h"

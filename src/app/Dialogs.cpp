@@ -2,7 +2,7 @@
 
 #include "UAbout.h"
 #include "UMain.h"
-#include "UPrefs.h"
+#include "settings/UPrefs.h"
 
 #include "authoring/UAdd.h"
 #include "mail/USendMail.h"

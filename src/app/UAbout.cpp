@@ -1,7 +1,7 @@
 #include "UAbout.h"
 
 #include "Artwork.h"
-#include "BevelPanel.h"
+#include "components/widgets/BevelPanel.h"
 
 #include <QEvent>
 #include <QGuiApplication>

@@ -2,7 +2,7 @@
 
 #include "Icons.h"
 #include "UAbout.h"
-#include "UPrefs.h"
+#include "settings/UPrefs.h"
 #include "authoring/UAdd.h"
 #include "components/widgets/ErrorReport.h"
 #include "components/widgets/HintWindow.h"
@@ -27,7 +27,6 @@
 #include <QHBoxLayout>
 
 TMain* Main = nullptr;
-int ShowTopicID = 0;
 
 QString applicationTitleText() { return QStringLiteral("Tipsara v. 2.1.22 [STABLE Version]"); }
 

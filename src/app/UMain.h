@@ -97,6 +97,3 @@ private:
 };
 
 extern TMain* Main;
-
-// The article waiting to be shown by the browser; 0 when none.
-extern int ShowTopicID;

@@ -1,7 +1,7 @@
 #include "USplash.h"
 
 #include "Artwork.h"
-#include "BevelPanel.h"
+#include "components/widgets/BevelPanel.h"
 
 #include "components/widgets/PaintNow.h"
 

@@ -4,7 +4,7 @@
 
 #include "Dialogs.h"
 #include "Icons.h"
-#include "QuitSignals.h"
+#include "components/desktop/QuitSignals.h"
 #include "SingleInstance.h"
 #include "UMain.h"
 #include "USplash.h"

@@ -1,6 +1,6 @@
 #include "UProgress.h"
 
-#include "app/BevelPanel.h"
+#include "components/widgets/BevelPanel.h"
 #include "components/widgets/PaintNow.h"
 
 #include <QGuiApplication>

@@ -5,6 +5,8 @@
 // ends itself when closed or when another window of the program takes the
 // activation; the browser command then builds a new one.
 
+#include "CatalogueTree.h"
+
 #include <QPixmap>
 #include <QString>
 #include <QWidget>
@@ -28,62 +30,6 @@ class TreeDelegate;
 namespace ui {
 class PageView;
 }
-
-// ---------------------------------------------------------------- tree nodes
-
-// What each node of the tree carries besides its text.
-enum NodeRole {
-    ArticleIdRole = Qt::UserRole,  // int: HINTS.ID for articles, -1 otherwise
-    NameBytesRole,                 // QByteArray: the name as the database gave it
-    ImageIndexRole,                // int: the picture, -1 for none
-    SelectedIndexRole,             // int: the picture when selected
-};
-
-// 0 for a category, 1 for a subcategory, 2 for an article.
-int NodeLevel(const QTreeWidgetItem* node);
-int NodeArticleID(const QTreeWidgetItem* node);
-// The node's name as Windows-1251 bytes, exactly as read.
-std::string NodeName(const QTreeWidgetItem* node);
-
-// Shared by all browser windows; set whenever one is created.
-extern int NodeImage;
-extern int SelectedImage;
-
-// Fills tree from the data module's queries IBSQL1 to IBSQL4. After each
-// subcategory, step is called with the number of subcategories and of
-// articles loaded so far and the article total. A database error ends the
-// load by an exception; the nodes added before it stay in the tree.
-void LoadTree(QTreeWidget& tree, const std::vector<QPixmap>& pictures,
-              const std::function<void(int subcategories, int articles, int total)>& step);
-
-// The position of the progress bar, 0 to 100: articles loaded against the
-// total counted before the load (0 when the total is 0).
-int LoadPosition(int articles, int total);
-
-// --------------------------------------------------------------- pages
-
-// The catalogue page of a category (level 0) or a subcategory (level 1) as
-// an "about:" address, Windows-1251; names go in as they are.
-std::string BuildNodePage(int level, const std::string& categoryName,
-                          const std::string& subcategoryName);
-std::string BuildNodePage(const QTreeWidgetItem* node);
-
-// What the browser shows when the catalogue has no categories at all.
-std::string EmptyCataloguePage();
-
-// A name usable as a file name: every byte outside the kept codes becomes "_".
-std::string MakeFileName(const std::string& name);
-
-// A new, empty, uniquely named file in the system's temporary folder; when
-// none can be made, "TemporaryHTMLFile.html" in that folder (not created).
-QString GetTempHTMLFileName();
-
-// The full name of the last temporary article file; shared by all browser
-// windows, empty at start.
-extern QString TempPageFileName;
-
-// Processes the application's events until ms milliseconds have passed.
-void ProcessMessagesFor(int ms);
 
 // ---------------------------------------------------------------- window
 

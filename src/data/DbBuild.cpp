@@ -1,4 +1,5 @@
 #include "DbBuild.h"
+#include "Database.h"
 
 #include "components/text/Cp1251.h"
 
@@ -218,7 +219,7 @@ void createDatabase(fb::Database& db, const std::string& path, const std::string
 
 void loadCatalogue(fb::Database& db, const Catalogue& catalogue, ArticleIds ids) {
     fb::Transaction tr(db);
-    tr.TRParams = {"write", "nowait", "rec_version", "read_committed"};
+    tr.TRParams = data::TransactionParams();
     tr.StartTransaction();
     fb::Query q(db, tr);
     q.setSQL("INSERT INTO CATEGORIES (CATEGORY_NAME, NUM) values (:Name, :ID)");

@@ -35,17 +35,12 @@ TDataFrm::TDataFrm(const std::string& dbName) {
 TDataFrm::~TDataFrm() = default;
 
 void TDataFrm::FormCreate(const std::string& dbName) {
-    FBDB.DBName = dbName;
-    FBDB.DBParams.clear();
-    FBDB.DBParams = {"lc_ctype=WIN1251", "user_name=sysdba", "password=vaultsong"};
-    FBDB.SQLDialect = 1;
+    data::configure(FBDB, dbName);
     FBDB.DefaultTransaction = &FBTrans;
     FBDB.DefaultUpdateTransaction = &FBTransUpd;
     FBDB.OnLostConnect = [this] { FBDBLostConnect(); };
-    const std::vector<std::string> params = {"write", "isc_tpb_nowait", "rec_version",
-                                             "read_committed"};
-    FBTrans.TRParams = params;
-    FBTransUpd.TRParams = params;
+    FBTrans.TRParams = data::TransactionParams();
+    FBTransUpd.TRParams = data::TransactionParams();
 
     try {
         FBDB.Open();
@@ -69,12 +64,4 @@ void TDataFrm::FBDBLostConnect() {
     ui::showMessage(this, QString::fromUtf8(kErrorCaption), lostConnectionText(),
                     QMessageBox::Critical, QMessageBox::Ok, true);
     QCoreApplication::quit();
-}
-
-void RunReading(fb::Query& q) {
-    if (!q.Prepared()) {
-        q.Close();
-        q.Prepare();
-    }
-    q.ExecQuery();
 }

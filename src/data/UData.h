@@ -2,7 +2,7 @@
 // The data module: the one database connection, its read and update
 // transactions and the five query objects that every window borrows.
 
-#include "components/fb/Fb.h"
+#include "Database.h"
 
 #include <QWidget>
 
@@ -36,11 +36,6 @@ private:
 };
 
 extern TDataFrm* DataFrm;
-
-// Runs a reading query whose text is set: prepared first when it is not (a
-// new text drops the prepared statement; the fixed category statement stays
-// prepared from its first run), then executed with its first row fetched.
-void RunReading(fb::Query& q);
 
 // The text of the message shown when the database is lost at the end of the run.
 QString lostConnectionText();

@@ -1,6 +1,6 @@
 #include "USendMail.h"
 
-#include "app/UPrefs.h"
+#include "settings/UPrefs.h"
 #include "components/text/QtText.h"
 #include "components/widgets/ErrorReport.h"
 #include "data/UData.h"

@@ -1,6 +1,6 @@
 #include "UUpd.h"
 
-#include "browser/TreePictures.h"
+#include "components/widgets/TreePictures.h"
 #include "components/text/QtText.h"
 
 #include <QCollator>

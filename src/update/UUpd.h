@@ -4,6 +4,8 @@
 // start-up and kept for the whole run; each update run fills the list and
 // shows the window modally, and the downloads read the chosen entries back.
 
+#include "UpdateSteps.h"
+
 #include <QDialog>
 #include <QIcon>
 
@@ -18,16 +20,6 @@ class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
-// One entry of the list; every text is Windows-1251.
-struct TUpdEntry {
-    std::string title;   // the caption
-    std::string catName; // text 1, from the local database
-    std::string subName; // text 2, from the local database
-    std::string cat;     // text 3, category number as received
-    std::string subcat;  // text 4, subcategory number as received
-    std::string servId;  // text 5, server article identifier, untrimmed
-    int icon = -1;       // category number − 1; only 0 to 15 show a picture
-};
 
 class TUpdFrm : public QDialog {
     Q_OBJECT

@@ -7,6 +7,7 @@
 #include "UPro.h"
 #include "UUpd.h"
 
+#include "components/text/Strings.h"
 #include "components/text/QtText.h"
 #include "components/zip/UnZip.h"
 #include "data/UData.h"
@@ -20,14 +21,7 @@
 namespace update {
 namespace {
 
-std::string cp(const char* utf8) { return text::utf8ToCp1251(utf8); }
-
-int32_t number(const std::string& text) {
-    const std::optional<int32_t> n = PlainInteger(text, true);
-    if (!n)
-        throw ReplyError("\"" + text + cp("\" - недопустимое целое значение"));
-    return *n;
-}
+using text::cp;
 
 void removeFile(const std::string& path) {
     std::error_code ignored;
@@ -72,29 +66,14 @@ void ImportChosen(const UpdateParts& p) {
         p.zip->ZipName = package;
         p.zip->UnZip();
 
-        upd.Close();
-        upd.setSQL("INSERT into HINTS (SERV_ID,NAME,CAT,SUBCAT,INFORMATION) values (:SERV_ID, :NAME, "
-                   ":CAT, :SUB_CAT, :INF)");
-        upd.Params(0).setAsString(entry.servId);
-        upd.Params(1).setAsString(entry.title);
-        upd.Params(2).setAsInteger(number(entry.cat));
-        upd.Params(3).setAsInteger(number(entry.subcat));
-        if (!std::filesystem::exists(article))
-            throw std::runtime_error(cp("Не удаётся открыть файл \"") + text::utf8ToCp1251(article) +
-                                     cp("\": файл не найден (в пакете \"") +
-                                     text::utf8ToCp1251(package) + cp("\" нет файла статьи)"));
-        upd.Params(4).setAsString(ReadArticleFile(article));
-        upd.ExecQuery();
+        InsertPackageArticle(upd, entry, package, article);
 
         removeFile(package);
         removeFile(article);
     }
     pro.hide();
 
-    upd.Close();
-    upd.setSQL("COMMIT");
-    upd.ExecQuery();
-    p.data->FBTransUpd.setActive(true);
+    data::commit(upd, p.data->FBTransUpd);
 }
 
 } // namespace update

@@ -2,26 +2,12 @@
 
 #include "components/http/Http.h"
 #include "components/text/Cp1251.h"
+#include "components/text/Strings.h"
 
 #include <cstdint>
 
 namespace update {
 namespace {
-
-bool blank(std::string_view s) {
-    for (char c : s)
-        if (static_cast<unsigned char>(c) > ' ')
-            return false;
-    return true;
-}
-
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
-        s.remove_suffix(1);
-    return s;
-}
 
 // Error pages can be long; a message shows their beginning.
 std::string quoted(std::string_view s) {
@@ -102,7 +88,7 @@ std::optional<StatusFile> ParseStatusFile(std::string_view text) {
 }
 
 int32_t ParseIntegerReply(std::string_view text) {
-    std::string_view digits = trimmed(text);
+    std::string_view digits = text::trimmed(text);
     bool negative = false;
     if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) {
         negative = digits.front() == '-';
@@ -139,7 +125,7 @@ std::vector<NewHint> ParseNewHints(std::string_view text) {
     std::vector<NewHint> hints;
     size_t i = 0;
     while (lines.size() - i >= 2) {
-        if (blank(lines[i])) {
+        if (text::allBlank(lines[i])) {
             ++i;
             continue;
         }

@@ -4,8 +4,9 @@
 #include "UUpd.h"
 #include "UWait.h"
 
-#include "app/QuitSignals.h"
+#include "components/desktop/QuitSignals.h"
 #include "components/http/Http.h"
+#include "components/text/Strings.h"
 #include "components/text/QtText.h"
 #include "components/widgets/MessageBox.h"
 #include "components/zip/UnZip.h"
@@ -35,7 +36,7 @@ LinkOpener& linkOpener() {
     return opener;
 }
 
-std::string cp(const char* utf8) { return text::utf8ToCp1251(utf8); }
+using text::cp;
 
 // Marks a run as under way and keeps the update command disabled meanwhile.
 class RunningMark {
@@ -73,9 +74,6 @@ private:
     void statusFile(const StatusFile& status);
     int32_t categories();
     void subcategories(int32_t n);
-    void writeName(const char* updateSql, const char* insertSql, const std::string& name,
-                   std::initializer_list<int32_t> numbers);
-    std::string serverIdList();
     void fillList(const std::vector<NewHint>& hints);
 
     const UpdateParts& p_;
@@ -109,13 +107,9 @@ void Run::execute() {
     repaint();
 
     subcategories(n);
-    fb::Query& upd = db_.UpdQ;
-    upd.Close();
-    upd.setSQL("COMMIT");
-    upd.ExecQuery();
-    db_.FBTransUpd.setActive(true);
+    data::commit(db_.UpdQ, db_.FBTransUpd);
     repaint();
-    const std::string ids = serverIdList();
+    const std::string ids = LocalServerIdList(db_.IBSQL2);
     wait_->EndStage(3);
     wait_->BeginStage(4);
     repaint();
@@ -156,30 +150,10 @@ void Run::statusFile(const StatusFile& status) {
     }
 }
 
-void Run::writeName(const char* updateSql, const char* insertSql, const std::string& name,
-                    std::initializer_list<int32_t> numbers) {
-    fb::Query& q = db_.UpdQ;
-    auto execute = [&](const char* sql) {
-        q.Close();
-        q.setSQL(sql);
-        q.Params(0).setAsString(name);
-        int i = 1;
-        for (int32_t number : numbers)
-            q.Params(i++).setAsInteger(number);
-        q.Prepare();
-        q.ExecQuery();
-    };
-    execute(updateSql);
-    if (q.RowsAffected() < 1)
-        execute(insertSql);
-}
-
 int32_t Run::categories() {
     const int32_t n = ParseIntegerReply(fetch(kMaxCatPath));
     for (int32_t c = 1; c <= n; ++c) {
-        writeName("UPDATE CATEGORIES SET CATEGORY_NAME=:Name where NUM=:ID",
-                  "INSERT INTO CATEGORIES (CATEGORY_NAME, NUM) values (:Name, :ID)", fetch(CatPath(c)),
-                  {c});
+        WriteCategory(db_.UpdQ, c, fetch(CatPath(c)));
         wait_->PB->setValue(static_cast<int>(int64_t(c) * 100 / n));
         repaint();
     }
@@ -190,9 +164,7 @@ void Run::subcategories(int32_t n) {
     for (int32_t c = 1; c <= n; ++c) {
         const int32_t m = ParseIntegerReply(fetch(MaxSubCatPath(c)));
         for (int32_t s = 1; s <= m; ++s) {
-            writeName("UPDATE SUB_CATEGORIES SET SUB_CAT=:Name where CATNUM=:CNID and NUM=:ID",
-                      "INSERT INTO SUB_CATEGORIES (SUB_CAT, CATNUM, NUM) values (:Name, :CNID, :ID)",
-                      fetch(SubCatPath(c, s)), {c, s});
+            WriteSubcategory(db_.UpdQ, c, s, fetch(SubCatPath(c, s)));
             repaint();
         }
         wait_->PB->setValue(static_cast<int>(int64_t(c) * 100 / n));
@@ -200,41 +172,11 @@ void Run::subcategories(int32_t n) {
     }
 }
 
-std::string Run::serverIdList() {
-    fb::Query& q = db_.IBSQL2;
-    q.Close();
-    q.setSQL("select SERV_ID from HINTS where SERV_ID is NOT NULL");
-    RunReading(q);
-    std::vector<int32_t> ids;
-    while (!q.Eof()) {
-        ids.push_back(q.Fields(0).AsInteger());
-        q.Next();
-    }
-    q.Close();
-    return ServerIdList(ids);
-}
-
 void Run::fillList(const std::vector<NewHint>& hints) {
     TUpdFrm& list = *p_.list;
     list.Clear();
-    fb::Query& q = db_.IBSQL2;
     for (const NewHint& h : hints) {
-        // Both numbers are plain integers by now (CheckNewHints).
-        q.Close();
-        q.setSQL("select A.CATEGORY_NAME, B.SUB_CAT from CATEGORIES A, SUB_CATEGORIES B where "
-                 "A.NUM=B.CATNUM AND A.NUM=" +
-                 h.cat + " AND B.NUM=" + h.subcat);
-        RunReading(q);
-        TUpdEntry entry;
-        entry.title = h.title;
-        entry.catName = q.Fields(0).AsString();
-        entry.subName = q.Fields(1).AsString();
-        q.Close();
-        entry.cat = h.cat;
-        entry.subcat = h.subcat;
-        entry.servId = h.serverId;
-        const int32_t cat = *PlainInteger(h.cat, true);
-        entry.icon = cat >= 1 && cat <= TUpdFrm::kIcons ? cat - 1 : -1;
+        const TUpdEntry entry = EntryFor(db_.IBSQL2, h, TUpdFrm::kIcons);
         list.AddEntry(entry);
         repaint();
     }
@@ -284,99 +226,10 @@ std::unique_ptr<unzip::TUnZip> MakeExtractor(QWidget* owner) {
     return zip;
 }
 
-std::string TempFolder() {
-    const char* temp = std::getenv("TEMP");
-    std::string folder = temp && *temp ? temp : QDir::tempPath().toStdString();
-    while (folder.size() > 1 && folder.back() == '/')
-        folder.pop_back();
-    return folder;
-}
-
-std::vector<std::string> SplitServerIdList(const std::string& list, size_t maxChars) {
-    std::vector<std::string> pieces;
-    size_t start = 0;
-    while (list.size() - start > maxChars) {
-        // The last comma that keeps the piece within the limit.
-        size_t cut = list.rfind(',', start + maxChars);
-        if (cut == std::string::npos || cut < start)
-            cut = list.find(',', start); // one identifier longer than the limit
-        if (cut == std::string::npos)
-            break;
-        pieces.push_back(list.substr(start, cut - start));
-        start = cut + 1;
-    }
-    pieces.push_back(list.substr(start));
-    return pieces;
-}
-
-std::vector<NewHint> FetchNewHints(http::TInternetHTTPRequest& request,
-                                   const std::function<std::string()>& root,
-                                   const std::string& serverIdList) {
-    const std::vector<std::string> pieces = SplitServerIdList(serverIdList);
-    std::vector<NewHint> hints = ParseNewHints(FetchText(request, root(), NewHintsPath(pieces[0])));
-    // Each reply names every article outside its own piece; the new ones are
-    // outside all of them.
-    for (size_t i = 1; i < pieces.size() && !hints.empty(); ++i) {
-        std::unordered_set<std::string> named;
-        for (const NewHint& h : ParseNewHints(FetchText(request, root(), NewHintsPath(pieces[i]))))
-            named.insert(h.serverId);
-        std::erase_if(hints, [&](const NewHint& h) { return !named.count(h.serverId); });
-    }
-    return hints;
-}
-
-void CheckNewHints(const std::vector<NewHint>& hints) {
-    for (const NewHint& h : hints) {
-        struct {
-            const std::string& text;
-            size_t line;
-            bool sign;
-            const char* what;
-        } fields[] = {{h.serverId, h.line, false, "идентификатор статьи"},
-                      {h.cat, h.line + 2, true, "номер категории"},
-                      {h.subcat, h.line + 3, true, "номер подкатегории"}};
-        for (const auto& f : fields)
-            if (!PlainInteger(f.text, f.sign))
-                throw ReplyError(cp("Ответ сервера о новых статьях, строка ") + std::to_string(f.line) +
-                                 ": \"" + f.text + cp("\" - не целое десятичное число (") + cp(f.what) +
-                                 cp("). Обновление прервано"));
-    }
-}
-
-bool IsWebLink(const QString& link) {
-    const QUrl url(link, QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
-           !url.host().isEmpty();
-}
-
 LinkOpener setLinkOpener(LinkOpener opener) {
     LinkOpener previous = std::move(linkOpener());
     linkOpener() = std::move(opener);
     return previous;
-}
-
-std::string ReadArticleFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error(cp("Не удаётся открыть файл \"") + text::utf8ToCp1251(path) + "\": " +
-                                 (errno == ENOENT ? cp("файл не найден") : std::string(std::strerror(errno))));
-    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        throw std::runtime_error(cp("Ошибка чтения файла \"") + text::utf8ToCp1251(path) + "\"");
-    // The lines are joined with CR LF between them: joined with nothing, the
-    // code of a <pre> block ran together on one line and words at line ends
-    // stuck to the next line's.
-    std::string joined;
-    joined.reserve(content.size() + content.size() / 32);
-    bool first = true;
-    for (const std::string& line : SplitLines(content)) {
-        if (!first)
-            joined += "\r\n";
-        joined += line;
-        first = false;
-    }
-    return joined;
 }
 
 } // namespace update

@@ -5,7 +5,7 @@
 // the user asks for them, their download and import. Runs on the GUI thread
 // from start to end; the windows are kept current by explicit repaints.
 
-#include "UpdateProtocol.h"
+#include "UpdateSteps.h"
 
 #include "components/text/Numbers.h"
 
@@ -64,38 +64,6 @@ void ImportChosen(const UpdateParts& parts);
 // replaces a file and lets window messages through while it unpacks.
 std::unique_ptr<unzip::TUnZip> MakeExtractor(QWidget* owner);
 
-// The folder for the packages: TEMP, read afresh at every call, or the
-// system's temporary folder when TEMP is unset or empty. No trailing '/'.
-std::string TempFolder();
-
-// An article file's text: its lines joined with CR LF, whatever breaks the
-// file used; other bytes unchanged. Throws when the file cannot be read.
-std::string ReadArticleFile(const std::string& path);
-
-// Longest ids value that keeps the new-article query within the HTTP
-// layer's limit for a URL part ("?ids=" + list).
-inline constexpr size_t kMaxIdListChars = 1023 - 5;
-
-// The server-id list cut at commas into pieces of at most maxChars; the
-// empty list is one empty piece.
-std::vector<std::string> SplitServerIdList(const std::string& list, size_t maxChars = kMaxIdListChars);
-
-// The new-article entries for the server-id list. A list too long for one
-// request is sent in pieces; an article is new when every piece's reply
-// names it, and the entries keep the order of the first reply.
-std::vector<NewHint> FetchNewHints(http::TInternetHTTPRequest& request,
-                                   const std::function<std::string()>& root,
-                                   const std::string& serverIdList);
-
-using text::PlainInteger;
-
-// Throws ReplyError naming the reply line of the first identifier,
-// category number or subcategory number that is not a plain integer: the
-// identifier becomes part of file names and URLs, the numbers part of SQL.
-void CheckNewHints(const std::vector<NewHint>& hints);
-
-// Only http and https links are opened from an announcement.
-bool IsWebLink(const QString& link);
 using LinkOpener = std::function<void(const QString& url)>;
 // Replaces the way links are opened (tests); empty restores the desktop's
 // own opener. Returns the previous one.

@@ -3,9 +3,10 @@
 // window's life and the tree width it leaves behind.
 
 #include "app/UMain.h"
-#include "app/USettings.h"
+#include "settings/Store.h"
 #include "browser/UProgress.h"
 #include "browser/UView.h"
+#include "components/text/Strings.h"
 #include "components/text/Cp1251.h"
 #include "components/text/QtText.h"
 #include "components/widgets/MessageBox.h"
@@ -36,7 +37,7 @@ using testing_support::TempDatabase;
 
 namespace {
 
-std::string cp(const char* utf8) { return text::utf8ToCp1251(utf8); }
+using text::cp;
 QString q(const char* utf8) { return QString::fromUtf8(utf8); }
 
 dbbuild::Article article(int cat, int sub, const char* title, std::string body) {

@@ -2,6 +2,7 @@
 
 #include "components/fb/Fb.h"
 #include "components/fb/FbClient.h"
+#include "components/text/Strings.h"
 #include "components/text/Cp1251.h"
 #include "support/TempDatabase.h"
 
@@ -13,7 +14,7 @@ using testing_support::TempDatabase;
 
 namespace {
 
-std::string cp(const char* utf8) { return text::utf8ToCp1251(utf8, true); }
+using text::cp;
 
 // The objects of the program's data module, on a fresh database.
 struct Fb : ::testing::Test {

@@ -1,7 +1,8 @@
 // The tip submission window on a real database, mailing to aiosmtpd.
 
 #include "MailServers.h"
-#include "app/UPrefs.h"
+#include "settings/UPrefs.h"
+#include "components/text/Strings.h"
 #include "components/text/Cp1251.h"
 #include "components/widgets/ErrorReport.h"
 #include "components/widgets/MessageBox.h"
@@ -25,7 +26,7 @@ using testing_support::TempDatabase;
 
 namespace {
 
-std::string cp(const char* utf8) { return text::utf8ToCp1251(utf8, true); }
+using text::cp;
 
 dbbuild::Catalogue catalogue() {
     dbbuild::Catalogue c;

@@ -5,6 +5,7 @@
 #include "components/smtp/AntiFreeze.h"
 #include "components/smtp/MailMessage.h"
 #include "components/smtp/SmtpClient.h"
+#include "components/text/Strings.h"
 #include "components/text/Cp1251.h"
 
 #include <QCoreApplication>
@@ -25,7 +26,7 @@ using mailtest::SinkServer;
 
 namespace {
 
-std::string cp(const char* utf8) { return text::utf8ToCp1251(utf8, true); }
+using text::cp;
 
 const QDateTime kDate(QDate(2024, 3, 5), QTime(14, 3, 7), QTimeZone(3 * 3600));
 

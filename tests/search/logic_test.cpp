@@ -1,9 +1,10 @@
 // The search's word splitting, statements and list order, and the add
 // window's article text, without a window.
 
-#include "authoring/UAdd.h"
+#include "authoring/Articles.h"
+#include "components/text/Strings.h"
 #include "components/text/Cp1251.h"
-#include "search/USearch.h"
+#include "search/Search.h"
 
 #include <gtest/gtest.h>
 
@@ -14,9 +15,7 @@ using Words = std::vector<std::string>;
 
 namespace {
 
-std::string cp(const char* utf8) {
-    return text::utf8ToCp1251(utf8);
-}
+using text::cp;
 
 Words split(const char* utf8) {
     return search::SplitWords(cp(utf8));

@@ -2,6 +2,7 @@
 // cases, and the main window's commands that run them.
 
 #include "app/UMain.h"
+#include "components/text/Strings.h"
 #include "authoring/UAdd.h"
 #include "browser/UView.h"
 #include "components/text/Cp1251.h"
@@ -28,9 +29,7 @@ using testing_support::TempDatabase;
 
 namespace {
 
-std::string cp(const char* utf8) {
-    return text::utf8ToCp1251(utf8);
-}
+using text::cp;
 QString q(const char* utf8) {
     return QString::fromUtf8(utf8);
 }

@@ -5,8 +5,8 @@
 #include "ShellTests.h"
 
 #include "app/UMain.h"
-#include "app/UPrefs.h"
-#include "app/USettings.h"
+#include "settings/UPrefs.h"
+#include "settings/Store.h"
 #include "components/widgets/MessageBox.h"
 
 #include <QCheckBox>

@@ -4,7 +4,7 @@
 #include "ShellTests.h"
 
 #include "app/UAbout.h"
-#include "app/UPrefs.h"
+#include "settings/UPrefs.h"
 #include "app/USplash.h"
 
 #include <QCheckBox>

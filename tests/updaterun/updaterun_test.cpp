@@ -3,7 +3,8 @@
 // and a scripted server for the replies tipsara-server never gives.
 
 #include "app/UMain.h"
-#include "app/UPrefs.h"
+#include "settings/UPrefs.h"
+#include "components/text/Strings.h"
 #include "components/text/QtText.h"
 #include "components/widgets/MessageBox.h"
 #include "data/UData.h"
@@ -32,7 +33,7 @@ namespace {
 
 const std::string kServer = std::string(TIPSARA_BIN_DIR) + "/tipsara-server";
 
-std::string cp(const std::string& utf8) { return text::utf8ToCp1251(utf8); }
+using text::cp;
 QString q(const char* utf8) { return QString::fromUtf8(utf8); }
 void spit(const fs::path& p, const std::string& content) { std::ofstream(p, std::ios::binary) << content; }
 

@@ -1,5 +1,6 @@
 #include "Master.h"
 
+#include "data/Database.h"
 #include "data/DbBuild.h"
 
 #include <algorithm>
@@ -22,11 +23,9 @@ void makeMaster(const std::string& path, const std::string& schemaFile,
 }
 
 MasterDatabase::MasterDatabase(const std::string& path) {
-    db_.DBName = path;
-    db_.DBParams = {"lc_ctype=WIN1251", "user_name=sysdba", "password=vaultsong"};
-    db_.SQLDialect = 1;
+    data::configure(db_, path);
     db_.Open();
-    tr_.TRParams = {"read", "read_committed", "rec_version", "nowait"};
+    tr_.TRParams = data::ReadOnlyTransactionParams();
     tr_.StartTransaction();
 }
 

@@ -6,6 +6,7 @@
 // (Windows-1251 for the program). Failures are thrown as fb::Error.
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -201,6 +202,28 @@ private:
     bool hasRow_ = false;
     std::unique_ptr<Sqlda> out_;
     std::unique_ptr<Sqlda> in_;
+};
+
+// Closes a query when its scope is left by a failure, so that the next use
+// starts afresh; a failure of the close itself must not hide the one under
+// way. Leaving normally closes nothing: the rows may still be read.
+class CloseOnFailure {
+public:
+    explicit CloseOnFailure(Query& q) : q_(q), failures_(std::uncaught_exceptions()) {}
+    ~CloseOnFailure() {
+        if (std::uncaught_exceptions() > failures_) {
+            try {
+                q_.Close();
+            } catch (...) {
+            }
+        }
+    }
+    CloseOnFailure(const CloseOnFailure&) = delete;
+    CloseOnFailure& operator=(const CloseOnFailure&) = delete;
+
+private:
+    Query& q_;
+    int failures_;
 };
 
 // Exposed for tests: the text with :name markers rewritten to ? and the count

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <exception>
+#include <utility>
 #include <string>
 
 namespace ui {
@@ -31,6 +32,16 @@ void guarded(F&& handler) noexcept {
     } catch (...) {
         reportCurrentException();
     }
+}
+
+// Connects signal to a handler that runs through the error report, so that
+// no handler can let a failure escape, whatever it is connected to.
+template <class Sender, class Signal, class Handler>
+QMetaObject::Connection connectGuarded(const Sender* sender, Signal signal, const QObject* context,
+                                       Handler handler) {
+    return QObject::connect(sender, signal, context, [handler = std::move(handler)](auto&&... args) {
+        guarded([&] { handler(std::forward<decltype(args)>(args)...); });
+    });
 }
 
 // Reports failures that escape any event handler instead of ending the run.

@@ -1,5 +1,6 @@
 #include "UnZip.h"
 
+#include "components/text/Strings.h"
 #include "components/text/Cp1251.h"
 
 #include <zip.h>
@@ -19,7 +20,7 @@ namespace {
 
 constexpr size_t kPiece = 64 * 1024;
 
-std::string cp(const char* utf8) { return text::utf8ToCp1251(utf8); }
+using text::cp;
 std::string quotedPath(const std::string& path) { return "\"" + text::utf8ToCp1251(path) + "\""; }
 
 [[noreturn]] void corrupt(const std::string& archive, const std::string& why) {

@@ -1,0 +1,156 @@
+#include "CatalogueTree.h"
+
+#include "components/text/QtText.h"
+#include "components/widgets/TreePictures.h"
+#include "data/UData.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QIcon>
+#include <QThread>
+#include <QTreeWidget>
+
+#include <map>
+#include <memory>
+
+int NodeImage = 16;
+int SelectedImage = 17;
+
+int NodeLevel(const QTreeWidgetItem* node) {
+    int level = 0;
+    for (const QTreeWidgetItem* p = node->parent(); p; p = p->parent())
+        ++level;
+    return level;
+}
+
+int NodeArticleID(const QTreeWidgetItem* node) { return node->data(0, ArticleIdRole).toInt(); }
+
+std::string NodeName(const QTreeWidgetItem* node) {
+    return node->data(0, NameBytesRole).toByteArray().toStdString();
+}
+
+namespace {
+
+// A tree node keeps what it shows as plain members and answers the view's
+// questions from them: tens of thousands of nodes are made in one load, and
+// a node of QTreeWidgetItem's own, with a stored value per role, costs
+// several times as much to make and to keep. The text is decoded when the
+// view asks for it, which is only for the rows on screen.
+class TreeNode : public QTreeWidgetItem {
+public:
+    TreeNode(std::string name, const QIcon& icon, int image, int articleId)
+        : name_(std::move(name)), icon_(icon), image_(image), articleId_(articleId) {}
+
+    QVariant data(int column, int role) const override {
+        if (column != 0)
+            return QTreeWidgetItem::data(column, role);
+        switch (role) {
+        case Qt::DisplayRole:
+        case Qt::EditRole:
+            return text::toQ(name_);
+        case Qt::DecorationRole:
+            return icon_;
+        case ArticleIdRole:
+            return articleId_;
+        case NameBytesRole:
+            return QByteArray::fromStdString(name_);
+        case ImageIndexRole:
+            return image_;
+        case SelectedIndexRole:
+            return SelectedImage;
+        default:
+            return QTreeWidgetItem::data(column, role);
+        }
+    }
+
+private:
+    std::string name_;
+    QIcon icon_;
+    int image_;
+    int articleId_;
+};
+
+class NodeFactory {
+public:
+    explicit NodeFactory(const std::vector<QPixmap>& pictures) : pictures_(pictures) {}
+
+    QTreeWidgetItem* make(std::string name, int image, int articleId) {
+        const bool valid = validImage(image);
+        return new TreeNode(std::move(name), icon(image), valid ? image : -1, articleId);
+    }
+
+private:
+    bool validImage(int i) const { return i >= 0 && i < static_cast<int>(pictures_.size()); }
+
+    // One icon per picture, shared by the nodes: its selected form is the
+    // selected-node picture. A node without a picture keeps its place
+    // blank, and shows the selected picture all the same when selected.
+    const QIcon& icon(int image) {
+        const int key = validImage(image) ? image : -1;
+        auto it = icons_.find(key);
+        if (it != icons_.end())
+            return it->second;
+        QIcon ic;
+        if (key >= 0) {
+            ic.addPixmap(pictures_[static_cast<size_t>(key)], QIcon::Normal);
+        } else {
+            QPixmap none(treepictures::kSize, treepictures::kSize);
+            none.fill(Qt::transparent);
+            ic.addPixmap(none, QIcon::Normal);
+        }
+        if (validImage(SelectedImage))
+            ic.addPixmap(pictures_[static_cast<size_t>(SelectedImage)], QIcon::Selected);
+        return icons_.emplace(key, ic).first->second;
+    }
+
+    const std::vector<QPixmap>& pictures_;
+    std::map<int, QIcon> icons_;
+};
+
+// Each category goes into the tree with all its children: one insertion
+// per category instead of one per node.
+void addCategories(QTreeWidget& tree, NodeFactory& nodes, Catalogue& catalogue) {
+    for (CatalogueCategory& cat : catalogue) {
+        std::unique_ptr<QTreeWidgetItem> category(nodes.make(std::move(cat.name), cat.num - 1, -1));
+        for (CatalogueSubcategory& s : cat.subcategories) {
+            QTreeWidgetItem* sub = nodes.make(std::move(s.name), NodeImage, -1);
+            category->addChild(sub);
+            for (CatalogueArticle& a : s.articles)
+                sub->addChild(nodes.make(std::move(a.name), NodeImage, a.id));
+        }
+        tree.addTopLevelItem(category.release());
+    }
+}
+
+} // namespace
+
+void LoadTree(QTreeWidget& tree, const std::vector<QPixmap>& pictures,
+              const std::function<void(int, int, int)>& step) {
+    NodeFactory nodes(pictures);
+    Catalogue catalogue;
+    try {
+        LoadCatalogue({DataFrm->IBSQL1, DataFrm->IBSQL2, DataFrm->IBSQL3, DataFrm->IBSQL4}, catalogue,
+                      step);
+    } catch (...) {
+        addCategories(tree, nodes, catalogue);
+        throw;
+    }
+    addCategories(tree, nodes, catalogue);
+}
+
+std::string BuildNodePage(const QTreeWidgetItem* node) {
+    if (NodeLevel(node) == 0)
+        return BuildNodePage(0, NodeName(node), std::string());
+    return BuildNodePage(1, NodeName(node->parent()), NodeName(node));
+}
+
+void ProcessMessagesFor(int ms) {
+    QElapsedTimer clock; // monotonic
+    clock.start();
+    while (clock.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (clock.elapsed() < ms)
+            QThread::msleep(1);
+    }
+}
+

@@ -1,0 +1,15 @@
+#include "Collation.h"
+
+#include <QLocale>
+
+namespace text {
+
+QCollator listCollator() {
+    QCollator c{QLocale()};
+    c.setCaseSensitivity(Qt::CaseSensitive);
+    c.setIgnorePunctuation(false);
+    c.setNumericMode(false);
+    return c;
+}
+
+} // namespace text

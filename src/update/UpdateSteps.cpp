@@ -1,0 +1,199 @@
+#include "UpdateSteps.h"
+
+#include "components/fb/Fb.h"
+#include "components/http/Http.h"
+#include "components/text/Strings.h"
+#include "data/Database.h"
+
+#include <QDir>
+#include <QUrl>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <unordered_set>
+
+namespace update {
+
+using text::cp;
+
+void WriteName(fb::Query& upd, const char* updateSql, const char* insertSql, const std::string& name,
+               std::initializer_list<int32_t> numbers) {
+    auto execute = [&](const char* sql) {
+        upd.Close();
+        upd.setSQL(sql);
+        upd.Params(0).setAsString(name);
+        int i = 1;
+        for (int32_t number : numbers)
+            upd.Params(i++).setAsInteger(number);
+        upd.Prepare();
+        upd.ExecQuery();
+    };
+    execute(updateSql);
+    if (upd.RowsAffected() < 1)
+        execute(insertSql);
+}
+
+void WriteCategory(fb::Query& upd, int32_t cat, const std::string& name) {
+    WriteName(upd, "UPDATE CATEGORIES SET CATEGORY_NAME=:Name where NUM=:ID",
+              "INSERT INTO CATEGORIES (CATEGORY_NAME, NUM) values (:Name, :ID)", name, {cat});
+}
+
+void WriteSubcategory(fb::Query& upd, int32_t cat, int32_t sub, const std::string& name) {
+    WriteName(upd, "UPDATE SUB_CATEGORIES SET SUB_CAT=:Name where CATNUM=:CNID and NUM=:ID",
+              "INSERT INTO SUB_CATEGORIES (SUB_CAT, CATNUM, NUM) values (:Name, :CNID, :ID)", name,
+              {cat, sub});
+}
+
+std::string LocalServerIdList(fb::Query& q) {
+    q.Close();
+    q.setSQL("select SERV_ID from HINTS where SERV_ID is NOT NULL");
+    RunReading(q);
+    std::vector<int32_t> ids;
+    while (!q.Eof()) {
+        ids.push_back(q.Fields(0).AsInteger());
+        q.Next();
+    }
+    q.Close();
+    return ServerIdList(ids);
+}
+
+TUpdEntry EntryFor(fb::Query& q, const NewHint& h, int icons) {
+    q.Close();
+    q.setSQL("select A.CATEGORY_NAME, B.SUB_CAT from CATEGORIES A, SUB_CATEGORIES B where "
+             "A.NUM=B.CATNUM AND A.NUM=" +
+             h.cat + " AND B.NUM=" + h.subcat);
+    RunReading(q);
+    TUpdEntry entry;
+    entry.title = h.title;
+    entry.catName = q.Fields(0).AsString();
+    entry.subName = q.Fields(1).AsString();
+    q.Close();
+    entry.cat = h.cat;
+    entry.subcat = h.subcat;
+    entry.servId = h.serverId;
+    const int32_t cat = *PlainInteger(h.cat, true);
+    entry.icon = cat >= 1 && cat <= icons ? cat - 1 : -1;
+    return entry;
+}
+
+namespace {
+
+int32_t number(const std::string& text) {
+    const std::optional<int32_t> n = PlainInteger(text, true);
+    if (!n)
+        throw ReplyError("\"" + text + cp("\" - недопустимое целое значение"));
+    return *n;
+}
+
+} // namespace
+
+void InsertPackageArticle(fb::Query& upd, const TUpdEntry& entry, const std::string& package,
+                          const std::string& article) {
+    upd.Close();
+    upd.setSQL("INSERT into HINTS (SERV_ID,NAME,CAT,SUBCAT,INFORMATION) values (:SERV_ID, :NAME, "
+               ":CAT, :SUB_CAT, :INF)");
+    upd.Params(0).setAsString(entry.servId);
+    upd.Params(1).setAsString(entry.title);
+    upd.Params(2).setAsInteger(number(entry.cat));
+    upd.Params(3).setAsInteger(number(entry.subcat));
+    if (!std::filesystem::exists(article))
+        throw std::runtime_error(cp("Не удаётся открыть файл \"") + text::utf8ToCp1251(article) +
+                                 cp("\": файл не найден (в пакете \"") + text::utf8ToCp1251(package) +
+                                 cp("\" нет файла статьи)"));
+    upd.Params(4).setAsString(ReadArticleFile(article));
+    upd.ExecQuery();
+}
+
+std::string TempFolder() {
+    const char* temp = std::getenv("TEMP");
+    std::string folder = temp && *temp ? temp : QDir::tempPath().toStdString();
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return folder;
+}
+
+std::vector<std::string> SplitServerIdList(const std::string& list, size_t maxChars) {
+    std::vector<std::string> pieces;
+    size_t start = 0;
+    while (list.size() - start > maxChars) {
+        // The last comma that keeps the piece within the limit.
+        size_t cut = list.rfind(',', start + maxChars);
+        if (cut == std::string::npos || cut < start)
+            cut = list.find(',', start); // one identifier longer than the limit
+        if (cut == std::string::npos)
+            break;
+        pieces.push_back(list.substr(start, cut - start));
+        start = cut + 1;
+    }
+    pieces.push_back(list.substr(start));
+    return pieces;
+}
+
+std::vector<NewHint> FetchNewHints(http::TInternetHTTPRequest& request,
+                                   const std::function<std::string()>& root,
+                                   const std::string& serverIdList) {
+    const std::vector<std::string> pieces = SplitServerIdList(serverIdList);
+    std::vector<NewHint> hints = ParseNewHints(FetchText(request, root(), NewHintsPath(pieces[0])));
+    // Each reply names every article outside its own piece; the new ones are
+    // outside all of them.
+    for (size_t i = 1; i < pieces.size() && !hints.empty(); ++i) {
+        std::unordered_set<std::string> named;
+        for (const NewHint& h : ParseNewHints(FetchText(request, root(), NewHintsPath(pieces[i]))))
+            named.insert(h.serverId);
+        std::erase_if(hints, [&](const NewHint& h) { return !named.count(h.serverId); });
+    }
+    return hints;
+}
+
+void CheckNewHints(const std::vector<NewHint>& hints) {
+    for (const NewHint& h : hints) {
+        struct {
+            const std::string& text;
+            size_t line;
+            bool sign;
+            const char* what;
+        } fields[] = {{h.serverId, h.line, false, "идентификатор статьи"},
+                      {h.cat, h.line + 2, true, "номер категории"},
+                      {h.subcat, h.line + 3, true, "номер подкатегории"}};
+        for (const auto& f : fields)
+            if (!PlainInteger(f.text, f.sign))
+                throw ReplyError(cp("Ответ сервера о новых статьях, строка ") + std::to_string(f.line) +
+                                 ": \"" + f.text + cp("\" - не целое десятичное число (") + cp(f.what) +
+                                 cp("). Обновление прервано"));
+    }
+}
+
+bool IsWebLink(const QString& link) {
+    const QUrl url(link, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
+           !url.host().isEmpty();
+}
+
+std::string ReadArticleFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error(cp("Не удаётся открыть файл \"") + text::utf8ToCp1251(path) + "\": " +
+                                 (errno == ENOENT ? cp("файл не найден") : std::string(std::strerror(errno))));
+    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad())
+        throw std::runtime_error(cp("Ошибка чтения файла \"") + text::utf8ToCp1251(path) + "\"");
+    // The lines are joined with CR LF between them: joined with nothing, the
+    // code of a <pre> block ran together on one line and words at line ends
+    // stuck to the next line's.
+    std::string joined;
+    joined.reserve(content.size() + content.size() / 32);
+    bool first = true;
+    for (const std::string& line : SplitLines(content)) {
+        if (!first)
+            joined += "\r\n";
+        joined += line;
+        first = false;
+    }
+    return joined;
+}
+
+} // namespace update
