@@ -24,6 +24,8 @@
 #include <QProgressBar>
 #include <QSplitter>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QtTest>
@@ -623,6 +625,41 @@ private slots:
         QVERIFY(r.boxes.isEmpty());
     }
 
+    void namesFromTheServerShowOnTheirPagesAsTheTreeShowsThem() {
+        const QString catName = q("Шаблоны <T> & обобщения > C++");
+        const QString subName = q("Теги <b> и <i> & разметка");
+        dbbuild::Catalogue c;
+        c.categories = {{1, text::fromQ(catName)}};
+        c.subcategories = {{1, 1, text::fromQ(subName)}};
+        openData(c);
+        TViewFrm* v = openBrowser();
+        QTreeWidgetItem* cat = findNode(v->TV, catName);
+        QTreeWidgetItem* sub = findNode(v->TV, subName);
+        QVERIFY(cat && sub);
+
+        const auto shownLines = [v] {
+            QStringList lines;
+            for (const QString& line : v->Info->browser()->toPlainText().split(QLatin1Char('\n')))
+                if (!line.trimmed().isEmpty())
+                    lines << line.trimmed();
+            return lines;
+        };
+        // Nothing in the page is set in a style that no tag of the page asks for.
+        const auto noStrayStyle = [v] {
+            for (QTextBlock b = v->Info->browser()->document()->begin(); b.isValid(); b = b.next())
+                for (auto it = b.begin(); !it.atEnd(); ++it)
+                    if (it.fragment().charFormat().fontItalic() || it.fragment().charFormat().fontUnderline())
+                        return false;
+            return true;
+        };
+        click(v->TV, cat);
+        QCOMPARE(shownLines(), QStringList{catName});
+        QVERIFY(noStrayStyle());
+        click(v->TV, sub);
+        QCOMPARE(shownLines(), QStringList({catName, subName}));
+        QVERIFY(noStrayStyle());
+    }
+
     void linkedPagesAndImagesResolveBesideTheFile() {
         QTemporaryDir dir;
         QFile img(dir.filePath(QStringLiteral("dot.png")));
@@ -654,6 +691,7 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, view.Navigate(dir.filePath(QStringLiteral("gone.htm"))));
         QCOMPARE(complete.size(), 2);
     }
+
 };
 
 // The stored tree width goes to a settings folder of this run's own.
