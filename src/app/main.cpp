@@ -4,11 +4,11 @@
 
 #include "Dialogs.h"
 #include "Icons.h"
-#include "QuitSignals.h"
 #include "SingleInstance.h"
 #include "UMain.h"
 #include "USplash.h"
 
+#include "components/desktop/QuitSignals.h"
 #include "components/widgets/ErrorReport.h"
 #include "components/widgets/ShownProbe.h"
 #include "data/UData.h"

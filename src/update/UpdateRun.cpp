@@ -4,7 +4,6 @@
 #include "UUpd.h"
 #include "UWait.h"
 
-#include "app/QuitSignals.h"
 #include "components/http/Http.h"
 #include "components/text/QtText.h"
 #include "components/widgets/MessageBox.h"
@@ -150,8 +149,7 @@ void Run::statusFile(const StatusFile& status) {
             if (linkOpener())
                 linkOpener()(link);
             else
-                quitsignals::startDetachedWithDefaultSignals(
-                    QStringLiteral("xdg-open"), {QUrl(link).toString(QUrl::FullyEncoded)});
+                weblinks::Open(link);
         }
     }
 }
@@ -341,13 +339,6 @@ void CheckNewHints(const std::vector<NewHint>& hints) {
                                  ": \"" + f.text + cp("\" - не целое десятичное число (") + cp(f.what) +
                                  cp("). Обновление прервано"));
     }
-}
-
-bool IsWebLink(const QString& link) {
-    const QUrl url(link, QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
-           !url.host().isEmpty();
 }
 
 LinkOpener setLinkOpener(LinkOpener opener) {

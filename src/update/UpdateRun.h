@@ -7,6 +7,7 @@
 
 #include "UpdateProtocol.h"
 
+#include "components/desktop/WebLinks.h"
 #include "components/text/Numbers.h"
 
 #include <QString>
@@ -94,8 +95,9 @@ using text::PlainInteger;
 // identifier becomes part of file names and URLs, the numbers part of SQL.
 void CheckNewHints(const std::vector<NewHint>& hints);
 
-// Only http and https links are opened from an announcement.
-bool IsWebLink(const QString& link);
+// Only http and https links are opened from an announcement, by the rule
+// that holds for every link from the network.
+using weblinks::IsWebLink;
 using LinkOpener = std::function<void(const QString& url)>;
 // Replaces the way links are opened (tests); empty restores the desktop's
 // own opener. Returns the previous one.
