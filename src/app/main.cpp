@@ -36,10 +36,16 @@ int main(int argc, char** argv) {
         SingleInstance::keyFor(QString::fromStdString(TDataFrm::DefaultDBName())));
     if (instance.askRunningCopy())
         return 0;
-    instance.listen([] {
+    const auto bringToFront = [] {
         if (Main)
             Main->BringToFront();
-    });
+    };
+    // A copy started at the same moment may have taken the name in between.
+    // Where the socket cannot be made at all, the program runs unguarded:
+    // it may well be the only copy, and a second one still ends, with the
+    // database message, on the database it cannot open.
+    if (!instance.listen(bringToFront) && instance.askRunningCopy())
+        return 0;
 
     Main = new TMain();
     // On screen while the data module and the dialogs are made.
