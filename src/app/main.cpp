@@ -58,10 +58,21 @@ int main(int argc, char** argv) {
     delete SplashForm;
 
     // A signal closes the window, which saves the settings; if the save fails
-    // the window stays open for a user, but a signal ends the run all the same.
+    // it is reported and the window stays open for a user, but a signal ends
+    // the run all the same. quit() would not do: it asks the windows again
+    // and the main window refuses. exit() also leaves any dialog's loop. The
+    // code is 1 when the settings were not stored, so that whoever sent the
+    // signal can tell; a second signal while the report is up ends at once.
     QuitSignals quitSignals([] {
-        if (Main && !Main->close())
-            QCoreApplication::quit();
+        static bool closing = false;
+        if (closing) {
+            QCoreApplication::exit(1);
+            return;
+        }
+        closing = true;
+        const bool saved = !Main || Main->close();
+        closing = false;
+        QCoreApplication::exit(saved ? 0 : 1);
     });
 
     // The start-up benchmark's signal that the window is on screen.
@@ -70,10 +81,10 @@ int main(int argc, char** argv) {
         probe = std::make_unique<ui::ShownProbe>(Main);
 
     Main->show();
-    app.exec();
+    const int code = app.exec();
 
     delete Main;
     delete DataFrm;
     DataFrm = nullptr;
-    return 0;
+    return code;
 }

@@ -59,6 +59,32 @@ RunResult runToEnd(const QString& program) {
             QString::fromUtf8(p.readAllStandardError())};
 }
 
+// Ends a started copy by SIGTERM, never by a kill unless it will not end:
+// a killed engine leaves its lock files behind for the next test.
+struct Stop {
+    QProcess& p;
+    ~Stop() {
+        if (p.state() != QProcess::NotRunning) {
+            p.terminate();
+            if (!p.waitForFinished(30000))
+                p.kill();
+            p.waitForFinished(5000);
+        }
+    }
+};
+
+// Waits until the program started from dir answers on its socket.
+bool waitUntilListening(const QString& key) {
+    for (int i = 0; i < 300; ++i) {
+        QLocalSocket probe;
+        probe.connectToServer(key);
+        if (probe.waitForConnected(100))
+            return true;
+        QThread::msleep(50);
+    }
+    return false;
+}
+
 QString keyOfProgramIn(const fs::path& dir) {
     return SingleInstance::keyFor(QString::fromStdString((dir / "DB/Tipsara.gdb").string()));
 }
@@ -150,6 +176,29 @@ TEST(Startup, ASecondStartLeavesABusyCopyAloneAndEndsWithoutTheDatabase) {
     again.connectToServer(key);
     EXPECT_TRUE(again.waitForConnected(1000));
     EXPECT_TRUE(busy.waitForNewConnection(1000)) << "the name still leads to the busy copy";
+}
+
+TEST(Startup, AQuitSignalEndsTheRunWhenTheSettingsCannotBeSaved) {
+    TempDatabase db;
+    const QString program = installProgram(db.dir().path());
+    TempDir config;
+    // A folder where the settings file should be: unwritable even for root.
+    fs::create_directories(config.path() / "Marvek Systems/Tipsara.conf");
+    QProcessEnvironment env = testEnvironment();
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString(config.path().string()));
+    QProcess p;
+    Stop stop{p};
+    p.setProcessEnvironment(env);
+    p.start(program, {});
+    ASSERT_TRUE(p.waitForStarted());
+    ASSERT_TRUE(waitUntilListening(keyOfProgramIn(db.dir().path())));
+
+    p.terminate(); // SIGTERM
+    ASSERT_TRUE(p.waitForFinished(20000)) << "still running after SIGTERM";
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 1) << "the settings were not stored";
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_TRUE(err.contains("Failed to create key Tipsara")) << err.toStdString();
 }
 
 TEST(Startup, AMissingOrBrokenDatabaseEndsWithTheMessageAndCode255) {
