@@ -56,6 +56,8 @@ std::string localHostName() {
 // The length of the next slice of a wait: the anti-freeze's, or less when
 // the deadline comes sooner.
 int sliceUntil(const QDeadlineTimer& deadline) {
+    if (deadline.isForever())
+        return AntiFreeze::idleTimeOut();
     return static_cast<int>(std::min<qint64>(AntiFreeze::idleTimeOut(),
                                              std::max<qint64>(deadline.remainingTime(), 0)));
 }

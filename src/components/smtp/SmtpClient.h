@@ -47,7 +47,7 @@ public:
     // A dead server must not hold the send for ever: resolution and
     // connection together get ConnectTimeout milliseconds, and once
     // connected, IdleTimeout milliseconds in which the server sends no byte
-    // (or takes none of ours) end the exchange.
+    // (or takes none of ours) end the exchange. A negative value: no limit.
     int ConnectTimeout = 30000;
     int IdleTimeout = 60000;
     // Progress texts: "Resolving hostname …", "Connecting to …", "Connected.",
