@@ -1,15 +1,23 @@
 #include "SingleInstance.h"
 
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
+#include <QFile>
 #include <QLocalSocket>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 const QByteArray kRequest = "raise\n";
-}
 
-SingleInstance::SingleInstance(const QString& key) : name_(key) {}
+bool refused(QLocalSocket::LocalSocketError error) {
+    return error == QLocalSocket::ServerNotFoundError || error == QLocalSocket::ConnectionRefusedError;
+}
+} // namespace
+
+SingleInstance::SingleInstance(const QString& key, int answerWaitMs)
+    : name_(key), answerWaitMs_(answerWaitMs) {}
 
 QString SingleInstance::keyFor(const QString& databasePath) {
     const QByteArray hash =
@@ -18,26 +26,54 @@ QString SingleInstance::keyFor(const QString& databasePath) {
 }
 
 bool SingleInstance::askRunningCopy() {
-    QLocalSocket socket;
-    socket.connectToServer(name_);
-    if (!socket.waitForConnected(1000))
+    const QDeadlineTimer deadline(answerWaitMs_);
+    for (;;) {
+        QLocalSocket socket;
+        socket.connectToServer(name_);
+        if (!socket.waitForConnected(1000))
+            // A full backlog still means that a copy listens.
+            return socket.error() == QLocalSocket::SocketTimeoutError;
+        socket.write(kRequest);
+        socket.waitForBytesWritten(1000);
+        QByteArray answer;
+        while (!answer.contains('\n') && socket.state() == QLocalSocket::ConnectedState &&
+               !deadline.hasExpired()) {
+            if (socket.waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime()))))
+                answer += socket.readAll();
+        }
+        answer += socket.readAll();
+        if (answer.startsWith("ok") || socket.state() == QLocalSocket::ConnectedState ||
+            deadline.hasExpired())
+            // Answered, or busy: the request stays queued and is served
+            // when the copy is free.
+            return true;
+        // Closed without an answer: a copy that was just ending. Look again;
+        // once it is gone nothing accepts any more.
+    }
+}
+
+bool SingleInstance::nothingAccepts() const {
+    QLocalSocket probe;
+    probe.connectToServer(name_);
+    if (probe.waitForConnected(1000))
         return false;
-    socket.write(kRequest);
-    if (!socket.waitForBytesWritten(1000))
-        return false;
-    // Wait for the answer so that a copy that is just ending is not taken for a live one.
-    return socket.waitForReadyRead(2000) && socket.readAll().startsWith("ok");
+    return refused(probe.error());
 }
 
 bool SingleInstance::listen(std::function<void()> activate) {
     activate_ = std::move(activate);
-    server_.setSocketOptions(QLocalServer::UserAccessOption);
+    // No socket options: with them the server is made aside and renamed over
+    // the name, taking it silently from a copy that holds it. A plain bind
+    // fails instead while the name is in use; the mode is narrowed after.
     if (!server_.listen(name_)) {
+        if (server_.serverError() != QAbstractSocket::AddressInUseError || !nothingAccepts())
+            return false;
         // A socket left behind by a copy that crashed.
         QLocalServer::removeServer(name_);
         if (!server_.listen(name_))
             return false;
     }
+    ::chmod(QFile::encodeName(server_.fullServerName()).constData(), S_IRWXU);
     connect(&server_, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* client = server_.nextPendingConnection()) {
             connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);

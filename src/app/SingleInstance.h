@@ -2,6 +2,10 @@
 // One running copy per user and database: the embedded engine lets only one
 // process open the database file, so a second start hands over to the first
 // (which comes to the front) and ends instead of failing on the database.
+//
+// The first copy may be deep in long work on its one thread (tree load,
+// update run, import) and answer late: a copy that accepts the connection
+// is running all the same, and its socket is never taken from it.
 
 #include <QLocalServer>
 #include <QString>
@@ -10,17 +14,26 @@
 
 class SingleInstance : public QObject {
 public:
-    explicit SingleInstance(const QString& key);
+    // answerWaitMs bounds how long a later start waits for a busy copy.
+    explicit SingleInstance(const QString& key, int answerWaitMs = 5000);
 
-    // True when a running copy answered; it has been asked to come forward.
+    // True when a copy is running: something accepts on the socket. It has
+    // been asked to come forward; a busy copy does so once it is free.
+    // False when nothing accepts, also when a copy ended while asked.
     bool askRunningCopy();
-    // Starts answering later starts; activate runs for each of them.
+    // Starts answering later starts; activate runs for each of them. A
+    // socket that nothing accepts on (left by a copy that crashed) is taken
+    // over. False when the name is held by a running copy or the socket
+    // cannot be made.
     bool listen(std::function<void()> activate);
 
     static QString keyFor(const QString& databasePath);
 
 private:
+    bool nothingAccepts() const;
+
     QString name_;
+    int answerWaitMs_;
     QLocalServer server_;
     std::function<void()> activate_;
 };

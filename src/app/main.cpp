@@ -4,11 +4,11 @@
 
 #include "Dialogs.h"
 #include "Icons.h"
-#include "components/desktop/QuitSignals.h"
 #include "SingleInstance.h"
 #include "UMain.h"
 #include "USplash.h"
 
+#include "components/desktop/QuitSignals.h"
 #include "components/widgets/ErrorReport.h"
 #include "components/widgets/ShownProbe.h"
 #include "data/UData.h"
@@ -36,10 +36,16 @@ int main(int argc, char** argv) {
         SingleInstance::keyFor(QString::fromStdString(TDataFrm::DefaultDBName())));
     if (instance.askRunningCopy())
         return 0;
-    instance.listen([] {
+    const auto bringToFront = [] {
         if (Main)
             Main->BringToFront();
-    });
+    };
+    // A copy started at the same moment may have taken the name in between.
+    // Where the socket cannot be made at all, the program runs unguarded:
+    // it may well be the only copy, and a second one still ends, with the
+    // database message, on the database it cannot open.
+    if (!instance.listen(bringToFront) && instance.askRunningCopy())
+        return 0;
 
     Main = new TMain();
     // On screen while the data module and the dialogs are made.
@@ -52,10 +58,21 @@ int main(int argc, char** argv) {
     delete SplashForm;
 
     // A signal closes the window, which saves the settings; if the save fails
-    // the window stays open for a user, but a signal ends the run all the same.
+    // it is reported and the window stays open for a user, but a signal ends
+    // the run all the same. quit() would not do: it asks the windows again
+    // and the main window refuses. exit() also leaves any dialog's loop. The
+    // code is 1 when the settings were not stored, so that whoever sent the
+    // signal can tell; a second signal while the report is up ends at once.
     QuitSignals quitSignals([] {
-        if (Main && !Main->close())
-            QCoreApplication::quit();
+        static bool closing = false;
+        if (closing) {
+            QCoreApplication::exit(1);
+            return;
+        }
+        closing = true;
+        const bool saved = !Main || Main->close();
+        closing = false;
+        QCoreApplication::exit(saved ? 0 : 1);
     });
 
     // The start-up benchmark's signal that the window is on screen.
@@ -64,10 +81,10 @@ int main(int argc, char** argv) {
         probe = std::make_unique<ui::ShownProbe>(Main);
 
     Main->show();
-    app.exec();
+    const int code = app.exec();
 
     delete Main;
     delete DataFrm;
     DataFrm = nullptr;
-    return 0;
+    return code;
 }

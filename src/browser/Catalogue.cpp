@@ -82,9 +82,28 @@ int LoadPosition(int articles, int total) {
 
 // ---------------------------------------------------------------- pages
 
-std::string BuildNodePage(int level, const std::string& categoryName,
-                          const std::string& subcategoryName) {
+std::string HtmlEscaped(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char ch : text) {
+        switch (ch) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += ch;
+        }
+    }
+    return out;
+}
+
+std::string BuildNodePage(int level, const std::string& rawCategoryName,
+                          const std::string& rawSubcategoryName) {
     static const char* const kCrLf = "\r\n";
+    // The names come from the update server: text, never markup, as the
+    // tree shows them.
+    const std::string categoryName = HtmlEscaped(rawCategoryName);
+    const std::string subcategoryName = HtmlEscaped(rawSubcategoryName);
     std::string page;
     page += "<head>";
     page += kCrLf;

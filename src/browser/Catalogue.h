@@ -57,9 +57,12 @@ int LoadPosition(int articles, int total);
 // --------------------------------------------------------------- pages
 
 // The catalogue page of a category (level 0) or a subcategory (level 1) as
-// an "about:" address, Windows-1251.
+// an "about:" address, Windows-1251; the names show as plain text.
 std::string BuildNodePage(int level, const std::string& categoryName,
                           const std::string& subcategoryName);
+
+// Text made safe to put into HTML: &, <, > and " become entities.
+std::string HtmlEscaped(const std::string& text);
 
 // What the browser shows when the catalogue has no categories at all.
 std::string EmptyCataloguePage();

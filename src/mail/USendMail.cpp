@@ -156,6 +156,21 @@ TSendMail::~TSendMail() {
         SendMail = nullptr;
 }
 
+void TSendMail::keyPressEvent(QKeyEvent* e) {
+    if (sending_ && e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+        SMTPSend.Abort();
+        e->accept();
+        return;
+    }
+    QDialog::keyPressEvent(e);
+}
+
+void TSendMail::closeEvent(QCloseEvent* e) {
+    if (sending_)
+        SMTPSend.Abort();
+    QDialog::closeEvent(e);
+}
+
 void TSendMail::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
     if (!e->spontaneous())
@@ -258,6 +273,12 @@ void TSendMail::SendBtnClick() {
     } done{this};
 
     const MailSettings s = mailSettings();
+    // The address goes into the "From" header and the envelope as it is;
+    // anything but a plain address would corrupt both.
+    if (!smtp::isPlainAddress(s.FromAddress))
+        throw smtp::Error(text::utf8ToCp1251(
+            "В настройках, в поле \"Ваш E-mail\", указан неверный адрес отправителя. "
+            "Укажите адрес вида имя@домен латинскими буквами, цифрами и знаками, без пробелов."));
     SMTPSend.Host = s.Host;
     SMTPSend.Username = s.Login;
     SMTPSend.Password = s.Password;
@@ -274,14 +295,19 @@ void TSendMail::SendBtnClick() {
         SMTPMsg.File = smtp::Attachment{
             chosenFile_, text::fromQ(QFileInfo(chosenFile_).fileName())};
 
-    SMTPSend.Connect();
     try {
-        SMTPSend.Send(SMTPMsg);
-    } catch (...) {
+        SMTPSend.Connect();
+        try {
+            SMTPSend.Send(SMTPMsg);
+        } catch (...) {
+            SMTPSend.Disconnect();
+            throw;
+        }
         SMTPSend.Disconnect();
-        throw;
+    } catch (const smtp::Aborted&) {
+        // The user's own stop needs no error box; the status bar tells.
+        SB->showMessage(QString::fromUtf8("Отправка прервана"));
     }
-    SMTPSend.Disconnect();
 }
 
 void TSendMail::SMTPSendStatus(const std::string& text) { SB->showMessage(text::toQ(text)); }

@@ -70,6 +70,10 @@ public:
 
 protected:
     void showEvent(QShowEvent* e) override;
+    // Esc during a send stops the send and leaves the window open; closing
+    // the window during a send stops it too.
+    void keyPressEvent(QKeyEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:

@@ -4,7 +4,6 @@
 #include "UUpd.h"
 #include "UWait.h"
 
-#include "components/desktop/QuitSignals.h"
 #include "components/http/Http.h"
 #include "components/text/Strings.h"
 #include "components/text/QtText.h"
@@ -144,8 +143,7 @@ void Run::statusFile(const StatusFile& status) {
             if (linkOpener())
                 linkOpener()(link);
             else
-                quitsignals::startDetachedWithDefaultSignals(
-                    QStringLiteral("xdg-open"), {QUrl(link).toString(QUrl::FullyEncoded)});
+                weblinks::Open(link);
         }
     }
 }

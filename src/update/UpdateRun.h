@@ -7,6 +7,7 @@
 
 #include "UpdateSteps.h"
 
+#include "components/desktop/WebLinks.h"
 #include "components/text/Numbers.h"
 
 #include <QString>

@@ -166,13 +166,6 @@ void CheckNewHints(const std::vector<NewHint>& hints) {
     }
 }
 
-bool IsWebLink(const QString& link) {
-    const QUrl url(link, QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
-           !url.host().isEmpty();
-}
-
 std::string ReadArticleFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in)

@@ -5,6 +5,7 @@
 
 #include "UpdateProtocol.h"
 
+#include "components/desktop/WebLinks.h"
 #include "components/text/Numbers.h"
 
 #include <QString>
@@ -85,7 +86,8 @@ std::vector<NewHint> FetchNewHints(http::TInternetHTTPRequest& request,
 // identifier becomes part of file names and URLs, the numbers part of SQL.
 void CheckNewHints(const std::vector<NewHint>& hints);
 
-// Only http and https links are opened from an announcement.
-bool IsWebLink(const QString& link);
+// Only http and https links are opened from an announcement, by the rule
+// that holds for every link from the network.
+using weblinks::IsWebLink;
 
 } // namespace update

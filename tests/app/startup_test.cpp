@@ -3,16 +3,26 @@
 #include "app/SingleInstance.h"
 #include "support/TempDatabase.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QFileInfo>
+#include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using testing_support::TempDatabase;
@@ -47,6 +57,148 @@ RunResult runToEnd(const QString& program) {
     EXPECT_TRUE(p.waitForFinished(30000));
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
             QString::fromUtf8(p.readAllStandardError())};
+}
+
+// Ends a started copy by SIGTERM, never by a kill unless it will not end:
+// a killed engine leaves its lock files behind for the next test.
+struct Stop {
+    QProcess& p;
+    ~Stop() {
+        if (p.state() != QProcess::NotRunning) {
+            p.terminate();
+            if (!p.waitForFinished(30000))
+                p.kill();
+            p.waitForFinished(5000);
+        }
+    }
+};
+
+// Waits until the program started from dir answers on its socket.
+bool waitUntilListening(const QString& key) {
+    for (int i = 0; i < 300; ++i) {
+        QLocalSocket probe;
+        probe.connectToServer(key);
+        if (probe.waitForConnected(100))
+            return true;
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+QString keyOfProgramIn(const fs::path& dir) {
+    return SingleInstance::keyFor(QString::fromStdString((dir / "DB/Tipsara.gdb").string()));
+}
+
+// The instance tests need an event loop of their own.
+struct App {
+    int argc = 1;
+    char arg0[8] = "test";
+    char* argv[2] = {arg0, nullptr};
+    QCoreApplication app{argc, argv};
+};
+
+bool processEventsUntil(const std::function<bool()>& done, int ms = 5000) {
+    const QDeadlineTimer deadline(ms);
+    while (!done() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(5);
+    }
+    return done();
+}
+
+TEST(SingleInstance, ABusyCopyKeepsItsNameAndServesTheLaterStartOnceFree) {
+    App app;
+    const QString key = QStringLiteral("tipsara-test-busy-%1").arg(getpid());
+    SingleInstance first(key);
+    int raised = 0;
+    ASSERT_TRUE(first.listen([&] { ++raised; }));
+
+    // The first copy does not get to its events while the second asks:
+    // accepted but unanswered is running all the same.
+    SingleInstance second(key, 300);
+    EXPECT_TRUE(second.askRunningCopy());
+    EXPECT_FALSE(second.listen({})) << "the name was taken from a running copy";
+    EXPECT_TRUE(QFileInfo::exists(QDir::tempPath() + "/" + key));
+
+    // Once free, the first copy comes forward for the queued request, and
+    // later starts still reach it.
+    EXPECT_TRUE(processEventsUntil([&] { return raised == 1; }));
+    SingleInstance third(key, 300);
+    EXPECT_TRUE(third.askRunningCopy());
+    EXPECT_TRUE(processEventsUntil([&] { return raised == 2; }));
+}
+
+TEST(SingleInstance, ASocketThatNothingAcceptsOnIsTakenOver) {
+    App app;
+    const QString key = QStringLiteral("tipsara-test-stale-%1").arg(getpid());
+    const QByteArray path = QFile::encodeName(QDir::tempPath() + "/" + key);
+    // What a crashed copy leaves: the socket file, nobody behind it.
+    ::unlink(path.constData());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, path.constData(), sizeof addr.sun_path - 1);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ::close(fd);
+    ASSERT_TRUE(QFileInfo::exists(QString::fromLocal8Bit(path)));
+
+    SingleInstance next(key, 300);
+    EXPECT_FALSE(next.askRunningCopy());
+    int raised = 0;
+    ASSERT_TRUE(next.listen([&] { ++raised; }));
+    // Only its owner may reach it.
+    EXPECT_EQ(QFileInfo(QString::fromLocal8Bit(path)).permissions() &
+                  (QFileDevice::WriteGroup | QFileDevice::WriteOther),
+              QFileDevice::Permissions());
+    SingleInstance later(key, 300);
+    EXPECT_TRUE(later.askRunningCopy());
+    EXPECT_TRUE(processEventsUntil([&] { return raised == 1; }));
+}
+
+TEST(Startup, ASecondStartLeavesABusyCopyAloneAndEndsWithoutTheDatabase) {
+    // A copy deep in long work: it listens, the system accepts for it, it
+    // answers nothing. No database beside the program: opening one would
+    // show the message and end with 255.
+    App app;
+    TempDir dir;
+    const QString program = installProgram(dir.path());
+    const QString key = keyOfProgramIn(dir.path());
+    QLocalServer busy;
+    ASSERT_TRUE(busy.listen(key));
+
+    RunResult second = runToEnd(program);
+    EXPECT_EQ(second.exitCode, 0);
+    EXPECT_FALSE(second.err.contains("message:")) << second.err.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(busy.fullServerName()));
+    EXPECT_TRUE(busy.waitForNewConnection(1000)) << "the second start's request is waiting";
+    QLocalSocket again;
+    again.connectToServer(key);
+    EXPECT_TRUE(again.waitForConnected(1000));
+    EXPECT_TRUE(busy.waitForNewConnection(1000)) << "the name still leads to the busy copy";
+}
+
+TEST(Startup, AQuitSignalEndsTheRunWhenTheSettingsCannotBeSaved) {
+    TempDatabase db;
+    const QString program = installProgram(db.dir().path());
+    TempDir config;
+    // A folder where the settings file should be: unwritable even for root.
+    fs::create_directories(config.path() / "Marvek Systems/Tipsara.conf");
+    QProcessEnvironment env = testEnvironment();
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString(config.path().string()));
+    QProcess p;
+    Stop stop{p};
+    p.setProcessEnvironment(env);
+    p.start(program, {});
+    ASSERT_TRUE(p.waitForStarted());
+    ASSERT_TRUE(waitUntilListening(keyOfProgramIn(db.dir().path())));
+
+    p.terminate(); // SIGTERM
+    ASSERT_TRUE(p.waitForFinished(20000)) << "still running after SIGTERM";
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 1) << "the settings were not stored";
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_TRUE(err.contains("Failed to create key Tipsara")) << err.toStdString();
 }
 
 TEST(Startup, AMissingOrBrokenDatabaseEndsWithTheMessageAndCode255) {

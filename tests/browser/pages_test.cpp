@@ -38,16 +38,19 @@ private:
 
 } // namespace
 
-TEST(CataloguePage, CategoryAndSubcategoryPagesAreExactBytesWithNamesUnescaped) {
-    const std::string cat = cp("Ввод & <вывод>");
-    const std::string sub = cp("Файлы <*.txt> & \"кавычки\"");
+TEST(CataloguePage, CategoryAndSubcategoryPagesAreExactBytesWithNamesEscaped) {
+    // Names come from the update server and go in as text, not markup.
+    const std::string cat = cp("Ввод &amp; &lt;вывод&gt;");
+    const std::string sub = cp("Файлы &lt;*.txt&gt; &amp; &quot;кавычки&quot;");
     const std::string head =
         "about:<head>\r\n"
         "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=\"Windows-1251\"></head>\r\n"
         "<center><b>\r\n";
-    EXPECT_EQ(BuildNodePage(0, cat, sub),
+    const std::string rawCat = cp("Ввод & <вывод>");
+    const std::string rawSub = cp("Файлы <*.txt> & \"кавычки\"");
+    EXPECT_EQ(BuildNodePage(0, rawCat, rawSub),
               head + "<font size=7 face=\"Tahoma\">" + cat + "</font>\r\n</b></center>\r\n");
-    EXPECT_EQ(BuildNodePage(1, cat, sub), head + "<font size=7 face=\"Tahoma\">" + cat +
+    EXPECT_EQ(BuildNodePage(1, rawCat, rawSub), head + "<font size=7 face=\"Tahoma\">" + cat +
                                               "\r\n<br><font size=5>" + sub +
                                               "</font></font>\r\n</b></center>\r\n");
     // Empty names (NULL in the database) leave the tags as they are.

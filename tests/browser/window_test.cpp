@@ -7,6 +7,7 @@
 #include "browser/UProgress.h"
 #include "browser/UView.h"
 #include "components/text/Strings.h"
+#include "components/desktop/WebLinks.h"
 #include "components/text/Cp1251.h"
 #include "components/text/QtText.h"
 #include "components/widgets/MessageBox.h"
@@ -25,6 +26,8 @@
 #include <QProgressBar>
 #include <QSplitter>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QtTest>
@@ -624,6 +627,41 @@ private slots:
         QVERIFY(r.boxes.isEmpty());
     }
 
+    void namesFromTheServerShowOnTheirPagesAsTheTreeShowsThem() {
+        const QString catName = q("Шаблоны <T> & обобщения > C++");
+        const QString subName = q("Теги <b> и <i> & разметка");
+        dbbuild::Catalogue c;
+        c.categories = {{1, text::fromQ(catName)}};
+        c.subcategories = {{1, 1, text::fromQ(subName)}};
+        openData(c);
+        TViewFrm* v = openBrowser();
+        QTreeWidgetItem* cat = findNode(v->TV, catName);
+        QTreeWidgetItem* sub = findNode(v->TV, subName);
+        QVERIFY(cat && sub);
+
+        const auto shownLines = [v] {
+            QStringList lines;
+            for (const QString& line : v->Info->browser()->toPlainText().split(QLatin1Char('\n')))
+                if (!line.trimmed().isEmpty())
+                    lines << line.trimmed();
+            return lines;
+        };
+        // Nothing in the page is set in a style that no tag of the page asks for.
+        const auto noStrayStyle = [v] {
+            for (QTextBlock b = v->Info->browser()->document()->begin(); b.isValid(); b = b.next())
+                for (auto it = b.begin(); !it.atEnd(); ++it)
+                    if (it.fragment().charFormat().fontItalic() || it.fragment().charFormat().fontUnderline())
+                        return false;
+            return true;
+        };
+        click(v->TV, cat);
+        QCOMPARE(shownLines(), QStringList{catName});
+        QVERIFY(noStrayStyle());
+        click(v->TV, sub);
+        QCOMPARE(shownLines(), QStringList({catName, subName}));
+        QVERIFY(noStrayStyle());
+    }
+
     void linkedPagesAndImagesResolveBesideTheFile() {
         QTemporaryDir dir;
         QFile img(dir.filePath(QStringLiteral("dot.png")));
@@ -654,6 +692,70 @@ private slots:
 
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, view.Navigate(dir.filePath(QStringLiteral("gone.htm"))));
         QCOMPARE(complete.size(), 2);
+    }
+
+    void articleLinksOpenOnlyWebPagesAndFilesBesideThePage() {
+        QStringList launched;
+        weblinks::setLauncher([&launched](const QString& program, const QStringList& args) {
+            launched << program + QLatin1Char(' ') + args.join(QLatin1Char(' '));
+            return true;
+        });
+        struct Restore {
+            ~Restore() { weblinks::setLauncher({}); }
+        } restore;
+
+        // The page's folder inside a folder that holds a file it must not reach.
+        QTemporaryDir top;
+        QVERIFY(QDir(top.path()).mkpath(QStringLiteral("pages/sub")));
+        const QString folder = top.filePath(QStringLiteral("pages"));
+        const auto write = [](const QString& path, const char* utf8) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(cp(utf8).c_str());
+        };
+        write(folder + "/page.htm", "<p>Статья</p>");
+        write(folder + "/next.htm", "<p>Следующая</p>");
+        write(folder + "/sub/deep.htm", "<p>Глубже</p>");
+        write(top.filePath(QStringLiteral("secret.htm")), "<p>Секрет</p>");
+        QVERIFY(QFile::link(top.filePath(QStringLiteral("secret.htm")), folder + "/alias.htm"));
+
+        ui::PageView view;
+        QSignalSpy complete(&view, &ui::PageView::DocumentComplete);
+        view.Navigate(folder + "/page.htm");
+        const auto follow = [&view](const QString& link) { emit view.browser()->anchorClicked(QUrl(link)); };
+
+        // Nothing but http and https leaves the program, and nothing of
+        // these changes the page.
+        for (const char* link : {"file:///etc/passwd", "smb://server/share/x.htm", "tipsara-custom:run",
+                                 "javascript:alert(1)", "mailto:someone@example.com?attach=/etc/passwd",
+                                 "ftp://example.com/x", "http:/etc/passwd", "../secret.htm",
+                                 "../../../../../../etc/passwd", "alias.htm"})
+            follow(QString::fromLatin1(link));
+        QCOMPARE(launched, QStringList());
+        QCOMPARE(complete.size(), 1);
+        QVERIFY(view.browser()->toPlainText().contains(q("Статья")));
+
+        follow(QStringLiteral("http://example.com/a b"));
+        follow(QStringLiteral("HTTPS://example.com/x?y=1#z"));
+        QCOMPARE(launched, QStringList({QStringLiteral("xdg-open http://example.com/a%20b"),
+                                        QStringLiteral("xdg-open https://example.com/x?y=1#z")}));
+
+        // Pages beside it and below it are shown, and from there the ones
+        // back up, as long as they stay in the folder.
+        follow(QStringLiteral("sub/deep.htm"));
+        QVERIFY(view.browser()->toPlainText().contains(q("Глубже")));
+        follow(QStringLiteral("../next.htm"));
+        QVERIFY(view.browser()->toPlainText().contains(q("Следующая")));
+        follow(QUrl::fromLocalFile(folder + "/page.htm").toString());
+        QVERIFY(view.browser()->toPlainText().contains(q("Статья")));
+        follow(QStringLiteral("../secret.htm"));
+        QVERIFY(view.browser()->toPlainText().contains(q("Статья")));
+        QCOMPARE(complete.size(), 4);
+
+        // A catalogue page has no folder: no local file is reached from it.
+        view.Navigate(QStringLiteral("about:<p>x</p>"));
+        follow(QUrl::fromLocalFile(folder + "/next.htm").toString());
+        QCOMPARE(view.LocationURL(), QStringLiteral("about:<p>x</p>"));
     }
 };
 

@@ -114,13 +114,19 @@ public:
         {".", "250 Queued"},
         {"QUIT", "221 Bye"},
     };
+    // A reply that sends nothing: the server stays silent and goes on reading.
+    static constexpr const char* kSilent = "(silent)";
     bool dropInData = false;               // close at the first line of DATA
+    std::atomic<bool> stallInData{false};  // stop reading at DATA until cleared
     std::function<bool()> holdGreeting;    // the greeting waits until it returns true
     std::vector<std::string> commands;     // every line outside DATA, in order
     std::string data;                      // the DATA lines, as received
+    std::atomic<bool> accepted{false};     // whether a client connected at all
 
 private:
     void send(int fd, const std::string& reply) {
+        if (reply == kSilent)
+            return;
         const std::string r = reply + "\r\n";
         (void)!::send(fd, r.data(), r.size(), MSG_NOSIGNAL);
     }
@@ -133,7 +139,8 @@ private:
         }
         if (fd < 0)
             return;
-        while (holdGreeting && !holdGreeting())
+        accepted = true;
+        while (holdGreeting && !holdGreeting() && !stop_)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         send(fd, replies["GREETING"]);
         enum { Commands, User, Password, Data } state = Commands;
@@ -141,8 +148,11 @@ private:
         char chunk[4096];
         for (;;) {
             pollfd p{fd, POLLIN, 0};
-            if (::poll(&p, 1, 100) == 0)
+            if (::poll(&p, 1, 100) == 0) {
+                if (stop_)
+                    break;
                 continue;
+            }
             const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
             if (n <= 0)
                 break;
@@ -153,6 +163,8 @@ private:
                 const std::string line = buffer.substr(0, end);
                 buffer.erase(0, end + 2);
                 if (state == Data) {
+                    while (stallInData && !stop_)
+                        std::this_thread::sleep_for(std::chrono::milliseconds(10));
                     if (dropInData) {
                         closed = true;
                     } else if (line == ".") {

@@ -3,6 +3,7 @@
 #include "MailServers.h"
 #include "settings/UPrefs.h"
 #include "components/text/Strings.h"
+#include "components/smtp/AntiFreeze.h"
 #include "components/text/Cp1251.h"
 #include "components/widgets/ErrorReport.h"
 #include "components/widgets/MessageBox.h"
@@ -11,6 +12,7 @@
 #include "support/TempDatabase.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QJsonArray>
 #include <QLineEdit>
@@ -210,6 +212,112 @@ private slots:
         QVERIFY2(boxes[0].text.contains("Connection refused"), qPrintable(boxes[0].text));
         QVERIFY(SendMail->SendBtn->isEnabled());
         QCOMPARE(SendMail->CB2->currentText(), QString("Новая"));
+        SendMail->hide();
+    }
+
+    // Esc, or closing the window, while the server is silent in the middle
+    // of the exchange: QUIT goes out, no error box, the fields stay, and the
+    // next press sends as usual.
+    void sendCanBeStopped() {
+        smtp::AntiFreeze antiFreeze; // the main window's, in the program
+        SendMail->SMTPSend.IdleTimeout = 20000;
+        PrefsFrm->Email->setText("ivan@example.com");
+        SendMail->show();
+        SendMail->Title->setText("Остановленный совет");
+        SendMail->Body->setPlainText("Текст");
+        pick(attachment);
+
+        auto stoppedBy = [this](std::function<void()> stop) {
+            mailtest::ScriptedServer server;
+            server.replies["RCPT"] = mailtest::ScriptedServer::kSilent;
+            server.start();
+            PrefsFrm->SMTP->setText("127.0.0.1:" + QString::number(server.port));
+            QTimer::singleShot(300, SendMail, stop);
+            boxes.clear();
+            QElapsedTimer t;
+            t.start();
+            QTest::mouseClick(SendMail->SendBtn, Qt::LeftButton);
+            QVERIFY2(t.elapsed() < 10000, "the send was not stopped");
+            server.finish();
+            QCOMPARE(boxes.size(), 0);
+            QCOMPARE(QString::fromStdString(server.commands.back()), QString("QUIT"));
+            QVERIFY(QString::fromStdString(server.commands[server.commands.size() - 2])
+                        .startsWith("RCPT TO:"));
+            QCOMPARE(SendMail->SB->currentMessage(), QString("Отправка прервана"));
+            QVERIFY(SendMail->SendBtn->isEnabled());
+            QCOMPARE(SendMail->Title->text(), QString("Остановленный совет"));
+            QCOMPARE(SendMail->Body->toPlainText(), QString("Текст"));
+            QCOMPARE(SendMail->FileName->count(), 1);
+        };
+
+        stoppedBy([] { QTest::keyClick(SendMail, Qt::Key_Escape); });
+        QVERIFY(SendMail->isVisible()); // Esc stops the send, not the window
+
+        stoppedBy([] { SendMail->close(); });
+        QVERIFY(!SendMail->isVisible());
+
+        SendMail->show();
+        mailtest::SinkServer sink;
+        PrefsFrm->SMTP->setText("127.0.0.1:" + QString::number(sink.port));
+        QTest::mouseClick(SendMail->SendBtn, Qt::LeftButton);
+        QCOMPARE(boxes.size(), 0);
+        QCOMPARE(sink.count(), 1);
+        QCOMPARE(sink.message()["subject"].toString(), QString("Delphi-Hint: Остановленный совет"));
+        QCOMPARE(sink.message()["files"].toArray().size(), 1);
+        QCOMPARE(SendMail->SB->currentMessage(), QString("Disconnected."));
+
+        // Outside a send, Esc closes the window as before.
+        QTest::keyClick(SendMail, Qt::Key_Escape);
+        QVERIFY(!SendMail->isVisible());
+    }
+
+    // A server that never answers ends the send with an error, not a hang.
+    void silentServerTimesOut() {
+        smtp::AntiFreeze antiFreeze;
+        SendMail->SMTPSend.IdleTimeout = 1000;
+        mailtest::ScriptedServer server;
+        server.replies["GREETING"] = mailtest::ScriptedServer::kSilent;
+        server.start();
+        PrefsFrm->SMTP->setText("127.0.0.1:" + QString::number(server.port));
+        SendMail->show();
+        boxes.clear();
+        QTest::mouseClick(SendMail->SendBtn, Qt::LeftButton);
+        server.finish();
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY2(boxes[0].text.contains("did not answer for 1 second"), qPrintable(boxes[0].text));
+        QCOMPARE(server.commands, std::vector<std::string>{"QUIT"});
+        QVERIFY(SendMail->SendBtn->isEnabled());
+        QCOMPARE(SendMail->Title->text(), QString("Остановленный совет"));
+        SendMail->SMTPSend.IdleTimeout = 60000;
+        SendMail->hide();
+    }
+
+    // The sender's address is checked before anything goes out.
+    void senderAddressMustBePlain() {
+        const QString bad[] = {
+            QString("иван@example.com"),
+            QString("iv") + QChar(0) + QString("an@example.com"),
+            QString("\x01ivan@example.com"),
+            QString("ivan@example.com\x1b"),
+            QString("ivan petrov@example.com"),
+            QString("ivan.example.com"),
+            QString(),
+        };
+        SendMail->show();
+        for (const QString& address : bad) {
+            mailtest::ScriptedServer server;
+            server.start();
+            PrefsFrm->SMTP->setText("127.0.0.1:" + QString::number(server.port));
+            PrefsFrm->Email->setText(address);
+            QCOMPARE(PrefsFrm->Email->text(), address);
+            boxes.clear();
+            QTest::mouseClick(SendMail->SendBtn, Qt::LeftButton);
+            QCOMPARE(boxes.size(), 1);
+            QVERIFY2(boxes[0].text.contains("\"Ваш E-mail\""), qPrintable(boxes[0].text));
+            QVERIFY2(!server.accepted, qPrintable(address.toUtf8().toHex()));
+            QVERIFY(SendMail->SendBtn->isEnabled());
+        }
+        PrefsFrm->Email->setText("ivan@example.com");
         SendMail->hide();
     }
 };

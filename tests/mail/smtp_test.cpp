@@ -9,6 +9,7 @@
 #include "components/text/Cp1251.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QHostInfo>
 #include <QJsonArray>
 #include <QSslCertificate>
@@ -166,6 +167,37 @@ TEST(Message, FileMakesAMultipartMessageWithBase64Lines) {
     EXPECT_THROW(compose(m, kDate), Error);
 }
 
+TEST(Message, OnlyPlainAddressesAreAccepted) {
+    for (const char* good : {"ivan@example.com", "first.last+tag@mail.ru", "o'brien@x-y.example",
+                             "a@[192.0.2.1]", "A_B@Host_1.Example"})
+        EXPECT_TRUE(isPlainAddress(good)) << good;
+    const std::string bad[] = {
+        "",
+        "ivan.example.com",
+        "@example.com",
+        "ivan@",
+        "ivan@x@example.com",
+        "ivan petrov@example.com",
+        " ivan@example.com",
+        "ivan@example.com ",
+        "ivan\t@example.com",
+        cp("иван@example.com"),
+        cp("ivan@пример.рф"),
+        std::string("iv\0an@example.com", 18),
+        "\x01ivan@example.com",
+        "ivan@example.com\x7f",
+        "ivan@example.com\r\nRCPT TO:<x@y.z>",
+        "<ivan@example.com>",
+        "\"ivan\"@example.com",
+        "ivan@example..com",
+        "ivan@.example.com",
+        "ivan@example.com.",
+        "ivan@[1.2.3.4\\]",
+    };
+    for (const auto& a : bad)
+        EXPECT_FALSE(isPlainAddress(a)) << QByteArray::fromStdString(a).toHex().toStdString();
+}
+
 TEST(Message, DotStuffingDoublesALeadingFullStop) {
     EXPECT_EQ(dotStuffed("a\r\n.\r\n.x\r\nb.c\r\n"), "a\r\n..\r\n..x\r\nb.c\r\n.\r\n");
     EXPECT_EQ(dotStuffed(".end"), "..end\r\n.\r\n");
@@ -189,6 +221,7 @@ struct Submission {
     Client client;
     std::vector<std::string> progress;
     std::string error;
+    bool aborted = false;
 
     explicit Submission(const std::string& host, std::string user = "user", std::string password = "pw") {
         client.Host = host;
@@ -206,6 +239,9 @@ struct Submission {
                 throw;
             }
             client.Disconnect();
+        } catch (const Aborted& e) {
+            aborted = true;
+            error = e.what();
         } catch (const Error& e) {
             error = e.what();
         }
@@ -265,6 +301,36 @@ TEST(Exchange, AiosmtpdReceivesTheMessageAndTheLogin) {
                                                           "Disconnected."}));
     EXPECT_EQ(sink.message(2)["text"].toString().replace("\r\n", "\n"),
               "Category=A\nSubCategory=B\n\n\nHello\n");
+}
+
+TEST(Exchange, BoundaryLinesInTheTextKeepTheAttachment) {
+    SinkServer sink;
+    QTemporaryDir dir;
+    const std::vector<std::string> body = {"Category=A", "SubCategory=B", "", "",
+                                           "--=_NextPart_2rfkindysadvnqw3nerasdf--",
+                                           "--=_NextPart_2rfkindysadvnqw3nerasdf",
+                                           "--=_nextpart_2rfkindysadvnqw3nerasdf and more",
+                                           "end"};
+    Message m = tip(body);
+    m.File = Attachment{QString::fromStdString(writeFile(dir, "a.bin", bytesUpTo(300))), "a.bin"};
+    Submission run(local(sink.port));
+    run.send(m);
+    ASSERT_EQ(run.error, "");
+
+    // Python's email package reads the message back whole.
+    const QJsonObject got = sink.message();
+    EXPECT_TRUE(got["defects"].toArray().isEmpty()) << QJsonDocument(got["defects"].toArray()).toJson().toStdString();
+    std::string text;
+    for (const auto& l : body)
+        text += l + "\n";
+    EXPECT_EQ(got["text"].toString().replace("\r\n", "\n").toStdString(), text);
+    ASSERT_EQ(got["files"].toArray().size(), 1);
+    EXPECT_EQ(got["files"][0]["name"].toString(), "a.bin");
+    EXPECT_EQ(QByteArray::fromBase64(got["files"][0]["data"].toString().toLatin1()), bytesUpTo(300));
+
+    // Without a file there are no parts to break: the text stays plain.
+    m.File.reset();
+    EXPECT_EQ(compose(m, kDate).find("Content-Transfer-Encoding"), std::string::npos);
 }
 
 TEST(Exchange, StartTlsProtectsTheLoginAndChecksTheCertificate) {
@@ -394,6 +460,161 @@ TEST(Exchange, AntiFreezeProcessesEventsWhileTheServerIsSilent) {
     server.finish();
     EXPECT_EQ(run.error, "");
     EXPECT_TRUE(eventSeen);
+}
+
+TEST(Exchange, BadSenderAddressIsNeverSent) {
+    ScriptedServer server;
+    server.start();
+    Message m = tip();
+    m.From.Address = cp("иван@example.com");
+    Submission run(local(server.port));
+    run.send(m);
+    server.finish();
+    EXPECT_NE(run.error.find("sender's address"), std::string::npos) << run.error;
+    EXPECT_EQ(server.commands, std::vector<std::string>{"QUIT"});
+}
+
+// A listener whose queue is full: the kernel answers no further connection
+// attempt, so a connect to it hangs as to a dead host.
+struct Unanswered {
+    int listener = -1, filler = -1;
+    quint16 port = 0;
+    Unanswered() {
+        listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        ::bind(listener, reinterpret_cast<sockaddr*>(&a), len);
+        ::listen(listener, 0);
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+        port = ntohs(a.sin_port);
+        filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ::connect(filler, reinterpret_cast<sockaddr*>(&a), len);
+    }
+    ~Unanswered() {
+        ::close(filler);
+        ::close(listener);
+    }
+};
+
+// A submission with short limits, and how long it took.
+struct Timed : Submission {
+    qint64 ms = 0;
+    explicit Timed(quint16 port) : Submission(local(port)) {
+        client.ConnectTimeout = 1000;
+        client.IdleTimeout = 1000;
+    }
+    Timed& send(const Message& m) {
+        QElapsedTimer t;
+        t.start();
+        Submission::send(m);
+        ms = t.elapsed();
+        return *this;
+    }
+};
+
+TEST(Exchange, SilentServersEndTheExchangeAtTheLimits) {
+    EXPECT_EQ(Client().ConnectTimeout, 30000);
+    EXPECT_EQ(Client().IdleTimeout, 60000);
+
+    {
+        Unanswered dead;
+        Timed run(dead.port);
+        run.send(tip());
+        EXPECT_EQ(run.error, "Connection to 127.0.0.1:" + std::to_string(dead.port) + " timed out");
+        EXPECT_GE(run.ms, 900);
+        EXPECT_LT(run.ms, 3000);
+    }
+
+    // Connected, and the server says nothing at all: no greeting.
+    struct Outcome {
+        std::string error;
+        qint64 ms;
+        std::vector<std::string> progress;
+    };
+    auto silentAt = [](const char* verb, std::vector<std::string>& commands) {
+        ScriptedServer server;
+        server.replies[verb] = ScriptedServer::kSilent;
+        server.start();
+        Timed run(server.port);
+        run.send(tip());
+        server.finish();
+        commands = server.commands;
+        return Outcome{run.error, run.ms, run.progress};
+    };
+    std::vector<std::string> commands;
+    const Outcome greeting = silentAt("GREETING", commands);
+    EXPECT_EQ(greeting.error, "The mail server did not answer for 1 second");
+    EXPECT_GE(greeting.ms, 900);
+    EXPECT_LT(greeting.ms, 3000);
+    EXPECT_EQ(commands, std::vector<std::string>{"QUIT"});
+    EXPECT_EQ(greeting.progress.back(), "Disconnected.");
+
+    // A server that stops in the middle of the exchange.
+    const Outcome mail = silentAt("MAIL", commands);
+    EXPECT_EQ(mail.error, "The mail server did not answer for 1 second");
+    EXPECT_LT(mail.ms, 3000);
+    ASSERT_GE(commands.size(), 2u);
+    EXPECT_EQ(commands[commands.size() - 2].rfind("MAIL FROM:", 0), 0u);
+    EXPECT_EQ(commands.back(), "QUIT");
+
+    // One that stops reading in the middle of the message: the client's
+    // writes stall until the limit.
+    QTemporaryDir dir;
+    Message big = tip();
+    big.File = Attachment{QString::fromStdString(writeFile(dir, "big.bin", QByteArray(32 << 20, 'x'))),
+                          "big.bin"};
+    ScriptedServer server;
+    server.stallInData = true;
+    server.start();
+    Timed data(server.port);
+    data.send(big);
+    server.stallInData = false;
+    server.finish();
+    EXPECT_EQ(data.error, "The mail server took no data for 1 second");
+    EXPECT_LT(data.ms, 10000);
+}
+
+TEST(Exchange, AbortStopsAWaitWithQuitAndTheClientServesAgain) {
+    AntiFreeze antiFreeze;
+    ScriptedServer server;
+    server.replies["RCPT"] = ScriptedServer::kSilent;
+    server.start();
+    Submission run(local(server.port));
+    QTimer::singleShot(300, [&] { run.client.Abort(); });
+    QElapsedTimer t;
+    t.start();
+    run.send(tip());
+    server.finish();
+    EXPECT_TRUE(run.aborted) << run.error;
+    EXPECT_LT(t.elapsed(), 5000);
+    EXPECT_EQ(server.commands.back(), "QUIT");
+    EXPECT_EQ(server.commands[server.commands.size() - 2].rfind("RCPT TO:", 0), 0u);
+    EXPECT_EQ(std::count(server.commands.begin(), server.commands.end(), "DATA"), 0);
+
+    // While the connection is still being made: nothing to quit.
+    {
+        Unanswered dead;
+        run.client.Host = local(dead.port);
+        run.progress.clear();
+        QTimer::singleShot(300, [&] { run.client.Abort(); });
+        t.restart();
+        run.send(tip());
+        EXPECT_TRUE(run.aborted) << run.error;
+        EXPECT_LT(t.elapsed(), 5000);
+        EXPECT_EQ(run.progress, std::vector<std::string>{"Connecting to 127.0.0.1."});
+    }
+
+    // The same client sends the next message as usual.
+    SinkServer sink;
+    run.client.Host = local(sink.port);
+    run.aborted = false;
+    run.error.clear();
+    run.send(tip());
+    EXPECT_FALSE(run.aborted);
+    EXPECT_EQ(run.error, "");
+    EXPECT_EQ(sink.count(), 1);
 }
 
 int main(int argc, char** argv) {

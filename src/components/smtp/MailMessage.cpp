@@ -7,6 +7,7 @@
 #include <QLocale>
 
 #include <cstdio>
+#include <string_view>
 
 namespace smtp {
 namespace {
@@ -25,6 +26,13 @@ std::string hex(unsigned char c) {
 
 // Header values are single lines: a line break in a name or an address
 // would start a header (or a command) of its own.
+std::string upper(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
 std::string oneLine(std::string s) {
     for (char& c : s)
         if (c == '\r' || c == '\n')
@@ -136,6 +144,22 @@ std::string joinLines(const std::vector<std::string>& lines) {
     return out;
 }
 
+// Whether a line of text would be read as the delimiter of the parts: any
+// line that begins with "--" and the boundary ends a part (RFC 2046), and
+// some readers compare without regard to case.
+bool holdsDelimiter(const std::vector<std::string>& lines, const std::string& boundary) {
+    const std::string delimiter = upper("--" + boundary);
+    for (const auto& line : lines)
+        if (line.size() >= delimiter.size() && upper(line.substr(0, delimiter.size())) == delimiter)
+            return true;
+    return false;
+}
+
+bool isAtext(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+           std::string_view("!#$%&'*+-/=?^_`{|}~").find(static_cast<char>(c)) != std::string_view::npos;
+}
+
 QByteArray readAttachment(const Attachment& a) {
     QFile f(a.Path);
     if (!f.open(QIODevice::ReadOnly))
@@ -149,6 +173,39 @@ QByteArray readAttachment(const Attachment& a) {
 }
 
 } // namespace
+
+bool isPlainAddress(const std::string& address) {
+    const size_t at = address.find('@');
+    if (at == 0 || at == std::string::npos || address.find('@', at + 1) != std::string::npos)
+        return false;
+    for (size_t i = 0; i < at; ++i)
+        if (!isAtext(static_cast<unsigned char>(address[i])) && address[i] != '.')
+            return false;
+    const std::string domain = address.substr(at + 1);
+    if (domain.size() > 2 && domain.front() == '[' && domain.back() == ']') {
+        // An address literal, [192.0.2.1] or [IPv6:...].
+        for (size_t i = 1; i + 1 < domain.size(); ++i) {
+            const auto c = static_cast<unsigned char>(domain[i]);
+            if (c < 0x21 || c > 0x7E || c == '[' || c == ']' || c == '\\')
+                return false;
+        }
+        return true;
+    }
+    size_t label = 0; // length of the current label
+    for (const char c : domain) {
+        if (c == '.') {
+            if (label == 0)
+                return false;
+            label = 0;
+        } else if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                   c == '-' || c == '_') {
+            ++label;
+        } else {
+            return false;
+        }
+    }
+    return label > 0;
+}
 
 std::string encodedWords(const std::string& text) { return joinFolded(encodedWordList(text)); }
 
@@ -265,7 +322,7 @@ std::string internetDate(const QDateTime& t) {
 std::string compose(const Message& m, const QDateTime& date) {
     const std::string boundary = kBoundary;
     const std::string textType = std::string("text/plain; charset=\"") + kCharset + "\"";
-    const bool plain = isPlainText(m.Body);
+    const bool plain = isPlainText(m.Body) && !(m.File && holdsDelimiter(m.Body, boundary));
     // Read first, so that a file that cannot be read fails before anything
     // of the message is on its way.
     QByteArray file;

@@ -39,8 +39,13 @@ struct Message {
 // The character-set label of every text part and encoded word.
 inline constexpr const char* kCharset = "windows-1251";
 // The boundary of a message with a file; "=_" cannot occur in quoted-printable
-// text, so the boundary never clashes with the text part.
+// text, so the boundary never clashes with a text part in that form. Plain
+// text with a line that begins with the delimiter travels in that form too.
 inline constexpr const char* kBoundary = "=_NextPart_2rfkindysadvnqw3nerasdf";
+
+// Whether address is a plain mailbox, local@domain in printable ASCII without
+// spaces, quotes or brackets, fit to go into a header and an SMTP command.
+bool isPlainAddress(const std::string& address);
 
 // RFC 2047 encoded words (Q encoding) for text, each at most 75 characters,
 // joined by folding white space, which readers drop between encoded words.

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstring>
 #include <future>
+#include <thread>
 
 #include <fcntl.h>
 #include <netdb.h>
@@ -52,14 +53,27 @@ std::string localHostName() {
     return ace.isEmpty() ? std::string("localhost") : ace.toStdString();
 }
 
-std::vector<QHostAddress> resolve(const std::string& host, const QByteArray& ace) {
+// The length of the next slice of a wait: the anti-freeze's, or less when
+// the deadline comes sooner.
+int sliceUntil(const QDeadlineTimer& deadline) {
+    if (deadline.isForever())
+        return AntiFreeze::idleTimeOut();
+    return static_cast<int>(std::min<qint64>(AntiFreeze::idleTimeOut(),
+                                             std::max<qint64>(deadline.remainingTime(), 0)));
+}
+
+std::vector<QHostAddress> resolve(const std::string& host, const QByteArray& ace,
+                                  const QDeadlineTimer& deadline, const bool& aborted) {
     struct Result {
         int rc = 0;
         std::vector<QHostAddress> addresses;
     };
-    // getaddrinfo blocks; it runs beside the GUI thread so that the wait
-    // can be sliced like every other network wait.
-    auto lookup = std::async(std::launch::async, [name = ace.toStdString()] {
+    // getaddrinfo blocks and cannot be interrupted; it runs on a thread of
+    // its own so that the wait can be sliced like every other network wait,
+    // and left behind when the time is up or the user stops the send.
+    std::promise<Result> promise;
+    std::future<Result> lookup = promise.get_future();
+    std::thread([promise = std::move(promise), name = ace.toStdString()]() mutable {
         Result r;
         addrinfo hints{};
         hints.ai_family = AF_UNSPEC;
@@ -74,11 +88,16 @@ std::vector<QHostAddress> resolve(const std::string& host, const QByteArray& ace
         }
         if (list)
             ::freeaddrinfo(list);
-        return r;
-    });
-    while (lookup.wait_for(std::chrono::milliseconds(AntiFreeze::idleTimeOut())) !=
-           std::future_status::ready)
+        promise.set_value(std::move(r));
+    }).detach();
+    while (lookup.wait_for(std::chrono::milliseconds(sliceUntil(deadline))) !=
+           std::future_status::ready) {
+        if (deadline.hasExpired())
+            throw Error("Cannot resolve the host name \"" + host + "\": timed out");
         AntiFreeze::Process();
+        if (aborted)
+            throw Aborted();
+    }
     Result r = lookup.get();
     if (r.rc != 0 || r.addresses.empty())
         throw Error("Cannot resolve the host name \"" + host + "\": " +
@@ -93,7 +112,7 @@ std::vector<QHostAddress> resolve(const std::string& host, const QByteArray& ace
 // A non-blocking connect whose wait is sliced for the anti-freeze. Returns
 // the connected descriptor, or -1 with the reason in failure.
 int connectTo(const QHostAddress& address, quint16 port, const QDeadlineTimer& deadline,
-              std::string& failure) {
+              const bool& aborted, std::string& failure) {
     const std::string where = address.toString().toStdString() + ":" + std::to_string(port);
     sockaddr_storage ss{};
     socklen_t length = 0;
@@ -126,9 +145,7 @@ int connectTo(const QHostAddress& address, quint16 port, const QDeadlineTimer& d
     }
     for (;;) {
         pollfd p{fd, POLLOUT, 0};
-        const int slice = static_cast<int>(
-            std::min<qint64>(AntiFreeze::idleTimeOut(), std::max<qint64>(deadline.remainingTime(), 0)));
-        const int n = ::poll(&p, 1, slice);
+        const int n = ::poll(&p, 1, sliceUntil(deadline));
         if (n < 0 && errno == EINTR)
             continue;
         if (n > 0) {
@@ -148,7 +165,17 @@ int connectTo(const QHostAddress& address, quint16 port, const QDeadlineTimer& d
             return -1;
         }
         AntiFreeze::Process();
+        if (aborted) {
+            ::close(fd);
+            throw Aborted();
+        }
     }
+}
+
+// "60 seconds" for a limit in milliseconds.
+std::string seconds(int ms) {
+    const int s = std::max(1, (ms + 500) / 1000);
+    return std::to_string(s) + (s == 1 ? " second" : " seconds");
 }
 
 } // namespace
@@ -203,7 +230,9 @@ void Client::Connect() {
     }
     mechanisms_.clear();
     startTlsOffered_ = false;
+    aborted_ = false;
 
+    const QDeadlineTimer deadline(ConnectTimeout);
     const HostPort hp = splitHostPort(Host, Port);
     std::vector<QHostAddress> addresses;
     QHostAddress literal;
@@ -215,16 +244,15 @@ void Client::Connect() {
         const QByteArray ace = QUrl::toAce(QString::fromStdString(text::cp1251ToUtf8(hp.host)));
         if (ace.isEmpty())
             throw Error("Cannot resolve the host name \"" + hp.host + "\": invalid host name");
-        addresses = resolve(hp.host, ace);
+        addresses = resolve(hp.host, ace, deadline, aborted_);
         verifyName_ = ace.toStdString();
     }
 
-    const QDeadlineTimer deadline(ConnectTimeout);
     std::string failure;
     int fd = -1;
     for (const auto& a : addresses) {
         status("Connecting to " + a.toString().toStdString() + ".");
-        fd = connectTo(a, hp.port, deadline, failure);
+        fd = connectTo(a, hp.port, deadline, aborted_, failure);
         if (fd >= 0 || deadline.hasExpired())
             break;
     }
@@ -250,6 +278,14 @@ void Client::Connect() {
 void Client::Send(const Message& m) {
     if (!Connected())
         throw Error("Not connected to the mail server");
+    // An address goes into a header and a command line as it is: anything
+    // but a plain one would corrupt both, so none is sent at all.
+    if (!isPlainAddress(m.From.Address))
+        throw Error("The sender's address is not a plain mail address (name@domain in "
+                    "ASCII letters, digits and signs, without spaces)");
+    for (const auto& r : m.Recipients)
+        if (!isPlainAddress(r.Address))
+            throw Error("The recipient's address is not a plain mail address");
     status(m.File ? "Encoding attachment" : "Encoding text");
     const std::string data = dotStuffed(compose(m, QDateTime::currentDateTime()));
 
@@ -327,9 +363,10 @@ void Client::startTls() {
     command("STARTTLS", {220});
     socket_->setPeerVerifyName(QString::fromStdString(verifyName_));
     socket_->startClientEncryption();
+    const QDeadlineTimer deadline(IdleTimeout);
     while (!socket_->isEncrypted()) {
         if (socket_->state() != QAbstractSocket::ConnectedState ||
-            (!socket_->waitForEncrypted(AntiFreeze::idleTimeOut()) &&
+            (!socket_->waitForEncrypted(sliceUntil(deadline)) &&
              socket_->state() != QAbstractSocket::ConnectedState)) {
             std::string why;
             for (const auto& e : socket_->sslHandshakeErrors())
@@ -339,8 +376,12 @@ void Client::startTls() {
             socket_->abort();
             throw Error("Cannot establish a secure connection with " + verifyName_ + ": " + why);
         }
-        if (!socket_->isEncrypted())
-            AntiFreeze::Process();
+        if (socket_->isEncrypted())
+            break;
+        if (deadline.hasExpired())
+            idleTimedOut(true);
+        AntiFreeze::Process();
+        checkAborted();
     }
     ehlo();
 }
@@ -351,22 +392,37 @@ void Client::writeAll(const std::string& data) {
     if (!Connected())
         connectionLost();
     socket_->write(data.data(), qint64(data.size()));
+    QDeadlineTimer idle(IdleTimeout);
     while (socket_->bytesToWrite() > 0) {
-        if (!socket_->waitForBytesWritten(AntiFreeze::idleTimeOut())) {
-            if (socket_->state() != QAbstractSocket::ConnectedState)
-                connectionLost();
+        const qint64 before = socket_->bytesToWrite();
+        const bool written = socket_->waitForBytesWritten(sliceUntil(idle));
+        if (socket_->state() != QAbstractSocket::ConnectedState)
+            connectionLost();
+        if (socket_->bytesToWrite() < before) {
+            idle.setRemainingTime(IdleTimeout);
+        } else if (!written) {
+            if (idle.hasExpired())
+                idleTimedOut(false);
             AntiFreeze::Process();
+            checkAborted();
         }
     }
 }
 
 std::string Client::readLine() {
+    QDeadlineTimer idle(IdleTimeout);
     while (!socket_->canReadLine()) {
         if (socket_->state() != QAbstractSocket::ConnectedState)
             connectionLost();
-        if (!socket_->waitForReadyRead(AntiFreeze::idleTimeOut()) &&
-            socket_->state() == QAbstractSocket::ConnectedState)
+        const qint64 before = socket_->bytesAvailable();
+        if (socket_->waitForReadyRead(sliceUntil(idle)) || socket_->bytesAvailable() > before) {
+            idle.setRemainingTime(IdleTimeout);
+        } else if (socket_->state() == QAbstractSocket::ConnectedState) {
+            if (idle.hasExpired())
+                idleTimedOut(true);
             AntiFreeze::Process();
+            checkAborted();
+        }
     }
     QByteArray line = socket_->readLine();
     while (line.endsWith('\n') || line.endsWith('\r'))
@@ -406,6 +462,16 @@ Client::Reply Client::expect(Reply r, const std::vector<int>& expected) {
         for (const auto& l : r.lines)
             text += (text.empty() ? "" : "\n") + l;
     throw Error(text.empty() ? "Unexpected reply from the mail server" : text);
+}
+
+void Client::checkAborted() const {
+    if (aborted_)
+        throw Aborted();
+}
+
+void Client::idleTimedOut(bool reading) {
+    throw Error((reading ? "The mail server did not answer for " : "The mail server took no data for ") +
+                seconds(IdleTimeout));
 }
 
 void Client::connectionLost() {

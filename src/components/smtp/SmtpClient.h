@@ -1,8 +1,9 @@
 #pragma once
 // A blocking SMTP client for the GUI thread: Connect, Send, Disconnect.
 // Every wait on the network runs in slices; between slices the anti-freeze
-// lets the application process its events. Failures are thrown as Error,
-// with the server's reply text when the server refused a step.
+// lets the application process its events, and an Abort made meanwhile ends
+// the wait. Failures are thrown as Error, with the server's reply text when
+// the server refused a step.
 
 #include "MailMessage.h"
 
@@ -16,6 +17,12 @@
 class QSslSocket;
 
 namespace smtp {
+
+// The exchange was stopped by Abort; the user's own doing, not a failure to
+// report.
+struct Aborted : Error {
+    Aborted() : Error("Sending was cancelled") {}
+};
 
 struct HostPort {
     std::string host;
@@ -37,7 +44,12 @@ public:
     quint16 Port = 25;
     std::string Username;
     std::string Password;
-    int ConnectTimeout = 120000; // milliseconds for resolution and connection
+    // A dead server must not hold the send for ever: resolution and
+    // connection together get ConnectTimeout milliseconds, and once
+    // connected, IdleTimeout milliseconds in which the server sends no byte
+    // (or takes none of ours) end the exchange. A negative value: no limit.
+    int ConnectTimeout = 30000;
+    int IdleTimeout = 60000;
     // Progress texts: "Resolving hostname …", "Connecting to …", "Connected.",
     // "Encoding text" or "Encoding attachment", "Disconnecting.", "Disconnected.".
     std::function<void(const std::string&)> OnStatus;
@@ -52,6 +64,9 @@ public:
     // when there is no connection.
     void Disconnect();
     bool Connected() const;
+    // Stops the exchange in progress: called while a wait processes events,
+    // it makes that wait throw Aborted. Connect clears it.
+    void Abort() { aborted_ = true; }
 
 private:
     struct Reply {
@@ -71,11 +86,15 @@ private:
     Reply command(const std::string& line, const std::vector<int>& expected);
     Reply expect(Reply r, const std::vector<int>& expected);
     [[noreturn]] void connectionLost();
+    // Throws Aborted when Abort was called since Connect.
+    void checkAborted() const;
+    [[noreturn]] void idleTimedOut(bool reading);
 
     std::unique_ptr<QSslSocket> socket_;
     std::string verifyName_;
     std::vector<std::string> mechanisms_; // named by the last EHLO reply, upper-case
     bool startTlsOffered_ = false;
+    bool aborted_ = false;
 };
 
 } // namespace smtp

@@ -1,8 +1,9 @@
 #include "PageView.h"
 
+#include "components/desktop/WebLinks.h"
 #include "components/text/QtText.h"
 
-#include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -113,6 +114,26 @@ PageView::PageView(QWidget* parent) : QWidget(parent), browser_(new QTextBrowser
 }
 
 void PageView::Navigate(const QString& address) {
+    QString folder;
+    if (!address.startsWith(QLatin1String("about:"), Qt::CaseInsensitive)) {
+        const QUrl url(address);
+        const QString path = url.isLocalFile() ? url.toLocalFile() : address;
+        folder = QFileInfo(path).absoluteDir().canonicalPath();
+    }
+    load(address);
+    linkFolder_ = folder;
+}
+
+bool PageView::insideLinkFolder(const QString& path) const {
+    if (linkFolder_.isEmpty())
+        return false;
+    // Links are followed through to where they really lead.
+    const QString target = QFileInfo(path).canonicalFilePath();
+    const QString prefix = linkFolder_.endsWith(QLatin1Char('/')) ? linkFolder_ : linkFolder_ + QLatin1Char('/');
+    return !target.isEmpty() && target.startsWith(prefix);
+}
+
+void PageView::load(const QString& address) {
     if (address.startsWith(QLatin1String("about:"), Qt::CaseInsensitive)) {
         browser_->document()->setBaseUrl(QUrl());
         browser_->setHtml(address.mid(6));
@@ -150,14 +171,19 @@ void PageView::followLink(const QUrl& link) {
     const QUrl base = browser_->document()->baseUrl();
     const QUrl url = link.isRelative() && base.isValid() ? base.resolved(link) : link;
     if (url.isLocalFile()) {
-        Navigate(url.toLocalFile());
+        // Articles come from the network: their links may lead to pages
+        // beside them, not to other files of the user.
+        if (!insideLinkFolder(url.toLocalFile()))
+            return;
+        load(url.toLocalFile());
         if (url.hasFragment())
             browser_->scrollToAnchor(url.fragment());
         return;
     }
-    // Pages on the web go to the user's own browser.
+    // Pages on the web go to the user's own browser; no other scheme is
+    // handed to the desktop.
     if (!url.isRelative())
-        QDesktopServices::openUrl(url);
+        weblinks::Open(url.toString(QUrl::FullyEncoded));
 }
 
 } // namespace ui

@@ -7,6 +7,10 @@
 // - "about:<html>": the page is the text after the colon;
 // - a local file, as a path or a file: URL: the file's bytes, decoded with the
 //   charset named in its meta tag, otherwise as Windows-1251.
+//
+// Links: an anchor in the page scrolls; a local file is shown here when it
+// lies in the folder of the page opened through Navigate; a web page (http,
+// https) goes to the user's browser; anything else is not followed.
 
 #include <QByteArray>
 #include <QString>
@@ -44,9 +48,15 @@ signals:
     void DocumentComplete(const QString& address);
 
 private:
+    void load(const QString& address);
     void followLink(const QUrl& url);
+    bool insideLinkFolder(const QString& path) const;
     QTextBrowser* browser_;
     QString location_;
+    // The folder of the page the program opened last; the page's links may
+    // lead to files in it (or below it) and nowhere else. Empty for an
+    // "about:" page.
+    QString linkFolder_;
 };
 
 } // namespace ui
