@@ -164,7 +164,7 @@ struct HeaderList {
 FileStream::FileStream(const std::string& path) : path_(path) {
     file_ = std::fopen(path.c_str(), "wb");
     if (!file_)
-        fail("Не удается создать файл");
+        fail("Не удается создать файл", errno);
 }
 
 FileStream::~FileStream() {
@@ -172,17 +172,19 @@ FileStream::~FileStream() {
         std::fclose(file_);
 }
 
-void FileStream::fail(const char* what) {
-    const int code = errno;
-    throw std::runtime_error(text::utf8ToCp1251(what) + " \"" + path_ + "\" (errno " +
-                             std::to_string(code) + ").");
+void FileStream::fail(const char* what, int code) {
+    // The path is a file-system name (UTF-8); the reason is the C library's.
+    std::string message = text::utf8ToCp1251(what) + " \"" + text::utf8ToCp1251(path_) + "\"";
+    if (code != 0)
+        message += ": " + text::systemError(code) + " (errno " + std::to_string(code) + ")";
+    throw std::runtime_error(message + ".");
 }
 
 void FileStream::SetSizeZero() {
     if (!file_)
         fail("Файл уже закрыт");
     if (std::fflush(file_) != 0 || ftruncate(fileno(file_), 0) != 0)
-        fail("Ошибка записи в файл");
+        fail("Ошибка записи в файл", errno);
     std::rewind(file_);
 }
 
@@ -190,7 +192,7 @@ void FileStream::Write(const char* data, size_t size) {
     if (!file_)
         fail("Файл уже закрыт");
     if (size && std::fwrite(data, 1, size, file_) != size)
-        fail("Ошибка записи в файл");
+        fail("Ошибка записи в файл", errno);
 }
 
 void FileStream::Close() {
@@ -199,7 +201,7 @@ void FileStream::Close() {
     std::FILE* f = file_;
     file_ = nullptr;
     if (std::fclose(f) != 0)
-        fail("Ошибка записи в файл");
+        fail("Ошибка записи в файл", errno);
 }
 
 // ---------------------------------------------------------------- session

@@ -63,7 +63,7 @@ public:
     void Close();
 
 private:
-    [[noreturn]] void fail(const char* what);
+    [[noreturn]] void fail(const char* what, int code = 0);
     std::string path_;
     std::FILE* file_ = nullptr;
 };
