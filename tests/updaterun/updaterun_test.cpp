@@ -507,6 +507,30 @@ private slots:
         QVERIFY(!fs::exists(temp / "301.html"));
     }
 
+    void aLinkPlantedAtThePackageNameIsReplacedAndItsTargetKept() {
+        Script s;
+        offerOne(s);
+        makeZip(s.file("files/301.zip"), {{"301.html", "<p>ok</p>"}});
+        TempDir elsewhere;
+        const fs::path victim = elsewhere.path() / "victim.txt";
+        spit(victim, "keep me");
+        fs::create_symlink(victim, temp / "301.zip");
+        run();
+        QVERIFY2(boxes.isEmpty(), qPrintable(lastError()));
+        QCOMPARE(rows("select INFORMATION from HINTS where SERV_ID=301")[0][0], std::string("<p>ok</p>"));
+        QCOMPARE(dbbuild::readFile(victim.string()), std::string("keep me"));
+        QVERIFY(fs::is_empty(temp));
+
+        // A folder at that name cannot be replaced: the run fails naming the
+        // package file and leaves the folder as it was.
+        fs::create_directory(temp / "301.zip");
+        run();
+        expectClean();
+        QVERIFY2(lastError().contains(QString::fromStdString((temp / "301.zip").string())), qPrintable(lastError()));
+        QVERIFY(fs::is_directory(temp / "301.zip"));
+        QCOMPARE(rows("select count(*) from HINTS where SERV_ID=301")[0][0], std::string("1"));
+    }
+
     void aLeftoverArticleFileBringsUpTheReplaceQuestion() {
         Script s;
         offerOne(s);
