@@ -11,6 +11,7 @@ packages=(
   libcurl4-openssl-dev libzip-dev libcpp-httplib-dev python3 python3-aiosmtpd
   libgtest-dev
   xvfb xauth fonts-dejavu-core
+  locales
 )
 # Callers may ask for more (the benchmark needs curl and unzip).
 read -r -a extra <<< "${TIPSARA_EXTRA_PACKAGES:-}"
@@ -25,6 +26,22 @@ if [ ${#missing[@]} -gt 0 ]; then
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
   $sudo apt-get update -q
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+# The error-text tests run under a Russian UTF-8 locale, where the C library
+# and Qt answer in Russian; generate it when it is missing. The Russian
+# messages of the C library come with the locales package (libc-l10n).
+# (locale -a is read whole first: grep -q stopping early would fail the pipe.)
+if ! grep -qiE '^ru_RU\.utf-?8$' <<< "$(locale -a 2>/dev/null)"; then
+  echo "Generating the locale ru_RU.UTF-8"
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  if grep -qE '^[#[:space:]]*ru_RU\.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+    $sudo sed -i -E 's/^[#[:space:]]*(ru_RU\.UTF-8 UTF-8)/\1/' /etc/locale.gen
+  else
+    echo "ru_RU.UTF-8 UTF-8" | $sudo tee -a /etc/locale.gen >/dev/null
+  fi
+  $sudo locale-gen
 fi
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -1,5 +1,6 @@
 #include "Store.h"
 
+#include "components/text/Numbers.h"
 #include "components/text/QtText.h"
 
 #include <QDir>
@@ -8,6 +9,10 @@
 #include <QSettings>
 
 #include <stdexcept>
+
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
 
 namespace settings {
 namespace {
@@ -75,9 +80,11 @@ int Store::ReadInteger(Section section, const QString& name, int def) {
     const std::optional<QString> s = read(section, name);
     if (!s)
         return def;
-    bool ok = false;
-    const int v = s->toInt(&ok, 10);
-    return ok ? v : def;
+    // Decimal digits with an optional minus and nothing else: toInt would
+    // also take a '+', blanks around the number and stop at a NUL.
+    const QByteArray latin = s->toLatin1(); // other characters become '?', a NUL stays
+    return text::PlainInteger(std::string_view(latin.constData(), size_t(latin.size())), true)
+        .value_or(def);
 }
 
 bool Store::ReadBool(Section section, const QString& name, bool def) {
@@ -89,6 +96,14 @@ void Store::createSection(Section section) {
     // The file holds the mail password: it is made readable by its owner
     // alone, and QSettings keeps the mode of an existing file when it saves.
     const QString file = s_->fileName();
+    // A file that is already there may have been made readable by others
+    // (by hand, or by an earlier version): it loses the group and other bits
+    // before anything is written, and QSettings writes its replacement with
+    // that mode. The owner's bits stay, so a read-only file stays read-only.
+    struct stat st {};
+    const QByteArray path = QFile::encodeName(file);
+    if (::stat(path.constData(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077))
+        ::chmod(path.constData(), st.st_mode & 0700);
     if (!QFileInfo::exists(file)) {
         QDir().mkpath(QFileInfo(file).absolutePath());
         QFile f(file);

@@ -40,8 +40,29 @@ std::string RequestURL(const std::string& root, const std::string& path) { retur
 
 std::string ReferrerURL(const std::string& root) { return "http://" + root + "/?fromTipsara"; }
 
+void CheckRoot(std::string_view root) {
+    const std::string_view authority = root.substr(0, root.find_first_of("/?#"));
+    // The root itself is not quoted: what stands before the "@" may be a
+    // password.
+    if (authority.find('@') != std::string_view::npos)
+        throw RootError(text::utf8ToCp1251(
+            "Адрес сервера обновлений содержит имя пользователя или пароль (часть до \"@\"). "
+            "Укажите только имя сервера, при необходимости порт и папку. Обновление прервано"));
+    std::string_view host = authority;
+    if (!host.empty() && host.front() == '[') {
+        const size_t close = host.find(']');
+        host = close == std::string_view::npos ? std::string_view() : host.substr(0, close + 1);
+    } else {
+        host = host.substr(0, host.find(':'));
+    }
+    if (text::allBlank(host))
+        throw RootError(text::utf8ToCp1251("Адрес сервера обновлений \"") + std::string(root) +
+                        text::utf8ToCp1251("\" не начинается с имени сервера. Обновление прервано"));
+}
+
 std::string FetchText(http::TInternetHTTPRequest& request, const std::string& root,
                       const std::string& path) {
+    CheckRoot(root);
     request.setURL(RequestURL(root, path));
     request.Referrer = ReferrerURL(root);
     request.OpenRequest();
@@ -52,6 +73,7 @@ std::string FetchText(http::TInternetHTTPRequest& request, const std::string& ro
 
 void FetchFile(http::TInternetHTTPRequest& request, const std::string& root, const std::string& path,
                const std::string& filePath) {
+    CheckRoot(root);
     request.setURL(RequestURL(root, path));
     request.Referrer = ReferrerURL(root);
     request.OpenRequest();

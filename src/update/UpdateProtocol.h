@@ -29,10 +29,23 @@ std::string PackagePath(const std::string& serverId);
 // "http://" + root + path: the root verbatim, so it may carry a port or a
 // leading folder.
 std::string RequestURL(const std::string& root, const std::string& path);
+
+// A server root that cannot be the host of a request URL. The message names
+// the fault, Windows-1251.
+class RootError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+// The root must begin with a host name (optionally "[address]", a ":" and a
+// port), before any "/" of its folder: an empty root would make the first
+// folder of the path the host. User information ("name:password@") is refused
+// rather than sent as credentials with every request. Throws RootError.
+void CheckRoot(std::string_view root);
 // The Referer sent with every request, rebuilt from the current root.
 std::string ReferrerURL(const std::string& root);
 
-// Fetches root + path into memory and returns the body.
+// Fetches root + path into memory and returns the body. Both fetches check
+// the root first (CheckRoot), so a bad one sends nothing.
 std::string FetchText(http::TInternetHTTPRequest& request, const std::string& root,
                       const std::string& path);
 // Fetches root + path into the file at filePath, created or replaced, and

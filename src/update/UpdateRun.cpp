@@ -81,6 +81,9 @@ private:
 };
 
 void Run::execute() {
+    // Every request checks the root again; this one ends a run that could
+    // not make any before its windows come up.
+    CheckRoot(root());
     wait_ = std::make_unique<TWait>(p_.owner);
     Wait = wait_.get();
     wait_->PB->setValue(0);
@@ -130,8 +133,15 @@ void Run::execute() {
 }
 
 void Run::statusFile(const StatusFile& status) {
-    if (!status.root.empty())
+    if (!status.root.empty()) {
+        // A root the requests cannot use does not replace the one that works.
+        try {
+            CheckRoot(status.root);
+        } catch (const RootError& e) {
+            throw RootError(cp("Файл состояния сервера, строка 1: ") + e.what());
+        }
         p_.root->setText(text::toQ(status.root));
+    }
     if (!status.announcement.empty()) {
         const auto answer =
             ui::showMessage(p_.owner, QString::fromUtf8("Анонс"), text::toQ(status.announcement),

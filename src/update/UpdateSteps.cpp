@@ -170,7 +170,7 @@ std::string ReadArticleFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw std::runtime_error(cp("Не удаётся открыть файл \"") + text::utf8ToCp1251(path) + "\": " +
-                                 (errno == ENOENT ? cp("файл не найден") : std::string(std::strerror(errno))));
+                                 (errno == ENOENT ? cp("файл не найден") : text::systemError(errno)));
     std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad())
         throw std::runtime_error(cp("Ошибка чтения файла \"") + text::utf8ToCp1251(path) + "\"");

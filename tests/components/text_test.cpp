@@ -1,6 +1,7 @@
-// Windows-1251 conversion.
+// Windows-1251 conversion and the plain integers of the update protocol.
 
 #include "components/text/Cp1251.h"
+#include "components/text/Numbers.h"
 #include "components/text/QtText.h"
 
 #include <gtest/gtest.h>
@@ -40,4 +41,26 @@ TEST(Cp1251, TheWidgetBoundaryAgreesWithTheConverterOnEveryByte) {
     EXPECT_EQ(wide.at(0x98), QChar(0xFFFD));
     EXPECT_EQ(text::toQ(""), QString());
     EXPECT_EQ(text::fromQ(text::toQ("\xC6\xF3\xEA \xB9 1")), "\xC6\xF3\xEA \xB9 1");
+}
+
+TEST(PlainInteger, LeadingZerosPassAndOnlyTheValueDecidesWhetherItFits) {
+    using text::PlainInteger;
+    EXPECT_EQ(PlainInteger("0000001802934749", false), 1802934749);
+    EXPECT_EQ(PlainInteger("00000000042", false), 42);
+    EXPECT_EQ(PlainInteger("-0000000001", true), -1);
+    EXPECT_EQ(PlainInteger("000000000000000000000000", false), 0);
+    EXPECT_EQ(PlainInteger("2147483647", false), 2147483647);
+    EXPECT_EQ(PlainInteger("-2147483648", true), INT32_MIN);
+    EXPECT_EQ(PlainInteger("-00002147483648", true), INT32_MIN);
+    for (const char* tooBig : {"2147483648", "-2147483649", "0000002147483648", "99999999999999999999999"})
+        EXPECT_FALSE(PlainInteger(tooBig, true)) << tooBig;
+}
+
+TEST(PlainInteger, AnythingButDigitsAndAnAllowedMinusIsRefused) {
+    using text::PlainInteger;
+    for (const char* bad : {"", "-", "+1", " 1", "1 ", "0x10", "1e3", "--1", "-+1", "1-"})
+        EXPECT_FALSE(PlainInteger(bad, true)) << bad;
+    EXPECT_FALSE(PlainInteger("-1", false));
+    EXPECT_FALSE(PlainInteger(std::string_view("150\0garbage", 11), true));
+    EXPECT_FALSE(PlainInteger(std::string_view("1\0", 2), true));
 }

@@ -162,6 +162,36 @@ private slots:
         QVERIFY(boxes.isEmpty());
     }
 
+    void integersAreAnOptionalMinusAndDigitsAndNothingElse_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("width");
+        QTest::newRow("plus") << "+50" << 150;
+        QTest::newRow("NUL inside") << QStringLiteral("233") + QChar(0) + QStringLiteral("garbage") << 150;
+        QTest::newRow("blank before") << " 5" << 150;
+        QTest::newRow("blank after") << "5 " << 150;
+        QTest::newRow("hex") << "0x10" << 150;
+        QTest::newRow("too big") << "99999999999" << 150;
+        QTest::newRow("minus alone") << "-" << 150;
+        QTest::newRow("Arabic-Indic digit") << QString(QChar(0x0665)) << 150;
+        QTest::newRow("negative") << "-5" << -5;
+        QTest::newRow("leading zeros") << "007" << 7;
+    }
+    void integersAreAnOptionalMinusAndDigitsAndNothingElse() {
+        QFETCH(QString, text);
+        QFETCH(int, width);
+        {
+            // Through QSettings, which quotes the blanks and escapes the NUL.
+            QSettings file(settingsFile(), QSettings::IniFormat);
+            file.setValue(QStringLiteral("View/TreeWidth"), text);
+            file.setValue(QStringLiteral("Top"), text);
+            file.sync();
+            QCOMPARE(file.value(QStringLiteral("View/TreeWidth")).toString(), text);
+        }
+        QCOMPARE(settings::LoadTreeWidth(), width);
+        Main->LoadSettings();
+        QCOMPARE(Main->geometry().top(), width == 150 ? (screenSize().height() - 502) / 2 : width);
+    }
+
     void authNeededTicksTheBoxForAnyNonZeroNumber_data() {
         QTest::addColumn<QString>("line");
         QTest::addColumn<bool>("ticked");
@@ -352,6 +382,27 @@ private slots:
         QFile f(settingsFile());
         QVERIFY(f.open(QIODevice::ReadOnly));
         QVERIFY(f.readAll().contains(QString::fromUtf8("Password=секрет-42\n").toUtf8()));
+    }
+
+    void aFileReadableByOthersIsMadePrivateBeforeAnythingIsWrittenToIt() {
+        auto mode = [] {
+            struct stat st {};
+            return ::stat(QFile::encodeName(settingsFile()).constData(), &st) == 0 ? st.st_mode & 0777 : 0u;
+        };
+        writeSettings(QStringLiteral("[General]\nState=0\n"));
+        QCOMPARE(::chmod(QFile::encodeName(settingsFile()).constData(), 0644), 0);
+        // The first write, long before the password, finds it private already.
+        settings::SaveTreeWidth(200);
+        QCOMPARE(mode(), 0600u);
+
+        QCOMPARE(::chmod(QFile::encodeName(settingsFile()).constData(), 0664), 0);
+        showMain();
+        PrefsFrm->Psw->setText(QStringLiteral("hunter2"));
+        QVERIFY(Main->close());
+        QCOMPARE(mode(), 0600u);
+        QCOMPARE(stored(QStringLiteral("Setup/Password")), QStringLiteral("hunter2"));
+        QCOMPARE(stored(QStringLiteral("View/TreeWidth")), QStringLiteral("200"));
+        QVERIFY(boxes.isEmpty());
     }
 
     void theTreeWidthIsKeptInTheViewSection() {

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -143,6 +144,47 @@ TEST_F(Http, FileStreamIsReplacedAndFilled) {
         stream.Close();
     }
     EXPECT_EQ(dbbuild::readFile(file), pattern(30000));
+}
+
+TEST_F(Http, FileStreamReplacesWhatIsPlantedAtTheNameAndWritesNothingThroughIt) {
+    namespace fs = std::filesystem;
+    testing_support::TempDir dir, elsewhere;
+    const std::string file = dir.file("1001.zip");
+    const std::string victim = elsewhere.file("victim.txt");
+    std::ofstream(victim) << "keep me";
+    fs::create_directory(elsewhere.path() / "folder");
+    std::ofstream(elsewhere.file("folder/inside.txt")) << "keep me too";
+
+    auto download = [&] {
+        client.request.setURL(url("/sized?n=5000"));
+        client.request.OpenRequest();
+        http::FileStream stream(file);
+        client.request.ReadToStream(stream);
+        stream.Close();
+    };
+    // A link to a file, and one to a folder: the link itself is replaced.
+    for (const fs::path& target : {fs::path(victim), elsewhere.path() / "folder"}) {
+        fs::create_symlink(target, file);
+        download();
+        EXPECT_FALSE(fs::is_symlink(file)) << target;
+        EXPECT_EQ(dbbuild::readFile(file), pattern(5000)) << target;
+        fs::remove(file);
+    }
+    EXPECT_EQ(dbbuild::readFile(victim), "keep me");
+    EXPECT_EQ(dbbuild::readFile(elsewhere.file("folder/inside.txt")), "keep me too");
+    EXPECT_EQ(std::distance(fs::directory_iterator(elsewhere.path() / "folder"), fs::directory_iterator()), 1);
+
+    // A folder at the name cannot be replaced: the stream fails naming the
+    // file, the folder stays, and nothing is left beside it.
+    fs::create_directory(file);
+    try {
+        http::FileStream stream(file);
+        ADD_FAILURE() << "a stream was made over a folder";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find(file), std::string::npos) << e.what();
+    }
+    EXPECT_TRUE(fs::is_directory(file));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
 TEST_F(Http, FailingProgressHandlerEndsTheTransferKeepingWhatArrived) {

@@ -117,6 +117,35 @@ TEST(Requests, UrlsAreTheRootVerbatimFollowedByThePath) {
     EXPECT_EQ(ServerIdList({1001, 5, 1002}), "1001,5,1002");
 }
 
+TEST(Requests, ARootMustBeginWithAHostAndCarryNoUserInformation) {
+    for (const char* good : {"host", "host:8080/folder", "127.0.0.1:8080", "[::1]:8080",
+                             "example.test/a@b/c", "h:1/"})
+        EXPECT_NO_THROW(CheckRoot(good)) << good;
+    // Each of these would make a URL whose host is not the root's own: the
+    // path's first folder, or nothing at all.
+    for (const char* hostless : {"", "   ", "/x", ":8080", ":8080/x", "?x", "[", "[oops/x", "\t/x"}) {
+        try {
+            CheckRoot(hostless);
+            ADD_FAILURE() << "taken: '" << hostless << "'";
+        } catch (const RootError& e) {
+            EXPECT_NE(std::string(e.what()).find(text::utf8ToCp1251("не начинается с имени сервера")),
+                      std::string::npos)
+                << e.what();
+        }
+    }
+    for (const char* withUser : {"user:secret@host", "user@host:8080/f", "@host", "a:b@[::1]/x"}) {
+        try {
+            CheckRoot(withUser);
+            ADD_FAILURE() << "taken: " << withUser;
+        } catch (const RootError& e) {
+            const std::string message = e.what();
+            EXPECT_NE(message.find(text::utf8ToCp1251("имя пользователя или пароль")), std::string::npos);
+            // The password is not shown in the report.
+            EXPECT_EQ(message.find("secret"), std::string::npos) << message;
+        }
+    }
+}
+
 TEST(FileCount, EndingFollowsTheLastDigitOnly) {
     const std::pair<int, const char*> cases[] = {
         {0, "0 файлов"},  {1, "1 файл"},   {2, "2 файла"},   {5, "5 файлов"},

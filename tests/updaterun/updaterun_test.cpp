@@ -23,8 +23,12 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <QScopeGuard>
+
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <optional>
 
 using namespace testing_support;
 namespace fs = std::filesystem;
@@ -506,6 +510,92 @@ private slots:
         QCOMPARE(rows("select INFORMATION from HINTS where SERV_ID=301")[0][0], std::string("<p>\xD0\xE0\xE7</p>"));
         QVERIFY(fs::exists(temp / "evil.txt"));
         QVERIFY(!fs::exists(temp / "301.html"));
+    }
+
+    void aRootWithoutAHostOrWithUserInformationSendsNothing() {
+        Script s;
+        offerOne(s);
+        // Every request the client makes, whatever its host, goes through the
+        // scripted server as a proxy, so that none can pass unseen.
+        std::map<std::string, std::optional<std::string>> saved;
+        for (const char* v : {"http_proxy", "no_proxy", "NO_PROXY"}) {
+            const char* old = getenv(v);
+            saved[v] = old ? std::optional<std::string>(old) : std::nullopt;
+            unsetenv(v);
+        }
+        setenv("http_proxy", ("http://" + s.root()).c_str(), 1);
+        auto restore = qScopeGuard([&] {
+            for (const auto& [v, old] : saved)
+                old ? (void)setenv(v.c_str(), old->c_str(), 1) : (void)unsetenv(v.c_str());
+        });
+
+        // The proxy does see a request for a root that has a host.
+        PrefsFrm->root->setText(QStringLiteral("updates.invalid"));
+        run();
+        QCOMPARE(s.log(), std::vector<std::string>{"http://updates.invalid" + kStatus});
+        fs::remove(s.file("requests.log"));
+
+        const QString bad[] = {"", "   ", "/x", ":8080/x", QString::fromStdString("user:pw@" + s.root())};
+        for (const QString& root : bad) {
+            boxes.clear();
+            PrefsFrm->root->setText(root);
+            run();
+            expectClean();
+            QVERIFY2(lastError().contains(q("Адрес сервера обновлений")), qPrintable(root + ": " + lastError()));
+            QVERIFY2(!lastError().contains("pw@"), qPrintable(lastError()));
+            QVERIFY2(s.log().empty(), qPrintable(root));
+            QCOMPARE(PrefsFrm->root->text(), root);
+        }
+
+        // A status file naming such a root ends the run and does not replace the field.
+        unsetenv("http_proxy");
+        s.put("tipsara_update.txt", "user:pw@" + s.root() + "\r\n\r\n\r\n");
+        PrefsFrm->root->setText(QString::fromStdString(s.root()));
+        boxes.clear();
+        run();
+        expectClean();
+        QVERIFY2(lastError().contains(q("строка 1")), qPrintable(lastError()));
+        QCOMPARE(s.log(), std::vector<std::string>{kStatus});
+        QCOMPARE(PrefsFrm->root->text().toStdString(), s.root());
+
+        // Nor does a root changed while the list is open fetch a package.
+        fs::remove(s.file("requests.log"));
+        s.put("tipsara_update.txt", "\r\n\r\n\r\n");
+        onList = [&](TUpdFrm& f) {
+            PrefsFrm->root->setText(QString::fromStdString("user:pw@" + s.root()));
+            tickAllAndLoad(f);
+        };
+        boxes.clear();
+        run();
+        expectClean();
+        QVERIFY2(lastError().contains(q("имя пользователя или пароль")), qPrintable(lastError()));
+        for (const std::string& r : s.log())
+            QVERIFY2(r.find("/files/") == std::string::npos, r.c_str());
+        QCOMPARE(rows("select count(*) from HINTS where SERV_ID is not null")[0][0], std::string("0"));
+    }
+
+    void aLinkPlantedAtThePackageNameIsReplacedAndItsTargetKept() {
+        Script s;
+        offerOne(s);
+        makeZip(s.file("files/301.zip"), {{"301.html", "<p>ok</p>"}});
+        TempDir elsewhere;
+        const fs::path victim = elsewhere.path() / "victim.txt";
+        spit(victim, "keep me");
+        fs::create_symlink(victim, temp / "301.zip");
+        run();
+        QVERIFY2(boxes.isEmpty(), qPrintable(lastError()));
+        QCOMPARE(rows("select INFORMATION from HINTS where SERV_ID=301")[0][0], std::string("<p>ok</p>"));
+        QCOMPARE(dbbuild::readFile(victim.string()), std::string("keep me"));
+        QVERIFY(fs::is_empty(temp));
+
+        // A folder at that name cannot be replaced: the run fails naming the
+        // package file and leaves the folder as it was.
+        fs::create_directory(temp / "301.zip");
+        run();
+        expectClean();
+        QVERIFY2(lastError().contains(QString::fromStdString((temp / "301.zip").string())), qPrintable(lastError()));
+        QVERIFY(fs::is_directory(temp / "301.zip"));
+        QCOMPARE(rows("select count(*) from HINTS where SERV_ID=301")[0][0], std::string("1"));
     }
 
     void aLeftoverArticleFileBringsUpTheReplaceQuestion() {

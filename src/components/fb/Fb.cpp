@@ -12,6 +12,7 @@ namespace fb {
 
 using client::api;
 using client::check;
+using client::Texts;
 
 namespace {
 
@@ -189,7 +190,7 @@ void Database::Open() {
                           dpb.data());
     if (failed(st))
         handle_ = 0;
-    check(st);
+    check(st, Texts::FileSystem);
 }
 
 bool Database::TestConnected() {
@@ -249,7 +250,7 @@ void Database::CreateDatabase(const std::string& createStatement) {
                                  static_cast<unsigned short>(SQLDialect), nullptr);
     if (failed(st))
         handle_ = 0;
-    check(st);
+    check(st, Texts::FileSystem);
 }
 
 void Database::ExecuteImmediate(Transaction& tr, const std::string& sql) {

@@ -1,6 +1,8 @@
 #include "FbClient.h"
 #include "Fb.h"
 
+#include "components/text/Cp1251.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <dlfcn.h>
@@ -56,7 +58,7 @@ const Api& api() {
     if (!lib) {
         const char* why = dlerror();
         throw Error("Cannot load the database client library " + libraryName() + ": " +
-                    (why ? why : "unknown reason"));
+                    (why ? text::fromLocale(why) : std::string("unknown reason")));
     }
     auto api = std::make_unique<Api>();
 #define FB_RESOLVE(name)                                                                           \
@@ -73,7 +75,7 @@ const Api& api() {
     return *loadedApi;
 }
 
-void check(const ISC_STATUS* status) {
+void check(const ISC_STATUS* status, Texts texts) {
     if (!(status[0] == 1 && status[1] != 0))
         return;
     std::vector<ISC_STATUS> codes;
@@ -91,10 +93,20 @@ void check(const ISC_STATUS* status) {
     std::string message;
     char buf[1024];
     const ISC_STATUS* cursor = status;
-    while (api().fb_interpret(buf, sizeof buf, &cursor) > 0) {
+    for (;;) {
+        // Each call reads one item: an engine message with its arguments,
+        // or a system error code the client library describes.
+        const ISC_STATUS kind = *cursor;
+        if (api().fb_interpret(buf, sizeof buf, &cursor) <= 0)
+            break;
         if (!message.empty())
             message += '\n';
-        message += buf;
+        if (kind == isc_arg_unix || kind == isc_arg_dos || kind == isc_arg_win32)
+            message += text::fromLocale(buf);
+        else if (texts == Texts::FileSystem)
+            message += text::utf8ToCp1251(buf);
+        else
+            message += buf;
     }
     if (message.empty())
         message = "Unknown database error";

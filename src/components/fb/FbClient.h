@@ -47,7 +47,14 @@ struct Api {
 // entry points is missing.
 const Api& api();
 
-// Throws fb::Error built from the whole status vector when it holds an error.
-void check(const ISC_STATUS* status);
+// Where the texts in a status vector come from. On an attached database the
+// engine gives them in the connection's character set (Windows-1251); an
+// attach or create that failed names the file as the file system has it
+// (UTF-8). System errors are the C library's, in the locale's codeset.
+enum class Texts { Connection, FileSystem };
+
+// Throws fb::Error built from the whole status vector when it holds an error;
+// its text is Windows-1251 like every other error text.
+void check(const ISC_STATUS* status, Texts texts = Texts::Connection);
 
 } // namespace fb::client

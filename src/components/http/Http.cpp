@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <exception>
 #include <mutex>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace http {
@@ -24,18 +26,17 @@ void globalInit() {
 // The parts of a URL, as given and with %-escapes decoded.
 class UrlParts {
 public:
+    // The handle is owned from the start: a URL refused below throws out of
+    // the constructor, where no destructor would free it.
     explicit UrlParts(const std::string& url) : handle_(curl_url()) {
         if (!handle_)
             throw Error(kInternalError);
-        const CURLUcode rc = curl_url_set(handle_, CURLUPART_URL, url.c_str(), CURLU_PATH_AS_IS);
+        const CURLUcode rc = curl_url_set(handle_.get(), CURLUPART_URL, url.c_str(), CURLU_PATH_AS_IS);
         if (rc == CURLUE_BAD_SCHEME || rc == CURLUE_UNSUPPORTED_SCHEME)
             throw Error(kUnrecognizedScheme);
         if (rc != CURLUE_OK)
             throw Error(kInvalidUrl);
     }
-    ~UrlParts() { curl_url_cleanup(handle_); }
-    UrlParts(const UrlParts&) = delete;
-    UrlParts& operator=(const UrlParts&) = delete;
 
     std::string get(CURLUPart part, bool decoded = false) const {
         std::string out;
@@ -50,13 +51,16 @@ public:
 private:
     bool find(CURLUPart part, bool decoded, std::string& out) const {
         char* value = nullptr;
-        if (curl_url_get(handle_, part, &value, decoded ? CURLU_URLDECODE : 0) != CURLUE_OK)
+        if (curl_url_get(handle_.get(), part, &value, decoded ? CURLU_URLDECODE : 0) != CURLUE_OK)
             return false;
         out = value ? value : "";
         curl_free(value);
         return true;
     }
-    CURLU* handle_;
+    struct Cleanup {
+        void operator()(CURLU* h) const { curl_url_cleanup(h); }
+    };
+    std::unique_ptr<CURLU, Cleanup> handle_;
 };
 
 void checkLength(const std::string& part) {
@@ -162,9 +166,29 @@ struct HeaderList {
 // ---------------------------------------------------------------- FileStream
 
 FileStream::FileStream(const std::string& path) : path_(path) {
-    file_ = std::fopen(path.c_str(), "wb");
-    if (!file_)
-        fail("Не удается создать файл");
+    // The body goes into a file of our own: made new under another name in
+    // the same folder (mkstemp neither follows links nor opens what is
+    // there), then renamed over the name. Whatever was planted at the name,
+    // a link to a file elsewhere among them, is replaced and never written
+    // through; a folder there makes the rename, and so the stream, fail.
+    std::string fresh = path + ".XXXXXX";
+    const int fd = ::mkostemp(fresh.data(), O_CLOEXEC);
+    if (fd < 0)
+        fail("Не удается создать файл", errno);
+    if (std::rename(fresh.c_str(), path.c_str()) != 0) {
+        const int code = errno;
+        ::close(fd);
+        ::unlink(fresh.c_str());
+        errno = code;
+        fail("Не удается создать файл", errno);
+    }
+    file_ = ::fdopen(fd, "wb");
+    if (!file_) {
+        const int code = errno;
+        ::close(fd);
+        errno = code;
+        fail("Не удается создать файл", errno);
+    }
 }
 
 FileStream::~FileStream() {
@@ -172,17 +196,19 @@ FileStream::~FileStream() {
         std::fclose(file_);
 }
 
-void FileStream::fail(const char* what) {
-    const int code = errno;
-    throw std::runtime_error(text::utf8ToCp1251(what) + " \"" + path_ + "\" (errno " +
-                             std::to_string(code) + ").");
+void FileStream::fail(const char* what, int code) {
+    // The path is a file-system name (UTF-8); the reason is the C library's.
+    std::string message = text::utf8ToCp1251(what) + " \"" + text::utf8ToCp1251(path_) + "\"";
+    if (code != 0)
+        message += ": " + text::systemError(code) + " (errno " + std::to_string(code) + ")";
+    throw std::runtime_error(message + ".");
 }
 
 void FileStream::SetSizeZero() {
     if (!file_)
         fail("Файл уже закрыт");
     if (std::fflush(file_) != 0 || ftruncate(fileno(file_), 0) != 0)
-        fail("Ошибка записи в файл");
+        fail("Ошибка записи в файл", errno);
     std::rewind(file_);
 }
 
@@ -190,7 +216,7 @@ void FileStream::Write(const char* data, size_t size) {
     if (!file_)
         fail("Файл уже закрыт");
     if (size && std::fwrite(data, 1, size, file_) != size)
-        fail("Ошибка записи в файл");
+        fail("Ошибка записи в файл", errno);
 }
 
 void FileStream::Close() {
@@ -199,7 +225,7 @@ void FileStream::Close() {
     std::FILE* f = file_;
     file_ = nullptr;
     if (std::fclose(f) != 0)
-        fail("Ошибка записи в файл");
+        fail("Ошибка записи в файл", errno);
 }
 
 // ---------------------------------------------------------------- session

@@ -49,7 +49,8 @@ public:
     void Write(const char* data, size_t size) override { DataString.append(data, size); }
 };
 
-// A file created (or emptied) on construction and closed by Close or the
+// A new file made on construction, replacing whatever had the name (a file,
+// or a link, which is replaced and not followed), and closed by Close or the
 // destructor. Failures are std::runtime_error naming the file.
 class FileStream : public Stream {
 public:
@@ -63,7 +64,7 @@ public:
     void Close();
 
 private:
-    [[noreturn]] void fail(const char* what);
+    [[noreturn]] void fail(const char* what, int code = 0);
     std::string path_;
     std::FILE* file_ = nullptr;
 };

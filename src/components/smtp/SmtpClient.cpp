@@ -1,7 +1,7 @@
 #include "SmtpClient.h"
 
 #include "AntiFreeze.h"
-#include "components/text/Cp1251.h"
+#include "components/text/QtText.h"
 
 #include <QDeadlineTimer>
 #include <QHostAddress>
@@ -101,7 +101,8 @@ std::vector<QHostAddress> resolve(const std::string& host, const QByteArray& ace
     Result r = lookup.get();
     if (r.rc != 0 || r.addresses.empty())
         throw Error("Cannot resolve the host name \"" + host + "\": " +
-                    (r.rc != 0 ? ::gai_strerror(r.rc) : "no address"));
+                    (r.rc != 0 ? text::fromLocale(::gai_strerror(r.rc))
+                               : std::string("no address")));
     // IPv4 first, as mail servers are most often reached there.
     std::stable_partition(r.addresses.begin(), r.addresses.end(), [](const QHostAddress& a) {
         return a.protocol() == QAbstractSocket::IPv4Protocol;
@@ -133,13 +134,13 @@ int connectTo(const QHostAddress& address, quint16 port, const QDeadlineTimer& d
     }
     const int fd = ::socket(ss.ss_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) {
-        failure = "Cannot connect to " + where + ": " + std::strerror(errno);
+        failure = "Cannot connect to " + where + ": " + text::systemError(errno);
         return -1;
     }
     if (::connect(fd, reinterpret_cast<sockaddr*>(&ss), length) == 0)
         return fd;
     if (errno != EINPROGRESS) {
-        failure = "Cannot connect to " + where + ": " + std::strerror(errno);
+        failure = "Cannot connect to " + where + ": " + text::systemError(errno);
         ::close(fd);
         return -1;
     }
@@ -154,12 +155,12 @@ int connectTo(const QHostAddress& address, quint16 port, const QDeadlineTimer& d
             ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
             if (err == 0)
                 return fd;
-            failure = "Cannot connect to " + where + ": " + std::strerror(err);
+            failure = "Cannot connect to " + where + ": " + text::systemError(err);
             ::close(fd);
             return -1;
         }
         if (n < 0 || deadline.hasExpired()) {
-            failure = n < 0 ? "Cannot connect to " + where + ": " + std::strerror(errno)
+            failure = n < 0 ? "Cannot connect to " + where + ": " + text::systemError(errno)
                             : "Connection to " + where + " timed out";
             ::close(fd);
             return -1;
@@ -261,7 +262,7 @@ void Client::Connect() {
 
     socket_ = std::make_unique<QSslSocket>();
     if (!socket_->setSocketDescriptor(fd)) {
-        const std::string why = socket_->errorString().toStdString();
+        const std::string why = text::fromQ(socket_->errorString());
         socket_.reset();
         ::close(fd);
         throw Error("Cannot use the connection: " + why);
@@ -370,9 +371,9 @@ void Client::startTls() {
              socket_->state() != QAbstractSocket::ConnectedState)) {
             std::string why;
             for (const auto& e : socket_->sslHandshakeErrors())
-                why += (why.empty() ? "" : "; ") + e.errorString().toStdString();
+                why += (why.empty() ? "" : "; ") + text::fromQ(e.errorString());
             if (why.empty())
-                why = socket_->errorString().toStdString();
+                why = text::fromQ(socket_->errorString());
             socket_->abort();
             throw Error("Cannot establish a secure connection with " + verifyName_ + ": " + why);
         }
@@ -479,7 +480,7 @@ void Client::connectionLost() {
                         socket_->error() == QAbstractSocket::UnknownSocketError;
     throw Error(closed ? std::string("The mail server closed the connection")
                        : "The connection to the mail server was lost: " +
-                             socket_->errorString().toStdString());
+                             text::fromQ(socket_->errorString()));
 }
 
 } // namespace smtp

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <iconv.h>
+#include <langinfo.h>
 
 namespace text {
 namespace {
@@ -86,6 +88,61 @@ std::string utf8ToCp1251(std::string_view utf8, bool strict) {
         }
     }
     return out;
+}
+
+namespace {
+
+// strerror_r comes in two forms; either way the result is the text.
+[[maybe_unused]] const char* errorText(int rc, const char* buffer) {
+    return rc == 0 ? buffer : nullptr;
+}
+[[maybe_unused]] const char* errorText(const char* text, const char*) { return text; }
+
+} // namespace
+
+std::string fromLocale(std::string_view localeText) {
+    const std::string codeset = nl_langinfo(CODESET);
+    if (codeset == "UTF-8")
+        return utf8ToCp1251(localeText);
+    if (codeset == "CP1251" || codeset == "WINDOWS-1251")
+        return std::string(localeText);
+    // Any other codeset goes by way of UTF-8, so that what Windows-1251
+    // lacks becomes '?' the same way. Error texts are rare: a converter of
+    // their own costs nothing worth keeping one for, and is safe on any thread.
+    iconv_t cd = iconv_open("UTF-8", codeset.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        // An unknown codeset: ASCII is all that can be trusted.
+        std::string out(localeText);
+        for (char& c : out)
+            if (static_cast<unsigned char>(c) >= 0x80)
+                c = '?';
+        return out;
+    }
+    std::string utf8;
+    char* src = const_cast<char*>(localeText.data());
+    size_t srcLeft = localeText.size();
+    char buf[1024];
+    while (srcLeft > 0) {
+        char* dst = buf;
+        size_t dstLeft = sizeof buf;
+        const size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        utf8.append(buf, dst);
+        if (rc == static_cast<size_t>(-1) && errno != E2BIG) {
+            // A byte the codeset does not know.
+            utf8 += '?';
+            ++src;
+            --srcLeft;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        }
+    }
+    iconv_close(cd);
+    return utf8ToCp1251(utf8);
+}
+
+std::string systemError(int errnum) {
+    char buffer[256] = {};
+    const char* text = errorText(strerror_r(errnum, buffer, sizeof buffer), buffer);
+    return fromLocale(text ? text : ("errno " + std::to_string(errnum)).c_str());
 }
 
 } // namespace text

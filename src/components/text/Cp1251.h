@@ -1,6 +1,7 @@
 #pragma once
 // Conversion between the Windows-1251 bytes that the program stores and
-// exchanges everywhere, and UTF-8 (source files, the terminal, Qt).
+// exchanges everywhere, and UTF-8 (source files, the terminal, Qt), and of
+// the C library's own texts into Windows-1251.
 
 #include <stdexcept>
 #include <string>
@@ -20,5 +21,15 @@ std::string cp1251ToUtf8(std::string_view cp1251);
 // or malformed UTF-8 throws ConversionError naming the offset; otherwise it
 // becomes '?'.
 std::string utf8ToCp1251(std::string_view utf8, bool strict = false);
+
+// A text of the C library or of a library that uses it (strerror,
+// gai_strerror, libzip's and libcurl's messages), which is in the codeset of
+// the current locale (LC_CTYPE), as Windows-1251: the form every error text
+// of the program has. A character the code page lacks becomes '?'. Qt's texts
+// (errorString()) are QStrings and go through fromQ instead.
+std::string fromLocale(std::string_view localeText);
+
+// The C library's description of an errno value, as Windows-1251.
+std::string systemError(int errnum);
 
 } // namespace text

@@ -8,7 +8,8 @@
 namespace text {
 
 // A decimal integer of 32 bits written as digits only, with a leading '-'
-// when allowSign. Nothing else: no spaces, no '+'.
+// when allowSign. Leading zeros are allowed, however many; nothing else is:
+// no spaces, no '+', no NUL.
 std::optional<int32_t> PlainInteger(std::string_view text, bool allowSign);
 
 } // namespace text

@@ -29,7 +29,7 @@ std::string quotedPath(const std::string& path) { return "\"" + text::utf8ToCp12
 }
 
 [[noreturn]] void systemError(const char* what, const std::string& path, int code) {
-    throw Error(cp(what) + " " + quotedPath(path) + ": " + std::strerror(code));
+    throw Error(cp(what) + " " + quotedPath(path) + ": " + text::systemError(code));
 }
 
 struct ArchiveCloser {
@@ -138,7 +138,7 @@ int TUnZip::UnZip() {
     if (!za) {
         zip_error_t error;
         zip_error_init_with_code(&error, code);
-        const std::string why = zip_error_strerror(&error);
+        const std::string why = text::fromLocale(zip_error_strerror(&error));
         zip_error_fini(&error);
         if (code == ZIP_ER_OPEN || code == ZIP_ER_NOENT || code == ZIP_ER_READ)
             throw Error(cp("Не удаётся открыть файл ") + quotedPath(ZipName) + ": " + why);
@@ -146,7 +146,7 @@ int TUnZip::UnZip() {
     }
     const zip_int64_t count = zip_get_num_entries(za.get(), 0);
     if (count < 0)
-        corrupt(ZipName, zip_strerror(za.get()));
+        corrupt(ZipName, text::fromLocale(zip_strerror(za.get())));
 
     // The sizes the archive declares are checked before anything is written;
     // the bytes actually unpacked are counted as well, since a damaged or
@@ -157,7 +157,7 @@ int TUnZip::UnZip() {
     for (zip_int64_t i = 0; i < count; ++i) {
         zip_stat_t ms;
         if (zip_stat_index(za.get(), static_cast<zip_uint64_t>(i), 0, &ms) != 0)
-            corrupt(ZipName, zip_strerror(za.get()));
+            corrupt(ZipName, text::fromLocale(zip_strerror(za.get())));
         if ((ms.valid & ZIP_STAT_SIZE) && (ms.size > MaxUnpackedSize || (declared += ms.size) > MaxUnpackedSize))
             throw Error(tooBig);
     }
@@ -169,7 +169,7 @@ int TUnZip::UnZip() {
         const auto index = static_cast<zip_uint64_t>(i);
         const char* entryName = zip_get_name(za.get(), index, 0);
         if (!entryName)
-            corrupt(ZipName, zip_strerror(za.get()));
+            corrupt(ZipName, text::fromLocale(zip_strerror(za.get())));
         const std::string name = MemberFileName(entryName);
         if (name.empty())
             continue; // a folder, or no name a file can have
@@ -183,12 +183,13 @@ int TUnZip::UnZip() {
         zip_stat_index(za.get(), index, 0, &ms);
         Member member(zip_fopen_index(za.get(), index, 0));
         if (!member)
-            corrupt(ZipName, zip_strerror(za.get()));
+            corrupt(ZipName, text::fromLocale(zip_strerror(za.get())));
         PartFile part(dir);
         for (;;) {
             const zip_int64_t n = zip_fread(member.get(), piece.data(), piece.size());
             if (n < 0)
-                corrupt(ZipName, zip_error_strerror(zip_file_get_error(member.get())));
+                corrupt(ZipName,
+                        text::fromLocale(zip_error_strerror(zip_file_get_error(member.get()))));
             if (n == 0)
                 break;
             unpacked += static_cast<uint64_t>(n);
