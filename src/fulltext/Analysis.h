@@ -1,0 +1,42 @@
+#pragma once
+// How articles and search texts become Xapian terms: one place, so that the
+// index and the queries always agree.
+//
+// Every word is indexed twice: as written (lower case, with its position,
+// for phrases and whole identifiers) and as its stem with the prefix "Z"
+// (for the other forms of the word). The stem is Russian for a word with
+// Cyrillic letters and English otherwise, so "строки" and "строку" share
+// "Zстрок" and "sorting" and "sort" share "Zsort", while an identifier such
+// as TStringList stays one word, "tstringlist".
+
+#include "Index.h"
+
+#include <xapian.h>
+
+#include <string>
+#include <string_view>
+
+namespace fulltext::detail {
+
+// A new stemmer (a stemmer keeps state, so each user has its own).
+Xapian::Stem makeStemmer();
+
+class Analyzer {
+public:
+    Analyzer();
+    // The document of an article: its title (weighted above the text) and
+    // the visible text of its HTML, which is also kept as the document's
+    // data for snippets. Both Windows-1251.
+    Xapian::Document document(std::string_view title, std::string_view html);
+
+private:
+    Xapian::TermGenerator generator_;
+};
+
+// The query for a Windows-1251 search text; empty when it holds no word.
+Xapian::Query parse(const std::string& text, Mode mode);
+
+// A snippet as Xapian makes it is escaped for HTML; the list shows plain text.
+std::string unescapeSnippet(const std::string& snippet);
+
+} // namespace fulltext::detail

@@ -1,0 +1,487 @@
+#include "Index.h"
+
+#include "Analysis.h"
+#include "Cp1251Utf8.h"
+
+#include <xapian.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <set>
+
+namespace fs = std::filesystem;
+
+namespace fulltext {
+
+namespace {
+
+// Raised whenever what the index stores or how it makes its terms changes,
+// so that an index of the old kind is built anew.
+const char* const kFormat = "1";
+const char* const kFormatKey = "tipsara.format";
+const char* const kDatabaseKey = "tipsara.database";
+
+// Progress is reported after this many articles.
+constexpr int kProgressStep = 64;
+
+Error indexError(const Xapian::Error& e) {
+    return Error(toCp1251("Ошибка полнотекстового индекса: " + e.get_description()));
+}
+
+// A read-committed, read-only transaction of the index's own on the given
+// attachment: it sees exactly what the database has committed.
+struct Reading {
+    fb::Transaction tr;
+    explicit Reading(fb::Database& db) : tr(db) {
+        tr.TRParams = {"read", "read_committed", "rec_version", "nowait"};
+        tr.StartTransaction();
+    }
+    ~Reading() {
+        if (tr.Active()) {
+            try {
+                tr.Commit();
+            } catch (const std::exception&) {
+                // Nothing was written; the transaction ends with the attachment.
+            }
+        }
+    }
+};
+
+void run(fb::Query& q, const std::string& sql) {
+    q.Close();
+    q.setSQL(sql);
+    q.Prepare();
+    q.ExecQuery();
+}
+
+// Which database this is: its file and the engine's creation stamp, which
+// a replaced file (made anew or restored from a backup) does not share.
+std::string identity(fb::Database& db, fb::Transaction& tr) {
+    fb::Query q(db, tr);
+    run(q, "select cast(MON$CREATION_DATE as varchar(40)) from MON$DATABASE");
+    const std::string stamp = q.Fields(0).AsString();
+    q.Close();
+    std::string path = db.DBName;
+    std::error_code ec;
+    const fs::path canonical = fs::weakly_canonical(path, ec);
+    if (!ec)
+        path = canonical.string();
+    return path + "\n" + stamp;
+}
+
+int count(fb::Database& db, fb::Transaction& tr, const std::string& sql) {
+    fb::Query q(db, tr);
+    run(q, sql);
+    const int n = q.Fields(0).AsInteger();
+    q.Close();
+    return n;
+}
+
+bool reportProgress(const Progress& progress, int done, int total) {
+    return !progress || progress(done, std::max(done, total));
+}
+
+// Replaces `folder` by `fresh` in one step where the file system can swap
+// two names, else by two renames (a crash between them leaves no index,
+// which is then built again).
+void putInPlace(const std::string& fresh, const std::string& folder) {
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(folder, ec))) {
+        if (::renameat2(AT_FDCWD, fresh.c_str(), AT_FDCWD, folder.c_str(), RENAME_EXCHANGE) == 0) {
+            fs::remove_all(fresh, ec);
+            return;
+        }
+        const std::string old = folder + ".old";
+        fs::remove_all(old, ec);
+        fs::rename(folder, old);
+        fs::rename(fresh, folder);
+        fs::remove_all(old, ec);
+        return;
+    }
+    fs::rename(fresh, folder);
+}
+
+} // namespace
+
+struct Index::State {
+    Xapian::Database db;
+    std::optional<Xapian::WritableDatabase> writer;
+    detail::Analyzer analyzer;
+
+    void add(int32_t id, const std::string& title, const std::string& html) {
+        // Xapian numbers documents from 1; the generator gives no article a
+        // lower ID.
+        if (id <= 0)
+            return;
+        writer->replace_document(static_cast<Xapian::docid>(id), analyzer.document(title, html));
+    }
+
+    // Adds every committed article with an ID above `after`.
+    int addAfter(fb::Database& fdb, fb::Transaction& tr, Xapian::docid after, const Progress& progress,
+                 int done, int total, bool& cancelled) {
+        fb::Query q(fdb, tr);
+        q.setSQL("select ID, NAME, INFORMATION from HINTS where ID > :ID");
+        q.Params(0).setAsInteger(static_cast<int32_t>(std::min<Xapian::docid>(after, INT32_MAX)));
+        q.Prepare();
+        q.ExecQuery();
+        int added = 0;
+        while (!q.Eof()) {
+            add(q.Fields(0).AsInteger(), q.Fields(1).AsString(), q.Fields(2).AsString());
+            ++added;
+            if ((done + added) % kProgressStep == 0 && !reportProgress(progress, done + added, total)) {
+                cancelled = true;
+                break;
+            }
+            q.Next();
+        }
+        q.Close();
+        return added;
+    }
+
+    // Indexes the given articles afresh, dropping those the database lacks.
+    int addEach(fb::Database& fdb, fb::Transaction& tr, const std::vector<int32_t>& ids,
+                const Progress& progress, int done, int total, bool& cancelled) {
+        fb::Query q(fdb, tr);
+        q.setSQL("select NAME, INFORMATION from HINTS where ID = :ID");
+        q.Prepare();
+        int added = 0;
+        for (int32_t id : ids) {
+            q.Params(0).setAsInteger(id);
+            q.ExecQuery();
+            if (!q.Eof()) {
+                add(id, q.Fields(0).AsString(), q.Fields(1).AsString());
+                ++added;
+            } else if (id > 0) {
+                try {
+                    writer->delete_document(static_cast<Xapian::docid>(id));
+                } catch (const Xapian::DocNotFoundError&) {
+                }
+            }
+            q.Close();
+            if ((done + added) % kProgressStep == 0 && !reportProgress(progress, done + added, total)) {
+                cancelled = true;
+                break;
+            }
+        }
+        return added;
+    }
+};
+
+std::string indexFolderFor(const std::string& dbPath) {
+    fs::path p(dbPath);
+    p.replace_extension(".idx");
+    return p.string();
+}
+
+void attachLike(const fb::Database& db, fb::Database& own) {
+    own.DBName = db.DBName;
+    own.DBParams = db.DBParams;
+    own.SQLDialect = db.SQLDialect;
+    own.Open();
+}
+
+Index::Index(std::string folder) : folder_(std::move(folder)) {}
+
+Index::~Index() = default;
+
+bool Index::isOpen() const { return state_ != nullptr; }
+
+bool Index::readOnly() const { return state_ && !state_->writer; }
+
+void Index::close() {
+    if (!state_)
+        return;
+    try {
+        if (state_->writer)
+            state_->writer->close();
+        state_->db.close();
+    } catch (const Xapian::Error&) {
+        // Closing drops nothing committed; a failure here loses nothing.
+    }
+    state_.reset();
+}
+
+bool Index::open(fb::Database& fdb) {
+    close();
+    std::error_code ec;
+    if (!fs::is_directory(folder_, ec))
+        return false;
+    std::string want;
+    {
+        Reading r(fdb);
+        want = identity(fdb, r.tr);
+    }
+    auto state = std::make_unique<State>();
+    try {
+        try {
+            state->writer.emplace(folder_, Xapian::DB_OPEN);
+            state->db = *state->writer;
+        } catch (const Xapian::DatabaseLockError&) {
+            state->db = Xapian::Database(folder_);
+        }
+        if (state->db.get_metadata(kFormatKey) != kFormat || state->db.get_metadata(kDatabaseKey) != want)
+            return false;
+        // Read the tables once, so that a damaged index is found now and not
+        // in the middle of a search.
+        Xapian::doccount n = 0;
+        for (auto it = state->db.postlist_begin(""); it != state->db.postlist_end(""); ++it)
+            ++n;
+        if (n != state->db.get_doccount())
+            return false;
+        if (n > 0)
+            state->db.get_document(*state->db.postlist_begin("")).get_data();
+    } catch (const Xapian::Error&) {
+        return false;
+    }
+    state_ = std::move(state);
+    return true;
+}
+
+bool Index::build(const std::string& folder, fb::Database& fdb, const Progress& progress) {
+    const std::string fresh = folder + ".new";
+    std::error_code ec;
+    fs::remove_all(fresh, ec);
+    fs::remove_all(folder + ".old", ec);
+    bool cancelled = false;
+    try {
+        Reading r(fdb);
+        const std::string id = identity(fdb, r.tr);
+        const int total = count(fdb, r.tr, "select count(*) from HINTS");
+        if (!reportProgress(progress, 0, total))
+            return false;
+        State state;
+        state.writer.emplace(fresh, Xapian::DB_CREATE_OR_OVERWRITE | Xapian::DB_BACKEND_GLASS);
+        const int done = state.addAfter(fdb, r.tr, 0, progress, 0, total, cancelled);
+        if (!cancelled && !reportProgress(progress, done, total))
+            cancelled = true;
+        if (!cancelled) {
+            state.writer->set_metadata(kFormatKey, kFormat);
+            state.writer->set_metadata(kDatabaseKey, id);
+            state.writer->commit();
+        }
+        state.writer->close();
+    } catch (const Xapian::Error& e) {
+        fs::remove_all(fresh, ec);
+        throw indexError(e);
+    } catch (...) {
+        fs::remove_all(fresh, ec);
+        throw;
+    }
+    if (cancelled) {
+        fs::remove_all(fresh, ec);
+        return false;
+    }
+    try {
+        putInPlace(fresh, folder);
+    } catch (const fs::filesystem_error& e) {
+        fs::remove_all(fresh, ec);
+        throw Error(toCp1251("Полнотекстовый индекс не удалось заменить: ") + e.what());
+    }
+    return true;
+}
+
+bool Index::openOrBuild(fb::Database& fdb, const Progress& progress) {
+    if (!open(fdb)) {
+        if (!build(folder_, fdb, progress))
+            return false;
+        if (!open(fdb))
+            throw Error(toCp1251("Полнотекстовый индекс не открывается после построения: ") + folder_);
+    }
+    catchUp(fdb, progress);
+    return true;
+}
+
+int Index::catchUp(fb::Database& fdb, const Progress& progress) {
+    if (!state_ || !state_->writer)
+        return 0;
+    try {
+        Reading r(fdb);
+        std::vector<int32_t> inDb;
+        {
+            fb::Query q(fdb, r.tr);
+            run(q, "select ID from HINTS order by ID");
+            for (; !q.Eof(); q.Next())
+                inDb.push_back(q.Fields(0).AsInteger());
+            q.Close();
+        }
+        Xapian::WritableDatabase& w = *state_->writer;
+        const Xapian::docid last = w.get_lastdocid();
+        // Articles gone from the database leave the index; those it lacks
+        // below the newest it has are added one by one, the newer ones in
+        // one pass.
+        std::vector<int32_t> holes;
+        std::vector<Xapian::docid> gone;
+        size_t k = 0;
+        int newer = 0;
+        for (auto it = w.postlist_begin(""); it != w.postlist_end(""); ++it) {
+            const auto docid = static_cast<int64_t>(*it);
+            while (k < inDb.size() && inDb[k] < docid) {
+                if (inDb[k] > 0)
+                    holes.push_back(inDb[k]);
+                ++k;
+            }
+            if (k < inDb.size() && inDb[k] == docid)
+                ++k;
+            else
+                gone.push_back(*it);
+        }
+        for (Xapian::docid docid : gone)
+            w.delete_document(docid);
+        for (; k < inDb.size(); ++k) {
+            if (inDb[k] <= 0)
+                continue;
+            if (static_cast<Xapian::docid>(inDb[k]) <= last)
+                holes.push_back(inDb[k]);
+            else
+                ++newer;
+        }
+        const int total = static_cast<int>(holes.size()) + newer;
+        bool cancelled = false;
+        int added = state_->addEach(fdb, r.tr, holes, progress, 0, total, cancelled);
+        if (!cancelled && newer > 0)
+            added += state_->addAfter(fdb, r.tr, last, progress, added, total, cancelled);
+        w.commit();
+        return added;
+    } catch (const Xapian::Error& e) {
+        throw indexError(e);
+    }
+}
+
+int Index::addNew(fb::Database& fdb) {
+    if (!state_ || !state_->writer)
+        return 0;
+    try {
+        Reading r(fdb);
+        bool cancelled = false;
+        const int added = state_->addAfter(fdb, r.tr, state_->writer->get_lastdocid(), {}, 0, 0, cancelled);
+        if (added > 0)
+            state_->writer->commit();
+        return added;
+    } catch (const Xapian::Error& e) {
+        throw indexError(e);
+    }
+}
+
+void Index::refresh(fb::Database& fdb, const std::vector<int32_t>& ids) {
+    if (!state_ || !state_->writer)
+        return;
+    try {
+        Reading r(fdb);
+        bool cancelled = false;
+        state_->addEach(fdb, r.tr, ids, {}, 0, 0, cancelled);
+        state_->writer->commit();
+    } catch (const Xapian::Error& e) {
+        throw indexError(e);
+    }
+}
+
+uint32_t Index::size() const {
+    if (!state_)
+        return 0;
+    try {
+        return state_->db.get_doccount();
+    } catch (const Xapian::Error& e) {
+        throw indexError(e);
+    }
+}
+
+Result Index::search(const std::string& text, Mode mode, size_t limit) const {
+    if (!state_)
+        throw Error(toCp1251("Полнотекстовый индекс не открыт: ") + folder_);
+    Result result;
+    result.mode = mode;
+    try {
+        const Xapian::Query query = detail::parse(text, mode);
+        if (query.empty())
+            return result;
+        result.hasWords = true;
+        for (auto t = query.get_unique_terms_begin(); t != query.get_unique_terms_end(); ++t)
+            result.terms.push_back(*t);
+        Xapian::Enquire enquire(state_->db);
+        enquire.set_query(query);
+        const Xapian::MSet mset = enquire.get_mset(0, static_cast<Xapian::doccount>(limit));
+        const Xapian::Stem stemmer = detail::makeStemmer();
+        result.hits.reserve(mset.size());
+        for (auto it = mset.begin(); it != mset.end(); ++it) {
+            Hit hit;
+            hit.id = static_cast<int32_t>(*it);
+            hit.percent = it.get_percent();
+            const std::string snippet =
+                // Not exhaustive: the first good fragment is ten times
+                // cheaper than the best, and 500 of them must be quick.
+                mset.snippet(it.get_document().get_data(), 240, stemmer, Xapian::MSet::SNIPPET_BACKGROUND_MODEL,
+                             "", "", "\xE2\x80\xA6");
+            hit.snippet = toCp1251(detail::unescapeSnippet(snippet));
+            result.hits.push_back(std::move(hit));
+        }
+    } catch (const Xapian::Error& e) {
+        throw indexError(e);
+    }
+    return result;
+}
+
+std::vector<std::string> Index::matchedWords(const Result& result, int32_t id) const {
+    std::vector<std::string> words;
+    if (!state_ || id <= 0 || result.terms.empty())
+        return words;
+    const std::set<std::string> terms(result.terms.begin(), result.terms.end());
+    Xapian::Stem stemmer = detail::makeStemmer();
+    try {
+        const Xapian::Document doc = state_->db.get_document(static_cast<Xapian::docid>(id));
+        for (auto it = doc.termlist_begin(); it != doc.termlist_end(); ++it) {
+            const std::string term = *it;
+            // Stems carry the prefix "Z"; words as written are lower case.
+            if (term.empty() || term[0] == 'Z')
+                continue;
+            const bool matched =
+                terms.count(term) || (result.mode != Mode::Phrase && terms.count("Z" + stemmer(term)));
+            if (matched)
+                words.push_back(toCp1251(term));
+        }
+    } catch (const Xapian::DocNotFoundError&) {
+        return {};
+    } catch (const Xapian::Error& e) {
+        throw indexError(e);
+    }
+    return words;
+}
+
+std::vector<HitRow> hitRows(fb::Query& q, const std::vector<Hit>& hits) {
+    std::map<int32_t, HitRow> found;
+    // The engine takes at most 1,500 values in one IN list.
+    constexpr size_t kChunk = 1000;
+    for (size_t from = 0; from < hits.size(); from += kChunk) {
+        std::string ids;
+        for (size_t i = from; i < std::min(hits.size(), from + kChunk); ++i)
+            ids += (ids.empty() ? "" : ",") + std::to_string(hits[i].id);
+        run(q, "SELECT A.ID, A.NAME, B.CATEGORY_NAME, C.SUB_CAT FROM HINTS A, CATEGORIES B, "
+               "SUB_CATEGORIES C WHERE A.CAT=B.NUM AND A.SUBCAT=C.NUM AND B.NUM=C.CATNUM AND A.ID IN (" +
+                   ids + ")");
+        for (; !q.Eof(); q.Next()) {
+            HitRow row;
+            row.id = q.Fields(0).AsInteger();
+            row.name = q.Fields(1).AsString();
+            row.category = q.Fields(2).AsString();
+            row.subcategory = q.Fields(3).AsString();
+            found[row.id] = std::move(row);
+        }
+        q.Close();
+    }
+    std::vector<HitRow> rows;
+    rows.reserve(found.size());
+    for (const Hit& hit : hits) {
+        auto it = found.find(hit.id);
+        if (it == found.end())
+            continue;
+        it->second.snippet = hit.snippet;
+        rows.push_back(std::move(it->second));
+        found.erase(it);
+    }
+    return rows;
+}
+
+} // namespace fulltext

@@ -1,0 +1,473 @@
+// The full-text index on real databases and real index folders.
+
+#include "components/fb/Fb.h"
+#include "components/text/Cp1251.h"
+#include "fulltext/Index.h"
+#include "support/TempDatabase.h"
+
+#include <gtest/gtest.h>
+#include <xapian.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <set>
+#include <thread>
+
+using fulltext::Index;
+using fulltext::Mode;
+using testing_support::TempDatabase;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string cp(const char* utf8) { return text::utf8ToCp1251(utf8, true); }
+std::string utf(const std::string& cp1251) { return text::cp1251ToUtf8(cp1251); }
+
+dbbuild::Article article(const char* title, const char* body, int32_t cat = 1, int32_t sub = 1) {
+    return {"", cat, sub, std::nullopt, cp(title), cp(body)};
+}
+
+// Articles 1..13, in this order (the database numbers them as inserted).
+dbbuild::Catalogue catalogue() {
+    dbbuild::Catalogue c;
+    c.categories = {{1, cp("Строки и файлы")}, {2, cp("Разное")}};
+    c.subcategories = {{1, 1, cp("Основы")}, {2, 1, cp("Прочее")}};
+    c.articles = {
+        article("Копирование", "<p>Вырезать <b>строку</b> из текста можно функцией Copy.</p>"),
+        article("Длина", "<p>Длина&nbsp;строки&nbsp;&mdash; функция Length.</p>"),
+        article("Пустая строка", "<p>Проверка: s = '' ещё раз</p>"),
+        article("Файлы", "<p>Список файлов каталога: FindFirst, FindNext.</p>"),
+        article("Открыть файл",
+                "<pre>if a &lt; b then ShellExecute(Handle, 'open', PChar(FileName), nil, nil, SW_SHOW);</pre>"),
+        article("Sorting a list", "<p>Use TStringList for names.</p>"),
+        article("Список", "<pre class=\"code\">var L: TStringListEx;</pre>&nbsp;"
+                          "<a href=\"http://example.com/\">ссылка</a><script>var hidden = 1;</script>"),
+        article("Сортировка пузырьком",
+                "<p>Простой способ упорядочить элементы массива: соседние меняются местами, пока "
+                "порядок не установится.</p>"),
+        article("Разное", "<p>Быстрая сортировка массива делается рекурсивно: опорный элемент делит "
+                          "массив на две части.</p>"),
+        article("Заметки", "<p>Сортировка бывает быстрая и медленная.</p>"),
+        article("Порядок", "<p>Call the Sort method.</p>"),
+        // Its subcategory belongs to another category: not in the catalogue.
+        article("Потерянная сортировка", "<p>Нигде не видна.</p>", 2, 2),
+        article("Окно", "<p>Form1.Caption := 'Привет';</p>"),
+    };
+    return c;
+}
+
+class FullText : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const dbbuild::Catalogue c = catalogue();
+        file = std::make_unique<TempDatabase>(&c);
+        attach(db, file->path());
+        index = std::make_unique<Index>(fulltext::indexFolderFor(file->path()));
+    }
+    void TearDown() override {
+        index.reset();
+        upd.reset();
+        write.reset();
+        db.Close();
+    }
+
+    static void attach(fb::Database& d, const std::string& path) {
+        d.DBName = path;
+        d.DBParams = {"lc_ctype=WIN1251", "user_name=sysdba", "password=vaultsong"};
+        d.SQLDialect = 1;
+        d.Open();
+    }
+
+    fb::Query& writer() {
+        if (!write) {
+            write = std::make_unique<fb::Transaction>(db);
+            write->TRParams = {"write", "nowait", "rec_version", "read_committed"};
+            upd = std::make_unique<fb::Query>(db, *write);
+        }
+        if (!write->Active())
+            write->StartTransaction();
+        return *upd;
+    }
+    // Inserts an article the way the add window does; without commit it
+    // stays pending in the writer's transaction.
+    void insert(const char* title, const char* body, std::optional<int32_t> id = std::nullopt) {
+        fb::Query& q = writer();
+        q.Close();
+        if (id) {
+            q.setSQL("INSERT INTO hints (id, cat, subcat, name, information) values (:id, 1, 1, :name, :content)");
+            q.Params(0).setAsInteger(*id);
+            q.Params(1).setAsString(cp(title));
+            q.Params(2).setAsString(cp(body));
+        } else {
+            q.setSQL("INSERT INTO hints (cat, subcat, name, information) values (1, 1, :name, :content)");
+            q.Params(0).setAsString(cp(title));
+            q.Params(1).setAsString(cp(body));
+        }
+        q.ExecQuery();
+    }
+    void execute(const std::string& sql) {
+        fb::Query& q = writer();
+        q.Close();
+        q.setSQL(sql);
+        q.ExecQuery();
+    }
+    void commit() { write->Commit(); }
+
+    std::vector<int32_t> ids(const char* text, Mode mode = Mode::AllWords) const {
+        std::vector<int32_t> out;
+        for (const fulltext::Hit& h : index->search(cp(text), mode).hits)
+            out.push_back(h.id);
+        return out;
+    }
+    std::set<int32_t> found(const char* text, Mode mode = Mode::AllWords) const {
+        const std::vector<int32_t> v = ids(text, mode);
+        return {v.begin(), v.end()};
+    }
+
+    std::unique_ptr<TempDatabase> file;
+    fb::Database db;
+    std::unique_ptr<fb::Transaction> write;
+    std::unique_ptr<fb::Query> upd;
+    std::unique_ptr<Index> index;
+};
+
+using Ids = std::set<int32_t>;
+
+// ---- What is found -------------------------------------------------------
+
+class Search : public FullText {
+protected:
+    void SetUp() override {
+        FullText::SetUp();
+        ASSERT_TRUE(index->openOrBuild(db));
+    }
+};
+
+TEST_F(Search, RussianWordsAreFoundInEveryForm) {
+    for (const char* form : {"строка", "строки", "строку", "Строку", "СТРОКА"})
+        EXPECT_EQ(found(form), (Ids{1, 2, 3})) << form;
+    for (const char* form : {"файл", "файлы", "файлов"})
+        EXPECT_EQ(found(form), (Ids{4, 5})) << form;
+    // "ё" typed as "е".
+    EXPECT_EQ(found("еще"), Ids{3});
+    EXPECT_EQ(found("ещё"), Ids{3});
+}
+
+TEST_F(Search, EnglishWordsAreFoundInEveryForm) {
+    for (const char* form : {"sort", "sorting", "sorted", "Sorts"})
+        EXPECT_EQ(found(form), (Ids{6, 11})) << form;
+}
+
+TEST_F(Search, IdentifiersAreWholeWordsInAnyCase) {
+    for (const char* form : {"TStringList", "tstringlist", "TSTRINGLIST"})
+        EXPECT_EQ(found(form), Ids{6}) << form;
+    EXPECT_EQ(found("tstringlistex"), Ids{7});
+    EXPECT_EQ(found("string"), Ids{});
+    for (const char* form : {"ShellExecute", "shellexecute"})
+        EXPECT_EQ(found(form), Ids{5}) << form;
+    EXPECT_EQ(found("caption"), Ids{13});
+    EXPECT_EQ(found("Form1.Caption"), Ids{13});
+    EXPECT_EQ(found("SW_SHOW"), Ids{5});
+}
+
+TEST_F(Search, TagsAttributesEntitiesAndScriptsAreNotWords) {
+    for (const char* word : {"pre", "p", "nbsp", "mdash", "lt", "href", "class", "code", "example", "http",
+                             "hidden"})
+        EXPECT_EQ(found(word, Mode::AnyWord), Ids{}) << word;
+    // The words around them are.
+    EXPECT_EQ(found("ссылка"), Ids{7});
+    EXPECT_EQ(found("длина строки", Mode::Phrase), Ids{2});
+    EXPECT_EQ(found("var", Mode::AnyWord), Ids{7});
+}
+
+TEST_F(Search, PhraseModeWantsTheWordsAdjacentInOrderAsTyped) {
+    EXPECT_EQ(found("быстрая сортировка", Mode::Phrase), Ids{9});
+    EXPECT_EQ(found("сортировка массива", Mode::Phrase), Ids{9});
+    EXPECT_EQ(found("сортировка быстрая", Mode::Phrase), Ids{});
+    // Exact forms: the phrase is not stemmed.
+    EXPECT_EQ(found("быстрой сортировки", Mode::Phrase), Ids{});
+    EXPECT_EQ(found("строку", Mode::Phrase), Ids{1});
+    // Quote characters typed into it change nothing.
+    EXPECT_EQ(found("\"быстрая сортировка\"", Mode::Phrase), Ids{9});
+    // A phrase does not run on from the title into the text.
+    EXPECT_EQ(found("разное быстрая", Mode::Phrase), Ids{});
+}
+
+TEST_F(Search, AllWordsAnyWordAndTheLimit) {
+    EXPECT_EQ(found("быстрая сортировка"), (Ids{9, 10}));
+    EXPECT_EQ(found("быстрая сортировка", Mode::AnyWord), (Ids{8, 9, 10, 12}));
+    EXPECT_EQ(found("быстрая пузырьком"), Ids{});
+    EXPECT_EQ(found("быстрая пузырьком", Mode::AnyWord), (Ids{8, 9, 10}));
+    // Each word matches by any of its forms.
+    EXPECT_EQ(found("сортировки массивов"), (Ids{8, 9}));
+    // A quoted stretch in a word mode is a phrase.
+    EXPECT_EQ(found("\"быстрая сортировка\" массив"), Ids{9});
+    // In the any-word mode more matched words rank higher.
+    EXPECT_EQ(ids("быстрая сортировка массива", Mode::AnyWord).front(), 9);
+    EXPECT_EQ(index->search(cp("сортировка"), Mode::AllWords, 2).hits.size(), 2u);
+}
+
+TEST_F(Search, TitleMatchRanksAboveTextMatch) {
+    const std::vector<int32_t> hits = ids("сортировка");
+    ASSERT_EQ(hits.size(), 4u);
+    // Two title matches (8, 12) before the two text matches (9, 10).
+    EXPECT_EQ((Ids{hits[0], hits[1]}), (Ids{8, 12}));
+}
+
+TEST_F(Search, TextWithoutWordsOrOddSyntaxNeitherFailsNorFindsAll) {
+    for (Mode mode : {Mode::AllWords, Mode::AnyWord, Mode::Phrase})
+        for (const char* text : {"", "   ", "\"\"", "!!! ---", "( )"}) {
+            const fulltext::Result r = index->search(cp(text), mode);
+            EXPECT_FALSE(r.hasWords) << text;
+            EXPECT_TRUE(r.hits.empty()) << text;
+        }
+    EXPECT_EQ(found("\"ShellExecute"), Ids{5});
+    EXPECT_EQ(found("ShellExecute ("), Ids{5});
+    EXPECT_EQ(found("ShellExecute OR NOT Length"), Ids{});
+    EXPECT_EQ(found("ShellExecute OR NOT Length", Mode::AnyWord), (Ids{2, 5}));
+    EXPECT_EQ(found("+ShellExecute -Length", Mode::AnyWord), (Ids{2, 5}));
+}
+
+TEST_F(Search, SnippetsAreOneLineOfPlainTextAroundTheWords) {
+    const fulltext::Result r = index->search(cp("shellexecute"), Mode::AllWords);
+    ASSERT_EQ(r.hits.size(), 1u);
+    EXPECT_EQ(utf(r.hits[0].snippet), "if a < b then ShellExecute(Handle, 'open', PChar(FileName), nil, nil, SW_SHOW);");
+    const fulltext::Result r2 = index->search(cp("строки"), Mode::Phrase);
+    ASSERT_EQ(r2.hits.size(), 1u);
+    EXPECT_EQ(utf(r2.hits[0].snippet), "Длина строки — функция Length.");
+    EXPECT_GT(r2.hits[0].percent, 0);
+}
+
+TEST_F(Search, MatchedWordsAreTheFormsInThatArticle) {
+    const fulltext::Result r = index->search(cp("Строка длина"), Mode::AnyWord);
+    EXPECT_EQ(index->matchedWords(r, 1), std::vector<std::string>{cp("строку")});
+    auto two = index->matchedWords(r, 2);
+    std::sort(two.begin(), two.end());
+    EXPECT_EQ(two, (std::vector<std::string>{cp("длина"), cp("строки")}));
+    EXPECT_EQ(index->matchedWords(r, 3), std::vector<std::string>{cp("строка")});
+    EXPECT_TRUE(index->matchedWords(r, 4).empty());
+    // In the phrase mode only the forms as typed.
+    const fulltext::Result p = index->search(cp("строку"), Mode::Phrase);
+    EXPECT_EQ(index->matchedWords(p, 1), std::vector<std::string>{cp("строку")});
+    EXPECT_TRUE(index->matchedWords(p, 3).empty());
+}
+
+TEST_F(Search, HitRowsKeepTheOrderAndLeaveOutArticlesOutsideTheCatalogue) {
+    fb::Transaction tr(db);
+    tr.TRParams = {"read", "read_committed", "rec_version", "nowait"};
+    tr.StartTransaction();
+    fb::Query q(db, tr);
+    const fulltext::Result r = index->search(cp("сортировка"), Mode::AllWords);
+    ASSERT_EQ(r.hits.size(), 4u); // 8, 9, 10 and the lost 12
+    const std::vector<fulltext::HitRow> rows = fulltext::hitRows(q, r.hits);
+    ASSERT_EQ(rows.size(), 3u);
+    std::vector<int32_t> expected;
+    for (const fulltext::Hit& h : r.hits)
+        if (h.id != 12)
+            expected.push_back(h.id);
+    for (size_t i = 0; i < rows.size(); ++i)
+        EXPECT_EQ(rows[i].id, expected[i]);
+    const auto nine = std::find_if(rows.begin(), rows.end(), [](const auto& row) { return row.id == 9; });
+    ASSERT_NE(nine, rows.end());
+    EXPECT_EQ(utf(nine->name), "Разное");
+    EXPECT_EQ(utf(nine->category), "Строки и файлы");
+    EXPECT_EQ(utf(nine->subcategory), "Основы");
+    EXPECT_NE(utf(nine->snippet).find("Быстрая сортировка массива"), std::string::npos);
+    EXPECT_FALSE(q.Open());
+    EXPECT_TRUE(fulltext::hitRows(q, {}).empty());
+}
+
+// ---- Keeping in step with the database ----------------------------------
+
+TEST_F(FullText, CommittedArticlesAreAddedAndUncommittedOnesAreNot) {
+    ASSERT_TRUE(index->openOrBuild(db));
+    EXPECT_EQ(index->size(), 13u);
+    insert("Реестр", "<p>Класс TRegistry читает реестр.</p>");
+    EXPECT_EQ(index->addNew(db), 0);
+    EXPECT_EQ(index->catchUp(db), 0);
+    EXPECT_EQ(found("TRegistry"), Ids{});
+    commit();
+    EXPECT_EQ(index->addNew(db), 1);
+    EXPECT_EQ(found("TRegistry"), Ids{14});
+    EXPECT_EQ(index->addNew(db), 0);
+
+    // An article the index missed while it was closed is caught up on the
+    // next opening, and one that is gone from the database is dropped.
+    index->close();
+    insert("Буфер обмена", "<p>Clipboard.AsText</p>");
+    execute("delete from hints where id = 2");
+    commit();
+    ASSERT_TRUE(index->openOrBuild(db));
+    EXPECT_EQ(found("clipboard"), Ids{15});
+    EXPECT_EQ(found("length"), Ids{});
+    EXPECT_EQ(index->size(), 14u);
+}
+
+TEST_F(FullText, CatchUpFindsArticlesBelowTheNewestIndexed) {
+    ASSERT_TRUE(index->openOrBuild(db));
+    insert("Далеко", "<p>TIniFile</p>", 1000);
+    commit();
+    EXPECT_EQ(index->addNew(db), 1);
+    // The generator's next number lies below the newest the index has.
+    insert("Рядом", "<p>TMemIniFile</p>");
+    commit();
+    EXPECT_EQ(index->addNew(db), 0);
+    EXPECT_EQ(index->catchUp(db), 1);
+    EXPECT_EQ(found("TMemIniFile"), Ids{14});
+
+    // refresh() indexes given articles afresh and drops vanished ones.
+    execute("update hints set information = '<p>TRegIniFile</p>' where id = 14");
+    execute("delete from hints where id = 1000");
+    commit();
+    index->refresh(db, {14, 1000});
+    EXPECT_EQ(found("TMemIniFile"), Ids{});
+    EXPECT_EQ(found("TRegIniFile"), Ids{14});
+    EXPECT_EQ(found("TIniFile"), Ids{});
+}
+
+TEST_F(FullText, IndexOfAnotherOrReplacedDatabaseIsBuiltAnew) {
+    ASSERT_TRUE(index->openOrBuild(db));
+    index->close();
+
+    // Another database, whose index folder is pointed at this one.
+    dbbuild::Catalogue other;
+    other.categories = {{1, cp("Другая")}};
+    other.subcategories = {{1, 1, cp("База")}};
+    other.articles = {article("Единственная", "<p>TDataSet</p>")};
+    TempDatabase otherFile(&other);
+    fb::Database otherDb;
+    attach(otherDb, otherFile.path());
+    {
+        Index wrong(index->folder());
+        EXPECT_FALSE(wrong.open(otherDb));
+        ASSERT_TRUE(wrong.openOrBuild(otherDb));
+        EXPECT_EQ(wrong.size(), 1u);
+        EXPECT_EQ(wrong.search(cp("tdataset"), Mode::AllWords).hits.size(), 1u);
+    }
+    // And back: this one is not trusted either.
+    EXPECT_FALSE(index->open(db));
+    ASSERT_TRUE(index->openOrBuild(db));
+    EXPECT_EQ(index->size(), 13u);
+    index->close();
+    otherDb.Close();
+
+    // The same file name holding a database made anew.
+    upd.reset();
+    write.reset();
+    db.Close();
+    fs::remove(file->path());
+    {
+        fb::Database fresh;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        dbbuild::createDatabase(fresh, file->path(), testing_support::schemaScript());
+        fresh.Close();
+    }
+    attach(db, file->path());
+    EXPECT_FALSE(index->open(db));
+    ASSERT_TRUE(index->openOrBuild(db));
+    EXPECT_EQ(index->size(), 0u);
+}
+
+TEST_F(FullText, UnreadableOrOldIndexIsBuiltAnew) {
+    const std::string folder = index->folder();
+    auto expectRebuilt = [&](const char* what) {
+        EXPECT_FALSE(index->open(db)) << what;
+        ASSERT_TRUE(index->openOrBuild(db)) << what;
+        EXPECT_EQ(found("shellexecute"), Ids{5}) << what;
+        index->close();
+    };
+    auto write = [](const fs::path& p, const std::string& bytes) {
+        std::ofstream(p, std::ios::binary) << bytes;
+    };
+
+    expectRebuilt("missing");
+
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    write(fs::path(folder) / "notes.txt", "not an index");
+    expectRebuilt("foreign files");
+
+    for (const char* table : {"iamglass", "postlist.glass", "termlist.glass", "docdata.glass"})
+        write(fs::path(folder) / table, std::string(3000, '\x5A'));
+    expectRebuilt("damaged tables");
+
+    fs::remove_all(folder);
+    write(folder, "a file, not a folder");
+    expectRebuilt("a file");
+
+    {
+        Xapian::WritableDatabase w(folder, Xapian::DB_OPEN);
+        w.set_metadata("tipsara.format", "0");
+        w.commit();
+    }
+    expectRebuilt("older format");
+}
+
+TEST_F(FullText, CancelledBuildLeavesTheOldIndexUsable) {
+    ASSERT_TRUE(index->openOrBuild(db));
+    index->close();
+    for (int i = 0; i < 200; ++i)
+        insert("Ещё одна", "<p>TTimer</p>");
+    commit();
+
+    std::vector<std::pair<int, int>> calls;
+    const bool built = Index::build(index->folder(), db, [&](int done, int total) {
+        calls.emplace_back(done, total);
+        return done < 100;
+    });
+    EXPECT_FALSE(built);
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.front(), std::make_pair(0, 213));
+    EXPECT_GE(calls.back().first, 100);
+    EXPECT_LT(calls.back().first, 213);
+    EXPECT_FALSE(fs::exists(index->folder() + ".new"));
+    ASSERT_TRUE(index->open(db));
+    EXPECT_EQ(index->size(), 13u);
+    EXPECT_EQ(found("shellexecute"), Ids{5});
+    index->close();
+
+    // A build that runs to the end reports every article and replaces it.
+    calls.clear();
+    EXPECT_TRUE(Index::build(index->folder(), db, [&](int done, int total) {
+        calls.emplace_back(done, total);
+        return true;
+    }));
+    EXPECT_EQ(calls.back(), std::make_pair(213, 213));
+    EXPECT_TRUE(std::is_sorted(calls.begin(), calls.end()));
+    ASSERT_TRUE(index->open(db));
+    EXPECT_EQ(index->size(), 213u);
+}
+
+TEST_F(FullText, BuildOnAWorkerThreadAndASecondCopyReadsOnly) {
+    std::atomic<int> reported{0};
+    bool built = false;
+    std::thread worker([&] {
+        fb::Database own;
+        fulltext::attachLike(db, own);
+        built = Index::build(index->folder(), own, [&](int done, int) {
+            reported = done;
+            return true;
+        });
+        own.Close();
+    });
+    worker.join();
+    EXPECT_TRUE(built);
+    EXPECT_EQ(reported, 13);
+    ASSERT_TRUE(index->open(db));
+    EXPECT_FALSE(index->readOnly());
+
+    // Another copy of the program finds the index held for writing.
+    Index second(index->folder());
+    ASSERT_TRUE(second.open(db));
+    EXPECT_TRUE(second.readOnly());
+    EXPECT_EQ(second.search(cp("shellexecute"), Mode::AllWords).hits.size(), 1u);
+    insert("Новая", "<p>TThread</p>");
+    commit();
+    EXPECT_EQ(second.addNew(db), 0);
+    EXPECT_EQ(index->addNew(db), 1);
+}
+
+} // namespace
