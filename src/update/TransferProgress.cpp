@@ -24,17 +24,6 @@ void setBarVisible(QProgressBar* Pr, bool visible) {
 
 } // namespace
 
-int TransferPercent(uint32_t position, uint32_t total) {
-    if (total == 0)
-        return -1;
-    const uint64_t percent = uint64_t(position) * 100 / total;
-    return static_cast<int>(std::min<uint64_t>(percent, INT32_MAX));
-}
-
-QString TransferText(uint32_t position, uint32_t total) {
-    return QString::fromUtf8("Прочтено %1 из %2").arg(position).arg(total);
-}
-
 void ShowTransferProgress(QProgressBar* Pr, QStatusBar* SB, uint32_t position, uint32_t total) {
     // Each event's changes reach the screen together, in one painting of
     // what they changed: a painting is a round trip to the display, and

@@ -3,6 +3,8 @@
 // the menu and "Прочтено <position> из <total>" in the status bar, both gone
 // when the transfer has ended (position equal to total).
 
+#include "Texts.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -11,12 +13,6 @@ class QProgressBar;
 class QStatusBar;
 
 namespace update {
-
-// position × 100 / total, or -1 when total is 0. Worked out in 64 bits, so a
-// transfer over 42 MB still shows the right figure.
-int TransferPercent(uint32_t position, uint32_t total);
-
-QString TransferText(uint32_t position, uint32_t total);
 
 // The progress handler of the HTTP layer. Paints at once: no window messages
 // are handled while a transfer runs.

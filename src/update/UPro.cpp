@@ -9,17 +9,6 @@
 
 TPro* Pro = nullptr;
 
-QString FileCountText(int n) {
-    const QString number = QString::number(n);
-    const QChar last = number.back();
-    const char* ending = "ов";
-    if (last == QLatin1Char('1'))
-        ending = "";
-    else if (last >= QLatin1Char('2') && last <= QLatin1Char('4'))
-        ending = "а";
-    return number + QString::fromUtf8(" файл") + QString::fromUtf8(ending);
-}
-
 namespace {
 
 // A single-line border around a raised bevel around a lowered one, each

@@ -10,7 +10,7 @@
 #include "components/text/QtText.h"
 #include "components/widgets/PageView.h"
 #include "components/zip/UnZip.h"
-#include "mail/MailServers.h"
+#include "support/mail/MailServers.h"
 #include "support/TempDatabase.h"
 #include "update/UpdateSteps.h"
 
@@ -128,8 +128,8 @@ TEST_F(SmtpErrors, RefusedUnresolvedAndUntrustedReadAsRussian) {
     EXPECT_TRUE(readsAs(unknown, "Cannot resolve the host name"));
     EXPECT_TRUE(readsAs(unknown, "Неизвестное имя или служба"));
 
-    const QString cert = mailtest::sourceFile("tests/mail/data/tls-cert.pem");
-    mailtest::SinkServer sink({"--tls", cert, mailtest::sourceFile("tests/mail/data/tls-key.pem")});
+    const QString cert = mailtest::sourceFile("tests/support/mail/data/tls-cert.pem");
+    mailtest::SinkServer sink({"--tls", cert, mailtest::sourceFile("tests/support/mail/data/tls-key.pem")});
     smtp::Client untrusted;
     untrusted.Host = "127.0.0.1:" + std::to_string(sink.port);
     smtp::Message m;

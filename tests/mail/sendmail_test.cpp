@@ -1,6 +1,6 @@
 // The tip submission window on a real database, mailing to aiosmtpd.
 
-#include "MailServers.h"
+#include "support/mail/MailServers.h"
 #include "settings/UPrefs.h"
 #include "components/text/Strings.h"
 #include "components/smtp/AntiFreeze.h"

@@ -2,8 +2,7 @@
 // figures the progress windows show.
 
 #include "components/text/Cp1251.h"
-#include "update/TransferProgress.h"
-#include "update/UPro.h"
+#include "update/Texts.h"
 #include "update/UpdateProtocol.h"
 
 #include <gtest/gtest.h>

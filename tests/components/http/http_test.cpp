@@ -67,7 +67,7 @@ protected:
         for (const char* v : {"http_proxy", "HTTPS_PROXY", "https_proxy", "ALL_PROXY", "all_proxy"})
             unsetenv(v);
         fixture_ = new ServerProcess(
-            {TIPSARA_PYTHON, std::string(TIPSARA_SOURCE_DIR) + "/tests/update/http_fixture.py"},
+            {TIPSARA_PYTHON, std::string(TIPSARA_SOURCE_DIR) + "/tests/components/http/http_fixture.py"},
             "^port (\\d+)");
     }
     static void TearDownTestSuite() {

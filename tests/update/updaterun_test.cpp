@@ -14,7 +14,7 @@
 #include "update/UUpd.h"
 #include "update/UWait.h"
 #include "update/UpdateRun.h"
-#include "updaterun/ZipMaker.h"
+#include "support/ZipMaker.h"
 
 #include <QAction>
 #include <QLabel>
@@ -90,7 +90,7 @@ struct Script {
     Script() {
         fs::create_directories(dir.path() / "files");
         server = std::make_unique<ServerProcess>(
-            std::vector<std::string>{TIPSARA_PYTHON, sourceDir() + "/tests/updaterun/script_server.py",
+            std::vector<std::string>{TIPSARA_PYTHON, sourceDir() + "/tests/update/script_server.py",
                                      dir.path().string()},
             "port (\\d+)");
     }

@@ -1,7 +1,7 @@
 // The mail layer: the message composer byte for byte, and the SMTP exchange
 // against aiosmtpd and against a scripted server for the fault paths.
 
-#include "MailServers.h"
+#include "support/mail/MailServers.h"
 #include "components/smtp/AntiFreeze.h"
 #include "components/smtp/MailMessage.h"
 #include "components/smtp/SmtpClient.h"
@@ -334,8 +334,8 @@ TEST(Exchange, BoundaryLinesInTheTextKeepTheAttachment) {
 }
 
 TEST(Exchange, StartTlsProtectsTheLoginAndChecksTheCertificate) {
-    const QString cert = mailtest::sourceFile("tests/mail/data/tls-cert.pem");
-    SinkServer sink({"--tls", cert, mailtest::sourceFile("tests/mail/data/tls-key.pem")});
+    const QString cert = mailtest::sourceFile("tests/support/mail/data/tls-cert.pem");
+    SinkServer sink({"--tls", cert, mailtest::sourceFile("tests/support/mail/data/tls-key.pem")});
 
     Submission untrusted(local(sink.port));
     untrusted.send(tip());

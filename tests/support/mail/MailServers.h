@@ -1,6 +1,6 @@
 #pragma once
 // SMTP servers for the mail tests, all on 127.0.0.1 and a free port:
-// SinkServer runs Debian's aiosmtpd (tests/mail/smtp_sink.py) in a child
+// SinkServer runs Debian's aiosmtpd (tests/support/mail/smtp_sink.py) in a child
 // process; ScriptedServer is a thread that answers each command as a test
 // tells it to, for the paths a real server will not take on request.
 
@@ -40,7 +40,7 @@ public:
         QString python = QStringLiteral("/usr/bin/python3");
         if (!QFileInfo::exists(python))
             python = QStandardPaths::findExecutable(QStringLiteral("python3"));
-        proc_.start(python, QStringList{sourceFile("tests/mail/smtp_sink.py"), out_.path()} + extra);
+        proc_.start(python, QStringList{sourceFile("tests/support/mail/smtp_sink.py"), out_.path()} + extra);
         while (!proc_.canReadLine() && proc_.waitForReadyRead(30000)) {
         }
         const QByteArray line = proc_.readLine().trimmed();
