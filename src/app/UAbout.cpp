@@ -1,6 +1,7 @@
 #include "UAbout.h"
 
 #include "Artwork.h"
+#include "components/widgets/Controls.h"
 #include "components/widgets/BevelPanel.h"
 
 #include <QEvent>
@@ -235,10 +236,7 @@ QStringList lines(const char* const (&text)[N]) {
 }
 
 QToolButton* flatButton(QWidget* parent, const char* name, const QString& caption) {
-    auto* b = new QToolButton(parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setText(caption);
-    b->setAutoRaise(true);
+    QToolButton* b = ui::toolButton(parent, name, caption);
     b->setToolButtonStyle(Qt::ToolButtonTextOnly);
     return b;
 }
@@ -256,9 +254,7 @@ TAboutFrm::TAboutFrm(QWidget* parent)
                           Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("AboutFrm"));
     setWindowTitle(QString::fromUtf8("Про автора"));
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSize(8);
-    setFont(font);
+    setFont(ui::formFont());
     setFixedSize(329, 281);
 
     Panel = new BevelPanel(BevelPanel::Bevel::Lowered, BevelPanel::Bevel::Raised, this);

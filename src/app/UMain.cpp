@@ -4,6 +4,7 @@
 #include "UAbout.h"
 #include "settings/UPrefs.h"
 #include "authoring/UAdd.h"
+#include "components/widgets/Controls.h"
 #include "components/widgets/ErrorReport.h"
 #include "components/widgets/HintWindow.h"
 #include "components/widgets/MessageBox.h"
@@ -35,12 +36,14 @@ QString CountText(int total, int fromServer) {
            QLatin1Char('\r') + QString::fromUtf8("Из них с сервера: %1 шт.").arg(fromServer);
 }
 
+// The smallest size the user can drag the window to; the other limits stay
+// as the window system proposes them.
+void TMain::WMGetMinMaxInfo() { setMinimumSize(470, 150); }
+
 TMain::TMain() {
     setObjectName(QStringLiteral("Main"));
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSize(8);
-    setFont(font);
-    setMinimumSize(470, 150);
+    setFont(ui::formFont());
+    WMGetMinMaxInfo();
 
     IL = icons::imageList();
 

@@ -89,6 +89,7 @@ protected:
 
 private:
     void FormCreate();
+    void WMGetMinMaxInfo();
     void FormShow();
     void FormClose();
     QAction* addCommand(QMenu* menu, const char* name, const char* caption, const char* shortcut,

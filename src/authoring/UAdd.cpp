@@ -1,5 +1,6 @@
 #include "UAdd.h"
 
+#include "components/widgets/Controls.h"
 #include "components/text/QtText.h"
 #include "components/widgets/ErrorReport.h"
 #include "data/UData.h"
@@ -38,12 +39,6 @@ QComboBox* choiceList(QWidget* parent, const char* name) {
     return c;
 }
 
-QPushButton* button(QWidget* parent, const char* name, const char* caption, int left, int top) {
-    auto* b = new QPushButton(QString::fromUtf8(caption), parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setGeometry(left, top, 80, 25);
-    return b;
-}
 
 } // namespace
 
@@ -52,9 +47,7 @@ TAddFrm::TAddFrm(QWidget* parent)
                           Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("AddFrm"));
     setWindowTitle(QString::fromUtf8("Добавление статьи в БД"));
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSize(8);
-    setFont(font);
+    setFont(ui::formFont());
     setFixedSize(649, 489);
     move(329, 253);
 
@@ -99,11 +92,11 @@ TAddFrm::TAddFrm(QWidget* parent)
     Bevel->setFrameShadow(QFrame::Sunken);
     Bevel->setGeometry(10, 326, 613, 2);
 
-    OkBtn = button(GB3, "OkBtn", "Добавить", 375, 334);
+    OkBtn = ui::pushButton(GB3, "OkBtn", "Добавить", QRect(375, 334, 80, 25));
     OkBtn->setDefault(true);
     OkBtn->setEnabled(false);
-    ResetBtn = button(GB3, "ResetBtn", "Сброс", 459, 334);
-    CancelBtn = button(GB3, "CancelBtn", "Выход", 543, 334);
+    ResetBtn = ui::pushButton(GB3, "ResetBtn", "Сброс", QRect(459, 334, 80, 25));
+    CancelBtn = ui::pushButton(GB3, "CancelBtn", "Выход", QRect(543, 334, 80, 25));
 
     setTabOrder(CB1, CB2);
     setTabOrder(CB2, Name);
@@ -134,8 +127,14 @@ TAddFrm::TAddFrm(QWidget* parent)
 }
 
 TAddFrm::~TAddFrm() {
+    FormDestroy();
     if (AddFrm == this)
         AddFrm = nullptr;
+}
+
+void TAddFrm::FormDestroy() {
+    CategoryNums.clear();
+    SubCategoryNums.clear();
 }
 
 void TAddFrm::FormCreate() {
@@ -158,16 +157,18 @@ void TAddFrm::keyPressEvent(QKeyEvent* e) {
 }
 
 bool TAddFrm::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == CB1 && e->type() == QEvent::KeyPress && CB1KeyPress(static_cast<QKeyEvent*>(e)))
+        return true;
+    return QDialog::eventFilter(watched, e);
+}
+
+bool TAddFrm::CB1KeyPress(QKeyEvent* e) {
     // Enter in the category list loads its subcategories instead of pressing
     // "Добавить".
-    if (watched == CB1 && e->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(e)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            ui::guarded([this] { CB1Select(); });
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, e);
+    if (e->key() != Qt::Key_Return && e->key() != Qt::Key_Enter)
+        return false;
+    ui::guarded([this] { CB1Select(); });
+    return true;
 }
 
 void TAddFrm::FormShow() {

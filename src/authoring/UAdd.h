@@ -14,6 +14,7 @@
 class QComboBox;
 class QFrame;
 class QGroupBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -48,7 +49,10 @@ public:
     std::vector<std::string> SubCategoryNums;
 
     void FormShow();
+    void FormDestroy();
     void CB1Select();
+    // Enter in CB1: consumed, runs CB1Select. True when the key was taken.
+    bool CB1KeyPress(QKeyEvent* e);
     void CB2Click();
     void MemoChange();
     void TimerTimer();

@@ -1,5 +1,6 @@
 #include "UProgress.h"
 
+#include "components/widgets/Controls.h"
 #include "components/widgets/BevelPanel.h"
 #include "components/widgets/PaintNow.h"
 
@@ -22,9 +23,7 @@ TProgress::TProgress(QWidget* owner)
     // the progress window for another form and end itself.
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_QuitOnClose, false);
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSize(8);
-    setFont(font);
+    setFont(ui::formFont());
     setFixedSize(273, 60);
     QRect around;
     if (owner)
@@ -44,9 +43,7 @@ TProgress::TProgress(QWidget* owner)
 
     Label1 = new QLabel(QString::fromUtf8("Загрузка списка советов"), Panel);
     Label1->setObjectName(QStringLiteral("Label1"));
-    QFont big(QStringLiteral("Tahoma"));
-    big.setPixelSize(13);
-    Label1->setFont(big);
+    Label1->setFont(ui::pixelFont(13));
     Label1->setAlignment(Qt::AlignCenter);
     layout->addWidget(Label1);
 

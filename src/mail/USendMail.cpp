@@ -1,6 +1,7 @@
 #include "USendMail.h"
 
 #include "settings/UPrefs.h"
+#include "components/widgets/Controls.h"
 #include "components/text/QtText.h"
 #include "components/widgets/ErrorReport.h"
 #include "data/UData.h"
@@ -35,12 +36,6 @@ MailSettings mailSettings() {
 
 namespace {
 
-QLabel* label(QWidget* parent, const char* caption, int left, int top, int width) {
-    auto* l = new QLabel(QString::fromUtf8(caption), parent);
-    l->setGeometry(left, top, width, 14);
-    return l;
-}
-
 QPushButton* flatButton(QWidget* parent, const char* name, const char* caption) {
     auto* b = new QPushButton(QString::fromUtf8(caption), parent);
     b->setObjectName(QString::fromLatin1(name));
@@ -71,9 +66,7 @@ TSendMail::TSendMail(QWidget* parent)
                           Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("SendMail"));
     setWindowTitle(QString::fromUtf8("Отправка советов"));
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSize(8);
-    setFont(font);
+    setFont(ui::formFont());
     setFixedSize(536, 322);
 
     auto* panel = new QFrame(this);
@@ -83,12 +76,12 @@ TSendMail::TSendMail(QWidget* parent)
     panel->setFrameShadow(QFrame::Raised);
     panel->setGeometry(0, 0, 536, 262);
 
-    label(panel, "Тема письма :", 8, 6, 300);
+    ui::label(panel, nullptr, "Тема письма :", QRect(8, 6, 300, 14));
     Title = new QLineEdit(panel);
     Title->setObjectName(QStringLiteral("Title"));
     Title->setGeometry(8, 22, 520, 21);
 
-    label(panel, "Предполагаемая категория и подкатегория :", 8, 50, 400);
+    ui::label(panel, nullptr, "Предполагаемая категория и подкатегория :", QRect(8, 50, 400, 14));
     CB1 = new QComboBox(panel);
     CB1->setObjectName(QStringLiteral("CB1"));
     CB1->setGeometry(8, 66, 256, 21);
@@ -100,7 +93,7 @@ TSendMail::TSendMail(QWidget* parent)
     CB2->setInsertPolicy(QComboBox::NoInsert);
     CB2->setMaxVisibleItems(16);
 
-    label(panel, "Коментарии :", 8, 94, 300);
+    ui::label(panel, nullptr, "Коментарии :", QRect(8, 94, 300, 14));
     Body = new QPlainTextEdit(panel);
     Body->setObjectName(QStringLiteral("Body"));
     Body->setGeometry(8, 110, 520, 94);
@@ -109,7 +102,7 @@ TSendMail::TSendMail(QWidget* parent)
     Body->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Body->setTabChangesFocus(false);
 
-    label(panel, "Прикрепить исходники совета (архив проекта) :", 8, 212, 400);
+    ui::label(panel, nullptr, "Прикрепить исходники совета (архив проекта) :", QRect(8, 212, 400, 14));
     FileName = new QListWidget(panel);
     FileName->setObjectName(QStringLiteral("FileName"));
     FileName->setGeometry(8, 228, 490, 24);
@@ -178,17 +171,24 @@ void TSendMail::showEvent(QShowEvent* e) {
 }
 
 bool TSendMail::eventFilter(QObject* watched, QEvent* e) {
-    if (watched == CB1 && e->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(e)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            ui::guarded([this] { CB1Select(); });
-            return true;
-        }
-    }
-    if (watched == FileName && e->type() == QEvent::KeyRelease &&
-        static_cast<QKeyEvent*>(e)->key() == Qt::Key_Delete)
-        FileName->clear();
+    if (watched == CB1 && e->type() == QEvent::KeyPress && CB1KeyPress(static_cast<QKeyEvent*>(e)))
+        return true;
+    if (watched == FileName && e->type() == QEvent::KeyRelease)
+        FileNameKeyUp(static_cast<QKeyEvent*>(e));
     return QDialog::eventFilter(watched, e);
+}
+
+bool TSendMail::CB1KeyPress(QKeyEvent* e) {
+    if (e->key() != Qt::Key_Return && e->key() != Qt::Key_Enter)
+        return false;
+    ui::guarded([this] { CB1Select(); });
+    return true;
+}
+
+void TSendMail::FileNameKeyUp(QKeyEvent* e) {
+    // Delete empties the file row: no file will be attached.
+    if (e->key() == Qt::Key_Delete)
+        FileName->clear();
 }
 
 void TSendMail::FormShow() {

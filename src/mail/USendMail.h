@@ -14,6 +14,7 @@
 #include <vector>
 
 class QComboBox;
+class QKeyEvent;
 class QFileDialog;
 class QLabel;
 class QListWidget;
@@ -63,6 +64,9 @@ public:
 
     void FormShow();
     void CB1Select();
+    // Enter in CB1: consumed, runs CB1Select. True when the key was taken.
+    bool CB1KeyPress(QKeyEvent* e);
+    void FileNameKeyUp(QKeyEvent* e);
     void GetFileClick();
     void SendBtnClick();
     void SMTPSendStatus(const std::string& text);

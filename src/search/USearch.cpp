@@ -1,5 +1,6 @@
 #include "USearch.h"
 
+#include "components/widgets/Controls.h"
 #include "components/widgets/BevelPanel.h"
 #include "components/text/QtText.h"
 #include "components/widgets/ErrorReport.h"
@@ -25,12 +26,6 @@ TSearchFrm* SearchFrm = nullptr;
 // ---------------------------------------------------------------- window
 
 namespace {
-
-QPushButton* button(QWidget* parent, const char* name, const char* caption) {
-    auto* b = new QPushButton(QString::fromUtf8(caption), parent);
-    b->setObjectName(QString::fromLatin1(name));
-    return b;
-}
 
 QRadioButton* modeButton(QWidget* parent, const char* name, const char* caption, int top) {
     auto* b = new QRadioButton(QString::fromUtf8(caption), parent);
@@ -68,9 +63,7 @@ TSearchFrm::TSearchFrm(QWidget* parent)
       collator_(search::ListCollator()) {
     setObjectName(QStringLiteral("SearchFrm"));
     setWindowTitle(QString::fromUtf8("Поиск статьи"));
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSize(8);
-    setFont(font);
+    setFont(ui::formFont("MS Sans Serif"));
     setFixedSize(575, 491);
 
     GB = new QGroupBox(QString::fromUtf8(" Строка поиска "), this);
@@ -89,11 +82,11 @@ TSearchFrm::TSearchFrm(QWidget* parent)
     RB3 = modeButton(RG, "RB3", "Точно как в запросе", 66);
     RB1->setChecked(true); // the three share RG, so exactly one is on
 
-    OkBtn = button(GB, "OkBtn", "Поиск...");
+    OkBtn = ui::pushButton(GB, "OkBtn", "Поиск...");
     OkBtn->setGeometry(440, 60, 125, 25);
     OkBtn->setDefault(true);
     OkBtn->setEnabled(false);
-    CancelBtn = button(GB, "CancelBtn", "Отмена");
+    CancelBtn = ui::pushButton(GB, "CancelBtn", "Отмена");
     CancelBtn->setGeometry(440, 94, 125, 25);
 
     LV = new QTreeWidget(this);
@@ -124,7 +117,7 @@ TSearchFrm::TSearchFrm(QWidget* parent)
     Strip = new BevelPanel(BevelPanel::Bevel::Lowered, BevelPanel::Bevel::Raised, this);
     Strip->setObjectName(QStringLiteral("Strip"));
     Strip->setGeometry(0, 491 - 38, 575, 38);
-    ShowBtn = button(Strip, "ShowBtn", "Показать статью");
+    ShowBtn = ui::pushButton(Strip, "ShowBtn", "Показать статью");
     ShowBtn->setGeometry(575 - 8 - 125, 7, 125, 25);
 
     setTabOrder(Search, RB1);

@@ -1,5 +1,7 @@
 #include "UPrefs.h"
 
+#include "components/widgets/Controls.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QFrame>
@@ -59,9 +61,7 @@ TPrefsFrm::TPrefsFrm(QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName(QStringLiteral("PrefsFrm"));
     setWindowTitle(QString::fromUtf8("Параметры"));
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSize(8);
-    setFont(font);
+    setFont(ui::formFont());
     setFixedSize(329, 273);
 
     RG1 = new QGroupBox(QString::fromUtf8(" Сервер для проверки обновлений "), this);

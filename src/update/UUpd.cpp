@@ -1,6 +1,8 @@
 #include "UUpd.h"
 
+#include "components/widgets/Controls.h"
 #include "components/widgets/TreePictures.h"
+#include "components/text/Collation.h"
 #include "components/text/QtText.h"
 
 #include <QCollator>
@@ -52,10 +54,7 @@ QIcon loadPicture() {
 }
 
 QToolButton* flatButton(QWidget* parent, const char* name, const char* caption, int width) {
-    auto* b = new QToolButton(parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setText(QString::fromUtf8(caption));
-    b->setAutoRaise(true);
+    QToolButton* b = ui::toolButton(parent, name, QString::fromUtf8(caption));
     b->setFixedSize(width, 23);
     return b;
 }
@@ -71,14 +70,10 @@ TUpdFrm::TUpdFrm(QWidget* parent)
                           Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("UpdFrm"));
     setWindowTitle(QString::fromUtf8("Список доступных обновлений"));
-    QFont f(QStringLiteral("Tahoma"));
-    f.setPixelSize(11);
-    setFont(f);
+    setFont(ui::pixelFont(11));
     resize(536, 348);
 
-    collator_ = new QCollator(QLocale());
-    collator_->setCaseSensitivity(Qt::CaseSensitive);
-    collator_->setIgnorePunctuation(false);
+    collator_ = new QCollator(text::listCollator());
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -119,12 +114,7 @@ TUpdFrm::TUpdFrm(QWidget* parent)
     LV->header()->setSectionsClickable(false);
     LV->header()->setSectionsMovable(false);
     LV->header()->setStretchLastSection(false);
-    // The selection stays visible while the list has no focus.
-    QPalette pal = LV->palette();
-    pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
-    pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                 pal.color(QPalette::Active, QPalette::HighlightedText));
-    LV->setPalette(pal);
+    ui::keepSelectionVisible(LV);
     layout->addWidget(LV, 1);
 
     SB = new QStatusBar(this);
@@ -231,12 +221,9 @@ void TUpdFrm::SB1Click() {
 }
 
 int TUpdFrm::LVCompare(const QTreeWidgetItem* item1, const QTreeWidgetItem* item2) const {
-    for (int column : {kCatName, kTitle, kSubName}) {
-        const int r = collator_->compare(shown(item1, column), shown(item2, column));
-        if (r != 0)
-            return r < 0 ? -1 : 1;
-    }
-    return 0;
+    return text::compareInTurn(
+        *collator_, {kCatName, kTitle, kSubName}, [item1](int c) { return shown(item1, c); },
+        [item2](int c) { return shown(item2, c); });
 }
 
 void TUpdFrm::TimerTimer() {

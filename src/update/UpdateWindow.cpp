@@ -1,5 +1,6 @@
 #include "UpdateWindow.h"
 
+#include "components/widgets/Controls.h"
 #include "components/widgets/PaintNow.h"
 
 #include <QApplication>
@@ -12,9 +13,7 @@ UpdateWindow::UpdateWindow(QWidget* owner, int width, int height)
     : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint) {
     setFixedSize(width, height);
     setCursor(Qt::WaitCursor);
-    QFont f(QStringLiteral("Tahoma"));
-    f.setPixelSize(11);
-    setFont(f);
+    setFont(ui::pixelFont(11));
 }
 
 void UpdateWindow::repaintNow() {

@@ -13,6 +13,13 @@ QFont formFont(const char* family, int points) {
     return font;
 }
 
+QFont pixelFont(int pixels, bool bold) {
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
 QPushButton* pushButton(QWidget* parent, const char* name, const char* caption,
                         const QRect& geometry) {
     auto* b = new QPushButton(QString::fromUtf8(caption), parent);
@@ -29,6 +36,14 @@ QLabel* label(QWidget* parent, const char* name, const char* caption, const QRec
     if (geometry.isValid())
         l->setGeometry(geometry);
     return l;
+}
+
+QToolButton* toolButton(QWidget* parent, const char* name, const QString& caption) {
+    auto* b = new QToolButton(parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setText(caption);
+    b->setAutoRaise(true);
+    return b;
 }
 
 QToolButton* flatButton(QWidget* parent, const char* name, const QString& caption,
