@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs (only the missing ones), then
-# configures and builds into build/. Sourced by run.sh and test.sh.
+# configures and builds into build/. Run by run.sh and test.sh; with
+# --packages-only it stops after the packages (test-asan.sh builds elsewhere).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -43,6 +44,8 @@ if ! grep -qiE '^ru_RU\.utf-?8$' <<< "$(locale -a 2>/dev/null)"; then
   fi
   $sudo locale-gen
 fi
+
+[ "${1:-}" = --packages-only ] && exit 0
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$(nproc)"

@@ -8,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
+#include <utility>
 
 using testing_support::TempDatabase;
 
@@ -427,6 +430,17 @@ TEST(FbOpen, AMissingFileFailsWithAnIoError) {
     EXPECT_FALSE(db.Connected());
     db.DBParams = {"bogus=1"};
     EXPECT_THROW(db.Open(), fb::Error);
+}
+
+// Every test gets the harness's whole environment: the engine's lock files
+// and the settings stay in the build tree, apart from a program the user runs.
+TEST(FbOpen, TestsKeepTheEngineLocksAndTheSettingsInTheBuildTree) {
+    const std::filesystem::path build = std::filesystem::path(TIPSARA_BIN_DIR).parent_path();
+    for (auto [name, dir] : {std::pair{"FIREBIRD_LOCK", "firebird-lock"}, {"XDG_CONFIG_HOME", "test-config"}}) {
+        const char* value = std::getenv(name);
+        ASSERT_NE(value, nullptr) << name;
+        EXPECT_TRUE(std::filesystem::equivalent(value, build / dir)) << name << "=" << value;
+    }
 }
 
 TEST(FbOpenDeathTest, AMissingClientLibraryFailsTheAttachNotTheStart) {
