@@ -1,6 +1,7 @@
 #include "UAbout.h"
 
 #include "Artwork.h"
+#include "components/widgets/ErrorReport.h"
 #include "components/widgets/Controls.h"
 #include "components/widgets/BevelPanel.h"
 
@@ -305,13 +306,13 @@ TAboutFrm::TAboutFrm(QWidget* parent)
     LASB = flatButton(Panel, "LASB", QString::fromUtf8("ЛС"));
     LASB->setToolTip(QString::fromUtf8("Лицензионное соглашение"));
     LASB->setGeometry(290, 80 + 145 - 17, 17, 17);
-    connect(ABSB, &QToolButton::clicked, this, [this] { ABSBClick(); });
-    connect(LASB, &QToolButton::clicked, this, [this] { LASBClick(); });
+    ui::connectGuarded(ABSB, &QToolButton::clicked, this, [this] { ABSBClick(); });
+    ui::connectGuarded(LASB, &QToolButton::clicked, this, [this] { LASBClick(); });
 
     OkSB = flatButton(this, "OkSB", QStringLiteral("Ok"));
     OkSB->setGeometry(width() - 8 - 97, 249, 97, 25);
     OkSB->installEventFilter(this);
-    connect(OkSB, &QToolButton::clicked, this, [this] { OkSBClick(); });
+    ui::connectGuarded(OkSB, &QToolButton::clicked, this, [this] { OkSBClick(); });
 
     D1 = lines(kAboutText);
     D2 = lines(kLicenceText);

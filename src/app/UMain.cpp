@@ -155,9 +155,7 @@ QAction* TMain::addCommand(QMenu* menu, const char* name, const char* caption,
     action->setProperty("hint", text);
     action->setToolTip(text.isEmpty() ? QString() : text.section(QLatin1Char('|'), 0, 0));
     if (handler)
-        connect(action, &QAction::triggered, this, [this, handler] {
-            ui::guarded([&] { (this->*handler)(); });
-        });
+        ui::connectGuarded(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
     menu->addAction(action);
     addAction(action); // shortcuts work whether or not a menu is open
     AM.push_back(action);

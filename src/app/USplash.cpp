@@ -1,6 +1,7 @@
 #include "USplash.h"
 
 #include "Artwork.h"
+#include "components/widgets/ErrorReport.h"
 #include "components/widgets/BevelPanel.h"
 
 #include "components/widgets/PaintNow.h"
@@ -43,7 +44,7 @@ TSplashForm::TSplashForm() : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWi
     Timer = new QTimer(this);
     Timer->setObjectName(QStringLiteral("Timer"));
     Timer->setInterval(350);
-    connect(Timer, &QTimer::timeout, this, [this] { TimerTimer(); });
+    ui::connectGuarded(Timer, &QTimer::timeout, this, [this] { TimerTimer(); });
     FormCreate();
     Timer->start();
 }

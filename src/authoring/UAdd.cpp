@@ -110,17 +110,14 @@ TAddFrm::TAddFrm(QWidget* parent)
     Timer->setInterval(1);
 
     CB1->installEventFilter(this);
-    connect(CB1, &QComboBox::activated, this, [this] { ui::guarded([this] { CB1Select(); }); });
-    connect(CB2, &QComboBox::activated, this, [this] { ui::guarded([this] { CB2Click(); }); });
-    connect(Memo, &QPlainTextEdit::textChanged, this,
-            [this] { ui::guarded([this] { MemoChange(); }); });
-    connect(Name, &QLineEdit::textChanged, this, [this] { ui::guarded([this] { MemoChange(); }); });
-    connect(OkBtn, &QPushButton::clicked, this, [this] { ui::guarded([this] { OkBtnClick(); }); });
-    connect(ResetBtn, &QPushButton::clicked, this,
-            [this] { ui::guarded([this] { ResetBtnClick(); }); });
-    connect(CancelBtn, &QPushButton::clicked, this,
-            [this] { ui::guarded([this] { CancelBtnClick(); }); });
-    connect(Timer, &QTimer::timeout, this, [this] { ui::guarded([this] { TimerTimer(); }); });
+    ui::connectGuarded(CB1, &QComboBox::activated, this, [this] { CB1Select(); });
+    ui::connectGuarded(CB2, &QComboBox::activated, this, [this] { CB2Click(); });
+    ui::connectGuarded(Memo, &QPlainTextEdit::textChanged, this, [this] { MemoChange(); });
+    ui::connectGuarded(Name, &QLineEdit::textChanged, this, [this] { MemoChange(); });
+    ui::connectGuarded(OkBtn, &QPushButton::clicked, this, [this] { OkBtnClick(); });
+    ui::connectGuarded(ResetBtn, &QPushButton::clicked, this, [this] { ResetBtnClick(); });
+    ui::connectGuarded(CancelBtn, &QPushButton::clicked, this, [this] { CancelBtnClick(); });
+    ui::connectGuarded(Timer, &QTimer::timeout, this, [this] { TimerTimer(); });
 
     FormCreate();
     Timer->start();

@@ -63,9 +63,9 @@ TViewFrm::TViewFrm(QMdiArea* area) {
     CloseBtn = ui::flatButton(Panel, "CloseBtn", QString(), "Закрыть окно", 17, 14);
     CloseBtn->setIcon(closeGlyph());
     CloseBtn->setIconSize(QSize(9, 8));
-    connect(SB1, &QToolButton::clicked, this, [this] { SB1Click(); });
-    connect(SB2, &QToolButton::clicked, this, [this] { SB2Click(); });
-    connect(CloseBtn, &QToolButton::clicked, this, [this] { CloseBtnClick(); });
+    ui::connectGuarded(SB1, &QToolButton::clicked, this, [this] { SB1Click(); });
+    ui::connectGuarded(SB2, &QToolButton::clicked, this, [this] { SB2Click(); });
+    ui::connectGuarded(CloseBtn, &QToolButton::clicked, this, [this] { CloseBtnClick(); });
 
     Splitter = new QSplitter(Qt::Horizontal, this);
     Splitter->setObjectName(QStringLiteral("Splitter"));
@@ -99,14 +99,13 @@ TViewFrm::TViewFrm(QMdiArea* area) {
     tree->setDelegate(delegate_);
     ui::keepSelectionVisible(TV);
     TV->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(TV, &QTreeWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { ui::guarded([&] { TVContextMenu(pos); }); });
+    ui::connectGuarded(TV, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint& pos) { TVContextMenu(pos); });
     // Expanding and collapsing wait until the selection change is done: a
     // press that selects a node must not have the rows move under it.
-    connect(TV, &QTreeWidget::currentItemChanged, this,
-            [this](QTreeWidgetItem* current, QTreeWidgetItem* previous) {
-                QTimer::singleShot(0, this, [this, current, previous] { TVChange(current, previous); });
-            });
+    ui::connectGuarded(TV, &QTreeWidget::currentItemChanged, this,
+                       [this](QTreeWidgetItem* current, QTreeWidgetItem* previous) {
+                           QTimer::singleShot(0, this, [this, current, previous] { TVChange(current, previous); });
+                       });
 
     InfoPanel = new BevelPanel(BevelPanel::Bevel::Raised, BevelPanel::Bevel::Lowered, Splitter);
     InfoPanel->setObjectName(QStringLiteral("InfoPanel"));
@@ -115,9 +114,8 @@ TViewFrm::TViewFrm(QMdiArea* area) {
     Info->setFocusPolicy(Qt::ClickFocus); // not a tab stop
     Info->browser()->setFocusPolicy(Qt::ClickFocus);
     Info->browser()->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(Info->browser(), &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { ui::guarded([&] { InfoContextMenu(pos); }); });
-    connect(Info, &ui::PageView::DocumentComplete, this, [this] { InfoDocumentComplete(); });
+    ui::connectGuarded(Info->browser(), &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) { InfoContextMenu(pos); });
+    ui::connectGuarded(Info, &ui::PageView::DocumentComplete, this, [this] { InfoDocumentComplete(); });
     auto* infoLayout = new QHBoxLayout(InfoPanel);
     infoLayout->setContentsMargins(2, 2, 2, 2);
     infoLayout->addWidget(Info);
@@ -133,17 +131,17 @@ TViewFrm::TViewFrm(QMdiArea* area) {
     PMenu->setObjectName(QStringLiteral("PMenu"));
     SaveFile = PMenu->addAction(QString::fromUtf8("Сохранить как файл..."));
     SaveFile->setObjectName(QStringLiteral("SaveFile"));
-    connect(SaveFile, &QAction::triggered, this, [this] { ui::guarded([this] { SaveFileClick(); }); });
+    ui::connectGuarded(SaveFile, &QAction::triggered, this, [this] { SaveFileClick(); });
 
 
     ShowTopicTimer = new QTimer(this);
     ShowTopicTimer->setObjectName(QStringLiteral("ShowTopicTimer"));
     ShowTopicTimer->setInterval(1);
-    connect(ShowTopicTimer, &QTimer::timeout, this, [this] { ui::guarded([this] { ShowTopicTimerTimer(); }); });
+    ui::connectGuarded(ShowTopicTimer, &QTimer::timeout, this, [this] { ShowTopicTimerTimer(); });
     Timer = new QTimer(this);
     Timer->setObjectName(QStringLiteral("Timer"));
     Timer->setInterval(1);
-    connect(Timer, &QTimer::timeout, this, [this] { TimerTimer(); });
+    ui::connectGuarded(Timer, &QTimer::timeout, this, [this] { TimerTimer(); });
 
     FormCreate();
 
@@ -159,7 +157,7 @@ TViewFrm::TViewFrm(QMdiArea* area) {
     const QWidget* main = area->window();
     const QPoint centre = area->mapFrom(main, main->rect().center());
     sub_->move(centre - QPoint(sub_->width() / 2, sub_->height() / 2));
-    connect(area, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) {
+    ui::connectGuarded(area, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) {
         if (w && w != sub_)
             FormDeactivate();
     });

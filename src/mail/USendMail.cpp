@@ -135,13 +135,10 @@ TSendMail::TSendMail(QWidget* parent)
 
     CB1->installEventFilter(this);
     FileName->installEventFilter(this);
-    connect(CB1, &QComboBox::activated, this, [this] { ui::guarded([this] { CB1Select(); }); });
-    connect(GetFile, &QPushButton::clicked, this,
-            [this] { ui::guarded([this] { GetFileClick(); }); });
-    connect(SendBtn, &QPushButton::clicked, this,
-            [this] { ui::guarded([this] { SendBtnClick(); }); });
-    connect(CloseBtn, &QPushButton::clicked, this,
-            [this] { ui::guarded([this] { CloseBtnClick(); }); });
+    ui::connectGuarded(CB1, &QComboBox::activated, this, [this] { CB1Select(); });
+    ui::connectGuarded(GetFile, &QPushButton::clicked, this, [this] { GetFileClick(); });
+    ui::connectGuarded(SendBtn, &QPushButton::clicked, this, [this] { SendBtnClick(); });
+    ui::connectGuarded(CloseBtn, &QPushButton::clicked, this, [this] { CloseBtnClick(); });
 }
 
 TSendMail::~TSendMail() {

@@ -130,16 +130,12 @@ TSearchFrm::TSearchFrm(QWidget* parent)
     Timer->setObjectName(QStringLiteral("Timer"));
     Timer->setInterval(1);
 
-    connect(Search, &QLineEdit::textChanged, this,
-            [this] { ui::guarded([this] { SearchChange(); }); });
-    connect(OkBtn, &QPushButton::clicked, this, [this] { ui::guarded([this] { OkBtnClick(); }); });
-    connect(CancelBtn, &QPushButton::clicked, this,
-            [this] { ui::guarded([this] { CancelBtnClick(); }); });
-    connect(ShowBtn, &QPushButton::clicked, this,
-            [this] { ui::guarded([this] { ShowBtnClick(); }); });
-    connect(LV, &QTreeWidget::itemDoubleClicked, this,
-            [this] { ui::guarded([this] { ShowBtnClick(); }); });
-    connect(Timer, &QTimer::timeout, this, [this] { ui::guarded([this] { TimerTimer(); }); });
+    ui::connectGuarded(Search, &QLineEdit::textChanged, this, [this] { SearchChange(); });
+    ui::connectGuarded(OkBtn, &QPushButton::clicked, this, [this] { OkBtnClick(); });
+    ui::connectGuarded(CancelBtn, &QPushButton::clicked, this, [this] { CancelBtnClick(); });
+    ui::connectGuarded(ShowBtn, &QPushButton::clicked, this, [this] { ShowBtnClick(); });
+    ui::connectGuarded(LV, &QTreeWidget::itemDoubleClicked, this, [this] { ShowBtnClick(); });
+    ui::connectGuarded(Timer, &QTimer::timeout, this, [this] { TimerTimer(); });
     Timer->start();
 }
 

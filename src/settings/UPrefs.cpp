@@ -1,5 +1,6 @@
 #include "UPrefs.h"
 
+#include "components/widgets/ErrorReport.h"
 #include "components/widgets/Controls.h"
 
 #include <QApplication>
@@ -134,7 +135,7 @@ TPrefsFrm::TPrefsFrm(QWidget* parent)
     setTabOrder(Auth, Login);
     setTabOrder(Login, Psw);
 
-    connect(Auth, &QCheckBox::toggled, this, [this] { AuthClick(); });
+    ui::connectGuarded(Auth, &QCheckBox::toggled, this, [this] { AuthClick(); });
     AuthClick();
 }
 

@@ -1,5 +1,6 @@
 #include "UUpd.h"
 
+#include "components/widgets/ErrorReport.h"
 #include "components/widgets/Controls.h"
 #include "components/widgets/TreePictures.h"
 #include "components/text/Collation.h"
@@ -137,14 +138,14 @@ TUpdFrm::TUpdFrm(QWidget* parent)
     blank.fill(Qt::transparent);
     NoPicture = QIcon(blank);
 
-    connect(SB1, &QToolButton::clicked, this, [this] { SB1Click(); });
-    connect(LoadBtn, &QToolButton::clicked, this, [this] { LoadBtnClick(); });
+    ui::connectGuarded(SB1, &QToolButton::clicked, this, [this] { SB1Click(); });
+    ui::connectGuarded(LoadBtn, &QToolButton::clicked, this, [this] { LoadBtnClick(); });
 
     // Runs for the whole life of the window, hidden or shown.
     Timer = new QTimer(this);
     Timer->setObjectName(QStringLiteral("Timer"));
     Timer->setInterval(1);
-    connect(Timer, &QTimer::timeout, this, [this] { TimerTimer(); });
+    ui::connectGuarded(Timer, &QTimer::timeout, this, [this] { TimerTimer(); });
     Timer->start();
     TimerTimer();
 }

@@ -2,6 +2,7 @@
 
 #include "components/http/Http.h"
 #include "components/text/Cp1251.h"
+#include "components/text/Numbers.h"
 #include "components/text/Strings.h"
 
 #include <cstdint>
@@ -110,26 +111,20 @@ std::optional<StatusFile> ParseStatusFile(std::string_view text) {
 }
 
 int32_t ParseIntegerReply(std::string_view text) {
+    // A sign, then the digits of a plain integer; blanks around are the
+    // server's line ends.
     std::string_view digits = text::trimmed(text);
-    bool negative = false;
+    std::string sign;
     if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) {
-        negative = digits.front() == '-';
+        if (digits.front() == '-')
+            sign = "-";
         digits.remove_prefix(1);
     }
-    int64_t value = 0;
-    bool ok = !digits.empty();
-    for (char c : digits) {
-        if (c < '0' || c > '9' || value > int64_t(INT32_MAX) + 1) {
-            ok = false;
-            break;
-        }
-        value = value * 10 + (c - '0');
-    }
-    if (negative)
-        value = -value;
-    if (!ok || value < INT32_MIN || value > INT32_MAX)
+    const std::optional<int32_t> value =
+        digits.empty() || digits.front() == '-' ? std::nullopt : text::PlainInteger(sign + std::string(digits), true);
+    if (!value)
         throw ReplyError(quoted(text) + text::utf8ToCp1251(" - недопустимое целое значение"));
-    return static_cast<int32_t>(value);
+    return *value;
 }
 
 std::string ServerIdList(const std::vector<int32_t>& ids) {

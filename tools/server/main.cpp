@@ -3,6 +3,7 @@
 // folders.
 
 #include "Master.h"
+#include "components/text/Numbers.h"
 #include "UpdateServer.h"
 
 #include <csignal>
@@ -35,13 +36,11 @@ bool parseListen(const std::string& text, server::Options& options) {
     options.host = text.substr(0, colon);
     if (options.host.size() > 2 && options.host.front() == '[' && options.host.back() == ']')
         options.host = options.host.substr(1, options.host.size() - 2);
-    try {
-        size_t used = 0;
-        options.port = std::stoi(text.substr(colon + 1), &used);
-        return used == text.size() - colon - 1 && options.port >= 0 && options.port <= 65535;
-    } catch (const std::exception&) {
+    const std::optional<int32_t> port = text::PlainInteger(text.substr(colon + 1), false);
+    if (!port || *port > 65535)
         return false;
-    }
+    options.port = *port;
+    return true;
 }
 
 int serve(const std::string& master, const server::Options& options) {

@@ -1,4 +1,5 @@
 #include "SmtpClient.h"
+#include "components/text/Numbers.h"
 
 #include "AntiFreeze.h"
 #include "components/text/QtText.h"
@@ -31,10 +32,6 @@ std::string upper(std::string s) {
         if (c >= 'a' && c <= 'z')
             c = static_cast<char>(c - 'a' + 'A');
     return s;
-}
-
-bool allDigits(const std::string& s) {
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // Envelope addresses and command arguments must stay on their line.
@@ -183,10 +180,8 @@ std::string seconds(int ms) {
 
 HostPort splitHostPort(const std::string& text, quint16 defaultPort) {
     auto portOf = [](const std::string& s) -> int {
-        if (!allDigits(s) || s.size() > 5)
-            return 0;
-        const int p = std::stoi(s);
-        return p <= 65535 ? p : 0;
+        const std::optional<int32_t> p = text::PlainInteger(s, false);
+        return p && *p <= 65535 ? *p : 0;
     };
     if (!text.empty() && text[0] == '[') {
         const size_t close = text.find(']');
@@ -440,7 +435,7 @@ Client::Reply Client::readReply() {
             break;
     }
     const std::string& last = r.lines.back();
-    r.code = last.size() >= 3 && allDigits(last.substr(0, 3)) ? std::stoi(last.substr(0, 3)) : 0;
+    r.code = last.size() >= 3 ? text::PlainInteger(last.substr(0, 3), false).value_or(0) : 0;
     return r;
 }
 

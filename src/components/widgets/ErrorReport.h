@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QString>
 
+#include <concepts>
 #include <exception>
 #include <utility>
 #include <string>
@@ -39,9 +40,14 @@ void guarded(F&& handler) noexcept {
 template <class Sender, class Signal, class Handler>
 QMetaObject::Connection connectGuarded(const Sender* sender, Signal signal, const QObject* context,
                                        Handler handler) {
-    return QObject::connect(sender, signal, context, [handler = std::move(handler)](auto&&... args) {
-        guarded([&] { handler(std::forward<decltype(args)>(args)...); });
-    });
+    // The explicit return type and the constraint let Qt find, without
+    // instantiating the body, how many of the signal's arguments the
+    // handler takes.
+    return QObject::connect(
+        sender, signal, context,
+        [handler = std::move(handler)](auto&&... args) -> void
+            requires std::invocable<Handler&, decltype(args)...>
+        { guarded([&] { handler(std::forward<decltype(args)>(args)...); }); });
 }
 
 // Reports failures that escape any event handler instead of ending the run.
