@@ -44,5 +44,5 @@ if ! grep -qiE '^ru_RU\.utf-?8$' <<< "$(locale -a 2>/dev/null)"; then
   $sudo locale-gen
 fi
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIPSARA_BUILD_BENCH=ON
 cmake --build build -j"$(nproc)"
