@@ -47,5 +47,5 @@ fi
 
 [ "${1:-}" = --packages-only ] && exit 0
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIPSARA_BUILD_BENCH=ON
 cmake --build build -j"$(nproc)"

@@ -1,0 +1,18 @@
+#pragma once
+// The figures taken in child processes: the program started to its main
+// window beside a bare Qt window, the engine's attach in a fresh process,
+// and the peak memory with the browser open.
+
+#include <string>
+
+namespace bench {
+
+void measureStartup();
+void measureMemory(int articles);
+
+// The child of measureMemory: the program's windows and data module as it
+// makes them, the browser opened on db; prints the peak resident memory with
+// the tree and before it.
+int memoryChild(int argc, char** argv, const std::string& db);
+
+} // namespace bench

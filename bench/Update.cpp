@@ -1,0 +1,247 @@
+#include "Update.h"
+#include "BareFb.h"
+#include "Catalogue.h"
+#include "Figures.h"
+#include "Process.h"
+#include "Views.h"
+
+#include "app/UMain.h"
+#include "components/fb/Fb.h"
+#include "data/UData.h"
+#include "settings/UPrefs.h"
+#include "update/UPro.h"
+#include "update/UUpd.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QLineEdit>
+#include <QTimer>
+#include <QToolButton>
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <stdexcept>
+
+#include <csignal>
+
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace bench {
+
+namespace {
+
+class UpdateServer {
+public:
+    UpdateServer() {
+        log_ = opt.work / "server.log";
+        fs::remove(log_);
+        child_ = spawn(
+            {(opt.bin / "tipsara-server").string(), "--listen", "127.0.0.1:0", masterDb().string()},
+            {}, true, log_.string());
+        const std::string line = readLine(child_.out);
+        const size_t at = line.find("127.0.0.1:");
+        if (at == std::string::npos)
+            throw std::runtime_error("the update server did not start: " + line);
+        port_ = std::stoi(line.substr(at + 10));
+    }
+    ~UpdateServer() {
+        kill(child_.pid, SIGTERM);
+        wait(child_.pid);
+        close(child_.out);
+    }
+    std::string root() const { return "127.0.0.1:" + std::to_string(port_); }
+    // The targets asked for since the last call, from the server's log.
+    std::vector<std::string> newTargets() {
+        std::ifstream in(log_);
+        in.seekg(static_cast<std::streamoff>(read_));
+        std::vector<std::string> targets;
+        std::string line;
+        while (std::getline(in, line)) {
+            read_ += line.size() + 1;
+            const size_t arrow = line.find(" -> ");
+            if (line.rfind("GET ", 0) == 0 && arrow != std::string::npos)
+                targets.push_back(line.substr(4, arrow - 4));
+        }
+        return targets;
+    }
+
+private:
+    fs::path log_;
+    Spawned child_;
+    int port_ = 0;
+    size_t read_ = 0;
+};
+
+// Reacts to the list of new articles being shown.
+class ListWatch : public QObject {
+public:
+    std::function<void()> onShown;
+    double shownAt = -1;
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (o == UpdFrm && e->type() == QEvent::Show) {
+            shownAt = nowMs();
+            QTimer::singleShot(0, UpdFrm, [this] { onShown(); });
+        }
+        return false;
+    }
+};
+
+// The statements of one synchronisation against the master, prepared one
+// by one as the run prepares them: the name updates, the server-id list,
+// and the names of each new article's place.
+void bareSyncStatements(BareFb& fb) {
+    for (int c = 1; c <= kCategories; ++c)
+        fb.execute("UPDATE CATEGORIES SET CATEGORY_NAME=CATEGORY_NAME where NUM=?", {c});
+    for (int c = 1; c <= kCategories; ++c)
+        for (int s = 1; s <= kSubcategoriesPerCategory; ++s)
+            fb.execute("UPDATE SUB_CATEGORIES SET SUB_CAT=SUB_CAT where CATNUM=? and NUM=?",
+                       {c, s});
+    fb.select("select SERV_ID from HINTS where SERV_ID is NOT NULL");
+    for (int k = 0; k < kNewOnServer; ++k) {
+        int cat = 0, sub = 0;
+        placeOf(kFirstNewArticle + k, cat, sub);
+        fb.select("select A.CATEGORY_NAME, B.SUB_CAT from CATEGORIES A, SUB_CATEGORIES B "
+                  "where A.NUM=B.CATNUM AND A.NUM=" +
+                  std::to_string(cat) + " AND B.NUM=" + std::to_string(sub));
+    }
+}
+
+double curlAll(const std::vector<std::string>& urls, const std::vector<std::string>& outputs) {
+    const fs::path config = opt.work / "curl.cfg";
+    {
+        std::ofstream out(config);
+        for (size_t i = 0; i < urls.size(); ++i)
+            out << "url = \"" << urls[i] << "\"\noutput = \"" << outputs[i] << "\"\n";
+    }
+    return timed([&] { run({"/usr/bin/curl", "-s", "-K", config.string()}); });
+}
+
+} // namespace
+
+void measureUpdate(bool withImport) {
+    std::printf("update run (%d articles local, master of %d categories)\n", opt.mainSize,
+                kCategories);
+    const fs::path db = opt.work / "update.gdb";
+    fs::copy_file(localDb(opt.mainSize), db, fs::copy_options::overwrite_existing);
+    openDatabase(db);
+    UpdateServer server;
+    PrefsFrm->root->setText(QString::fromStdString(server.root()));
+    const fs::path temp = opt.work / "temp";
+    fs::create_directories(temp);
+
+    ListWatch watch;
+    UpdFrm->installEventFilter(&watch);
+
+    // The synchronisation: the command to the list of new articles.
+    watch.onShown = [] { UpdFrm->close(); };
+    auto syncOnce = [&] {
+        watch.shownAt = -1;
+        const double t0 = nowMs();
+        Main->AUpdate->trigger();
+        if (watch.shownAt < 0)
+            throw std::runtime_error("the update run showed no list");
+        return watch.shownAt - t0;
+    };
+    syncOnce();
+    const std::vector<std::string> targets = server.newTargets();
+    std::vector<std::string> urls, nulls;
+    for (const std::string& t : targets) {
+        urls.push_back("http://" + server.root() + t);
+        nulls.push_back("/dev/null");
+    }
+    curlAll(urls, nulls);
+    const auto [ours, base] = interleaved(syncOnce, [&] { return curlAll(urls, nulls); });
+    Figure sync{"update run, synchronisation", ours, base, 1.5};
+    sync.note = std::to_string(targets.size()) + " requests";
+    report(sync);
+    server.newTargets();
+
+    // Its parts: the run without the main window's transfer progress (two
+    // paintings a request), and its statements alone through the bare client.
+    const auto progress = Main->InternetHTTPRequest->OnProgress;
+    Main->InternetHTTPRequest->OnProgress = nullptr;
+    const double quiet = median({syncOnce(), syncOnce(), syncOnce()});
+    Main->InternetHTTPRequest->OnProgress = progress;
+    server.newTargets();
+    Figure partQuiet{"  of which: without the transfer progress", quiet, base, 0};
+    report(partQuiet);
+    BareFb bare(db.string());
+    auto statements = [&] {
+        const double t = timed([&] { bareSyncStatements(bare); });
+        bare.rollback();
+        return t;
+    };
+    statements();
+    Figure partDb{"  of which: its statements, bare client",
+                  median({statements(), statements(), statements()}), 0, 0};
+    partDb.note = "816 updates and 501 selects, each prepared";
+    report(partDb);
+    if (!withImport) {
+        UpdFrm->removeEventFilter(&watch);
+        return;
+    }
+
+    // The import: "Загрузить" to the end of the run.
+    double loadAt = -1;
+    watch.onShown = [&] {
+        for (int i = 0; i < UpdFrm->Count(); ++i)
+            UpdFrm->setChecked(i, true);
+        // "Загрузить" is enabled by the window's timer once it sees a mark.
+        while (!UpdFrm->LoadBtn->isEnabled())
+            pump(1);
+        loadAt = nowMs();
+        UpdFrm->LoadBtn->click();
+    };
+    auto removeImported = [] {
+        fb::Query& q = DataFrm->UpdQ;
+        q.Close();
+        q.setSQL("delete from HINTS where SERV_ID >= " + std::to_string(kFirstNewServerId));
+        q.ExecQuery();
+        const int removed = q.RowsAffected();
+        q.Close();
+        DataFrm->FBTransUpd.Commit();
+        DataFrm->FBTransUpd.StartTransaction();
+        return removed;
+    };
+    auto importOnce = [&] {
+        loadAt = -1;
+        Main->AUpdate->trigger();
+        const double t = nowMs() - loadAt;
+        if (loadAt < 0)
+            throw std::runtime_error("the import did not start");
+        const int imported = removeImported();
+        if (imported != kNewOnServer)
+            throw std::runtime_error("the import stored " + std::to_string(imported) + " articles");
+        return t;
+    };
+    importOnce();
+    std::vector<std::string> zips, files;
+    for (const std::string& t : server.newTargets())
+        if (t.find("/files/") != std::string::npos) {
+            zips.push_back("http://" + server.root() + t);
+            const std::string name = t.substr(t.rfind('/') + 1);
+            files.push_back((temp / name).string());
+        }
+    auto bareImport = [&] {
+        return curlAll(zips, files) + timed([&] {
+                   for (const std::string& f : files) {
+                       run({"/usr/bin/unzip", "-o", "-q", f, "-d", temp.string()});
+                       fs::remove(f);
+                       fs::remove(f.substr(0, f.size() - 4) + ".html");
+                   }
+               });
+    };
+    bareImport();
+    const auto [importOurs, importBase] = interleaved(importOnce, bareImport);
+    Figure imp{"import of new articles", importOurs, importBase, 1.5};
+    imp.note = std::to_string(zips.size()) + " packages";
+    report(imp);
+    UpdFrm->removeEventFilter(&watch);
+}
+
+} // namespace bench

@@ -1,0 +1,11 @@
+#pragma once
+// The update run's figures against tipsara-server on 127.0.0.1: the
+// synchronisation to the list of new articles beside curl fetching the same
+// URLs, its parts, and (withImport) the import of the new articles beside
+// curl and unzip.
+
+namespace bench {
+
+void measureUpdate(bool withImport);
+
+} // namespace bench
