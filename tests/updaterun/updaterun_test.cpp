@@ -314,7 +314,7 @@ private slots:
         QVERIFY2(boxes.isEmpty(), qPrintable(lastError()));
         QVERIFY(whilePending.empty());
         QVERIFY((found("синица") == std::vector<std::string>{cp("Альфа/Строки")}));
-        QVERIFY((found("дятел") == std::vector<std::string>{cp("Бета/Строки")}));
+        QVERIFY((found("дятлов") == std::vector<std::string>{cp("Бета/Строки")}));
     }
 
     void theTickedArticlesAreImportedAndTheNextRunKnowsThem() {
