@@ -241,9 +241,11 @@ void TSearchFrm::keyPressEvent(QKeyEvent* e) {
 // ------------------------------------------------------- search in the texts
 
 void TSearchFrm::makeTextSearchParts() {
-    InTextCB = new QCheckBox(QString::fromUtf8("Искать в тексте статей"), GB);
+    // On the bottom strip, left of "Показать статью": the search group has
+    // no room left for its caption.
+    InTextCB = new QCheckBox(QString::fromUtf8("Искать в тексте статей"), Strip);
     InTextCB->setObjectName(QStringLiteral("InTextCB"));
-    InTextCB->setGeometry(432, 126, 140, 20);
+    InTextCB->setGeometry(10, 9, 260, 20);
     setTabOrder(CancelBtn, InTextCB);
     setTabOrder(InTextCB, LV);
 
@@ -262,9 +264,9 @@ void TSearchFrm::showColumnsFor(bool inText) {
     LV->setColumnHidden(FragmentColumn, !inText);
     header->setSectionResizeMode(FragmentColumn,
                                  inText ? QHeaderView::Stretch : QHeaderView::Interactive);
-    LV->setColumnWidth(0, inText ? 190 : 350);
-    LV->setColumnWidth(1, inText ? 90 : 100);
-    LV->setColumnWidth(2, inText ? 90 : 100);
+    LV->setColumnWidth(0, inText ? 210 : 350);
+    LV->setColumnWidth(1, inText ? 80 : 100);
+    LV->setColumnWidth(2, inText ? 80 : 100);
     if (!inText)
         LV->setColumnWidth(FragmentColumn, 0);
 }
