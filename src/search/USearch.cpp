@@ -307,5 +307,10 @@ std::vector<std::string> TSearchFrm::ChosenWords() const {
     const std::optional<int> id = ChosenArticle();
     if (!id || textResult_.terms.empty())
         return {};
-    return DataFrm->TextIndex.MatchedWords(textResult_, *id);
+    try {
+        return DataFrm->TextIndex.MatchedWords(textResult_, *id);
+    } catch (const fulltext::Error&) {
+        // The marks are a help, not the article: it opens without them.
+        return {};
+    }
 }
