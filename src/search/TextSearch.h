@@ -23,13 +23,11 @@ namespace search {
 // The most hits a full-text search lists.
 inline constexpr size_t TextHitLimit = 500;
 
-// The column texts of a full-text row: those of a title row (name, category,
-// subcategory, ID) and the fragment of the text around the matched words.
-inline constexpr int FragmentColumn = 4;
-
 struct TextFound {
-    // In the list's order: by relevance, or for a text without words the
-    // title search's rows in its own order (with an empty fragment).
+    // The rows' texts: those of a title row (name, category, subcategory,
+    // ID) and the fragment of the text around the matched words. In the
+    // list's order: by relevance, or for a text without words the title
+    // search's rows in its own order (with an empty fragment).
     std::vector<QStringList> rows;
     // The query as the index ran it; no terms for a text without words.
     fulltext::Result result;
