@@ -260,9 +260,11 @@ void TMain::ASearchExecute() {
     SearchFrm->exec();
     if (const std::optional<int> id = SearchFrm->ChosenArticle()) {
         ShowTopicID = *id;
+        ShowTopicWords = SearchFrm->ChosenWords();
         AViewExecute();
     } else {
         ShowTopicID = 0;
+        ShowTopicWords.clear();
     }
 }
 

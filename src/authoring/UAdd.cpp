@@ -244,6 +244,8 @@ void TAddFrm::OkBtnClick() {
     authoring::InsertArticle(DataFrm->UpdQ, DataFrm->FBTransUpd, cat, subcat,
                              text::fromQ(Name->text()),
                              authoring::ArticleText(Memo->document()->toRawText()));
+    // Committed: searchable in its text from now on.
+    DataFrm->TextIndex.Committed(DataFrm->FBDB);
 }
 
 void TAddFrm::ResetBtnClick() {

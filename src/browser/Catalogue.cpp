@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 int ShowTopicID = 0;
+std::vector<std::string> ShowTopicWords;
 QString TempPageFileName;
 
 // ---------------------------------------------------------------- catalogue

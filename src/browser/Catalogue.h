@@ -15,6 +15,9 @@ class Query;
 // The article waiting to be shown by the browser; 0 when none. The search
 // command sets it, the browser serves it.
 extern int ShowTopicID;
+// The words to highlight in that article (Windows-1251, any case): those a
+// full-text search matched in it; empty for none. Served with ShowTopicID.
+extern std::vector<std::string> ShowTopicWords;
 
 // ---------------------------------------------------------------- catalogue
 

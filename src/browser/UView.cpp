@@ -33,6 +33,7 @@
 #include <QTreeWidgetItemIterator>
 
 #include <memory>
+#include <utility>
 
 TViewFrm* ViewFrm = nullptr;
 
@@ -365,7 +366,18 @@ void TViewFrm::ShowTopicTimerTimer() {
     // Served before the page is shown: a page that fails is reported once,
     // not at every tick.
     ShowTopicID = 0;
+    const std::vector<std::string> words = std::exchange(ShowTopicWords, {});
     ShowNodePage(found);
+    highlightWords(words);
+}
+
+void TViewFrm::highlightWords(const std::vector<std::string>& words) {
+    if (words.empty())
+        return;
+    QStringList marks;
+    for (const std::string& w : words)
+        marks << text::toQ(w);
+    Info->Highlight(marks);
 }
 
 void TViewFrm::TimerTimer() {

@@ -100,6 +100,8 @@ private:
     void InfoContextMenu(const QPoint& pos);
     bool WMMouseActivate(QObject* watched, QEvent* e);
     void ShowNodePage(QTreeWidgetItem* node);
+    // Marks the words in the page shown (a full-text search's hit).
+    void highlightWords(const std::vector<std::string>& words);
     void layoutParts();
     void scheduleDestroy();
     bool isOtherForm(const QWidget* w) const;

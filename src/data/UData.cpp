@@ -26,7 +26,8 @@ std::string TDataFrm::DefaultDBName() {
         .toStdString();
 }
 
-TDataFrm::TDataFrm(const std::string& dbName) {
+TDataFrm::TDataFrm(const std::string& dbName)
+    : TextIndex(fulltext::indexFolderFor(dbName)) {
     setObjectName(QStringLiteral("DataFrm"));
     IBSQL1.setSQL("select CATEGORY_NAME, NUM from CATEGORIES order by CATEGORY_NAME");
     FormCreate(dbName);

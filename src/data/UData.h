@@ -3,6 +3,7 @@
 // transactions and the five query objects that every window borrows.
 
 #include "Database.h"
+#include "search/TextSearch.h"
 
 #include <QWidget>
 
@@ -28,6 +29,10 @@ public:
     fb::Query IBSQL4{FBDB, FBTrans};
     fb::Transaction FBTransUpd{FBDB};
     fb::Query UpdQ{FBDB, FBTransUpd};
+
+    // The full-text index of the articles, beside the database file; opened
+    // at the first full-text search of the run.
+    search::TextSearch TextIndex;
 
     void FBDBLostConnect();
 

@@ -1,11 +1,16 @@
 #include "USearch.h"
 
+#include "UIndexProgress.h"
+#include "TextSearch.h"
+
 #include "components/widgets/Controls.h"
 #include "components/widgets/BevelPanel.h"
 #include "components/text/QtText.h"
 #include "components/widgets/ErrorReport.h"
 #include "data/UData.h"
+#include "settings/Store.h"
 
+#include <QCheckBox>
 #include <QCollatorSortKey>
 #include <QGroupBox>
 #include <QHash>
@@ -47,6 +52,10 @@ public:
     QVariant data(int column, int role) const override {
         if ((role == Qt::DisplayRole || role == Qt::EditRole) && column >= 0 &&
             column < texts_.size())
+            return texts_[column];
+        // A fragment is longer than its column: the whole of it on hovering.
+        if (role == Qt::ToolTipRole && column == TSearchFrm::FragmentColumn &&
+            column < texts_.size() && !texts_[column].isEmpty())
             return texts_[column];
         return QTreeWidgetItem::data(column, role);
     }
@@ -137,6 +146,8 @@ TSearchFrm::TSearchFrm(QWidget* parent)
     ui::connectGuarded(LV, &QTreeWidget::itemDoubleClicked, this, [this] { ShowBtnClick(); });
     ui::connectGuarded(Timer, &QTimer::timeout, this, [this] { TimerTimer(); });
     Timer->start();
+
+    makeTextSearchParts();
 }
 
 TSearchFrm::~TSearchFrm() {
@@ -165,6 +176,11 @@ std::optional<int> TSearchFrm::ChosenArticle() const {
 }
 
 void TSearchFrm::OkBtnClick() {
+    if (InTextCB->isChecked()) {
+        FindInText();
+        return;
+    }
+    textResult_ = fulltext::Result();
     // The list changes only once the statement has run, so that a failed
     // search leaves the previous hits in place.
     const std::vector<search::Hit> hits =
@@ -209,4 +225,81 @@ void TSearchFrm::keyPressEvent(QKeyEvent* e) {
         return;
     }
     QDialog::keyPressEvent(e);
+}
+
+// ------------------------------------------------------- search in the texts
+
+void TSearchFrm::makeTextSearchParts() {
+    // On the bottom strip, left of "Показать статью": the search group has
+    // no room left for its caption.
+    InTextCB = new QCheckBox(QString::fromUtf8("Искать в тексте статей"), Strip);
+    InTextCB->setObjectName(QStringLiteral("InTextCB"));
+    InTextCB->setGeometry(10, 9, 260, 20);
+    setTabOrder(CancelBtn, InTextCB);
+    setTabOrder(InTextCB, LV);
+
+    LV->setColumnCount(FragmentColumn + 1);
+    LV->headerItem()->setText(FragmentColumn, QString::fromUtf8("Фрагмент"));
+
+    InTextCB->setChecked(settings::LoadSearchInText());
+    showColumnsFor(InTextCB->isChecked());
+    ui::connectGuarded(InTextCB, &QCheckBox::clicked, this, [this](bool) { InTextCBClick(); });
+}
+
+void TSearchFrm::showColumnsFor(bool inText) {
+    // Off, the list is the title search's own: three columns of the widths
+    // it always had.
+    QHeaderView* header = LV->header();
+    LV->setColumnHidden(FragmentColumn, !inText);
+    header->setSectionResizeMode(FragmentColumn,
+                                 inText ? QHeaderView::Stretch : QHeaderView::Interactive);
+    LV->setColumnWidth(0, inText ? 210 : 350);
+    LV->setColumnWidth(1, inText ? 80 : 100);
+    LV->setColumnWidth(2, inText ? 80 : 100);
+    if (!inText)
+        LV->setColumnWidth(FragmentColumn, 0);
+}
+
+void TSearchFrm::InTextCBClick() {
+    const bool on = InTextCB->isChecked();
+    showColumnsFor(on);
+    // The hits of the other search would read wrong under the new columns.
+    LV->clear();
+    textResult_ = fulltext::Result();
+    settings::SaveSearchInText(on);
+}
+
+bool TSearchFrm::FindInText() {
+    search::TextSearch& index = DataFrm->TextIndex;
+    if (!index.isOpen()) {
+        TIndexProgress progress(this);
+        if (!index.Prepare(DataFrm->FBDB, progress.callback()))
+            return false;
+    }
+    search::TextFound found =
+        index.Find(DataFrm->IBSQL2, collator_, mode(), text::fromQ(Search->text()));
+    textResult_ = std::move(found.result);
+    fillList(std::move(found.rows));
+    return true;
+}
+
+void TSearchFrm::fillList(std::vector<QStringList> rows) {
+    QList<QTreeWidgetItem*> items;
+    items.reserve(static_cast<qsizetype>(rows.size()));
+    for (QStringList& texts : rows)
+        items.append(new HitRow(std::move(texts)));
+    LV->clear();
+    LV->addTopLevelItems(items);
+}
+
+std::vector<std::string> TSearchFrm::ChosenWords() const {
+    const std::optional<int> id = ChosenArticle();
+    if (!id || textResult_.terms.empty())
+        return {};
+    try {
+        return DataFrm->TextIndex.MatchedWords(textResult_, *id);
+    } catch (const fulltext::Error&) {
+        // The marks are a help, not the article: it opens without them.
+        return {};
+    }
 }

@@ -6,6 +6,7 @@
 // closes.
 
 #include "Search.h"
+#include "fulltext/Index.h"
 
 #include <QCollator>
 #include <QDialog>
@@ -16,6 +17,7 @@
 #include <string>
 #include <vector>
 
+class QCheckBox;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
@@ -48,12 +50,21 @@ public:
     // Column of the hidden third sub-item, the article's ID.
     static constexpr int IdColumn = 3;
 
+    // The search in the articles' texts: the box that turns it on (the
+    // title search while it is off), and the column of the text fragments,
+    // shown only while it is on.
+    QCheckBox* InTextCB = nullptr;
+    static constexpr int FragmentColumn = 4;
+
     search::Mode mode() const;
     // The selected row of the result list, or null.
     QTreeWidgetItem* SelectedRow() const;
     // The article of the selected row (its hidden sub-item), if a row is
     // selected.
     std::optional<int> ChosenArticle() const;
+    // The words to highlight in the chosen article: those the full-text
+    // search matched in it; none after a title search.
+    std::vector<std::string> ChosenWords() const;
 
     void OkBtnClick();
     void SearchChange();
@@ -61,12 +72,20 @@ public:
     void ShowBtnClick();
     void CancelBtnClick();
     int LVCompare(const QTreeWidgetItem* a, const QTreeWidgetItem* b) const;
+    void InTextCBClick();
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
 
 private:
+    void makeTextSearchParts();
+    void showColumnsFor(bool inText);
+    // The full-text search; false when it did not run (a cancelled build).
+    bool FindInText();
+    void fillList(std::vector<QStringList> rows);
     QCollator collator_;
+    // The query of the last full-text search, for ChosenWords.
+    fulltext::Result textResult_;
 };
 
 // The search window during a run of the search command; null otherwise.

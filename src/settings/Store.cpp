@@ -162,4 +162,19 @@ void SaveTreeWidth(int width) {
     reg.WriteInteger(Section::View, QStringLiteral("TreeWidth"), width);
 }
 
+bool LoadSearchInText() {
+    try {
+        Store reg;
+        return reg.ReadBool(Section::View, QStringLiteral("SearchInText"), false);
+    } catch (const std::exception&) {
+        // A value nobody can read leaves the title search, as at first start.
+        return false;
+    }
+}
+
+void SaveSearchInText(bool on) {
+    Store reg;
+    reg.WriteBool(Section::View, QStringLiteral("SearchInText"), on);
+}
+
 } // namespace settings

@@ -60,4 +60,9 @@ private:
 int LoadTreeWidth();
 void SaveTreeWidth(int width);
 
+// Whether the search window looks in the articles' texts ("Tipsara\View",
+// "SearchInText"); off when missing or unreadable.
+bool LoadSearchInText();
+void SaveSearchInText(bool on);
+
 } // namespace settings

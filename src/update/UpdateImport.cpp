@@ -74,6 +74,8 @@ void ImportChosen(const UpdateParts& p) {
     pro.hide();
 
     data::commit(upd, p.data->FBTransUpd);
+    // Only now, committed, are the articles searchable in their texts.
+    p.data->TextIndex.Committed(p.data->FBDB);
 }
 
 } // namespace update

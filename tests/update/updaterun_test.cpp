@@ -8,6 +8,7 @@
 #include "components/text/QtText.h"
 #include "components/widgets/MessageBox.h"
 #include "data/UData.h"
+#include "search/TextSearch.h"
 #include "support/ServerProcess.h"
 #include "support/TempDatabase.h"
 #include "update/UPro.h"
@@ -281,6 +282,39 @@ private slots:
         QVERIFY(rows("select NUM, CATEGORY_NAME from CATEGORIES order by NUM") == cats);
         QVERIFY(rows(subSql) == subs);
         QVERIFY(listed == expected);
+    }
+
+    void importedArticlesAreFoundByTheirTextOnceCommitted() {
+        Site site({{1, "Строки"}}, {{1, 1, "Поиск"}},
+                  {{211, 1, 1, "Альфа", "<p>Про синиц и прочих птиц.</p>"},
+                   {212, 1, 1, "Бета", "<p>Про дятлов.</p>"}});
+        open(local(), site.root());
+        search::TextSearch& index = DataFrm->TextIndex;
+        const QCollator collator = search::ListCollator();
+        const auto found = [&](const char* word) {
+            std::vector<std::string> out;
+            for (const QStringList& row :
+                 index.Find(DataFrm->IBSQL2, collator, search::Mode::AllWords, cp(word)).rows)
+                out.push_back(text::fromQ(row[0]) + "/" + text::fromQ(row[1]));
+            return out;
+        };
+        QVERIFY(index.Prepare(DataFrm->FBDB, {}));
+        QVERIFY(found("синица").empty());
+        // Nothing is searchable while the imports wait for their commit: when
+        // the second package is in, the first article is inserted, not
+        // committed.
+        std::vector<std::string> whilePending = {"not looked"};
+        onList = tickAllAndLoad;
+        const auto probe = QObject::connect(Pro->PB, &QProgressBar::valueChanged, [&](int v) {
+            if (v == 100)
+                whilePending = found("синица");
+        });
+        run();
+        QObject::disconnect(probe);
+        QVERIFY2(boxes.isEmpty(), qPrintable(lastError()));
+        QVERIFY(whilePending.empty());
+        QVERIFY((found("синица") == std::vector<std::string>{cp("Альфа/Строки")}));
+        QVERIFY((found("дятлов") == std::vector<std::string>{cp("Бета/Строки")}));
     }
 
     void theTickedArticlesAreImportedAndTheNextRunKnowsThem() {

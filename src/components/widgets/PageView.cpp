@@ -7,10 +7,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QScrollBar>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cerrno>
 #include <iconv.h>
 #include <stdexcept>
@@ -134,6 +137,7 @@ bool PageView::insideLinkFolder(const QString& path) const {
 }
 
 void PageView::load(const QString& address) {
+    browser_->setExtraSelections({});
     if (address.startsWith(QLatin1String("about:"), Qt::CaseInsensitive)) {
         browser_->document()->setBaseUrl(QUrl());
         browser_->setHtml(address.mid(6));
@@ -161,6 +165,38 @@ void PageView::load(const QString& address) {
     }
     location_ = address;
     emit DocumentComplete(address);
+}
+
+void PageView::Highlight(const QStringList& words) {
+    QTextCharFormat mark;
+    mark.setBackground(QColor(255, 230, 80));
+    mark.setForeground(QColor(0, 0, 0));
+    QTextDocument* doc = browser_->document();
+    QList<QTextEdit::ExtraSelection> marks;
+    for (const QString& word : words) {
+        if (word.isEmpty())
+            continue;
+        // A whole word: "строки" is not marked inside "подстроки".
+        const QRegularExpression re(
+            QStringLiteral("(?<!\\w)") + QRegularExpression::escape(word) + QStringLiteral("(?!\\w)"),
+            QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
+        for (QTextCursor at = doc->find(re); !at.isNull() && at.hasSelection(); at = doc->find(re, at))
+            marks.append({at, mark});
+    }
+    std::sort(marks.begin(), marks.end(), [](const auto& a, const auto& b) {
+        return a.cursor.selectionStart() < b.cursor.selectionStart();
+    });
+    browser_->setExtraSelections(marks);
+    if (marks.isEmpty())
+        return;
+    QTextCursor first(doc);
+    first.setPosition(marks.first().cursor.selectionStart());
+    browser_->setTextCursor(first);
+    browser_->ensureCursorVisible();
+    // Not at the very edge: a third down the view, with its context above.
+    QScrollBar* bar = browser_->verticalScrollBar();
+    const int top = browser_->cursorRect(first).top();
+    bar->setValue(bar->value() + top - browser_->viewport()->height() / 3);
 }
 
 void PageView::followLink(const QUrl& link) {

@@ -14,6 +14,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QTextBrowser>
 #include <QWidget>
 
@@ -43,6 +44,13 @@ public:
     QString LocationURL() const { return location_; }
 
     QTextBrowser* browser() const { return browser_; }
+
+    // Marks every occurrence of the words in the page shown, as whole words
+    // in any case, and scrolls the first into view. The marks go with the
+    // next page.
+    void Highlight(const QStringList& words);
+    // The marked stretches of the page, in page order.
+    QList<QTextEdit::ExtraSelection> Highlights() const { return browser_->extraSelections(); }
 
 signals:
     void DocumentComplete(const QString& address);

@@ -1,0 +1,76 @@
+#include "TextSearch.h"
+
+#include "components/text/QtText.h"
+
+#include <utility>
+
+namespace search {
+
+fulltext::Mode TextMode(Mode mode) {
+    switch (mode) {
+    case Mode::AnyWord:
+        return fulltext::Mode::AnyWord;
+    case Mode::ExactText:
+        return fulltext::Mode::Phrase;
+    case Mode::AllWords:
+        break;
+    }
+    return fulltext::Mode::AllWords;
+}
+
+TextSearch::TextSearch(std::string indexFolder) : index_(std::move(indexFolder)) {}
+
+bool TextSearch::Prepare(fb::Database& db, const fulltext::Progress& progress) {
+    if (index_.isOpen())
+        return true;
+    try {
+        return index_.openOrBuild(db, progress);
+    } catch (...) {
+        // Half open (built but not caught up, say) is not trusted: the next
+        // search starts over.
+        index_.close();
+        throw;
+    }
+}
+
+void TextSearch::Committed(fb::Database& db) noexcept {
+    if (!index_.isOpen())
+        return;
+    try {
+        index_.addNew(db);
+    } catch (...) {
+        index_.close();
+    }
+}
+
+TextFound TextSearch::Find(fb::Query& q, const QCollator& collator, Mode mode,
+                           const std::string& text) {
+    TextFound found;
+    try {
+        found.result = index_.search(text, TextMode(mode), TextHitLimit);
+    } catch (const fulltext::Error&) {
+        index_.close();
+        throw;
+    }
+    if (!found.result.hasWords) {
+        for (QStringList& row : OrderedRows(collator, search::Find(q, mode, text))) {
+            row << QString();
+            found.rows.push_back(std::move(row));
+        }
+        return found;
+    }
+    const std::vector<fulltext::HitRow> rows = fulltext::hitRows(q, found.result.hits);
+    found.rows.reserve(rows.size());
+    for (const fulltext::HitRow& r : rows)
+        found.rows.push_back({text::toQ(r.name), text::toQ(r.category), text::toQ(r.subcategory),
+                              QString::number(r.id), text::toQ(r.snippet)});
+    return found;
+}
+
+std::vector<std::string> TextSearch::MatchedWords(const fulltext::Result& result, int32_t id) const {
+    if (!index_.isOpen())
+        return {};
+    return index_.matchedWords(result, id);
+}
+
+} // namespace search
