@@ -3,11 +3,16 @@
 #include "Cp1251Utf8.h"
 #include "HtmlText.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 namespace fulltext::detail {
 
 namespace {
+
+// The first byte of a document's data: how its text is encoded.
+constexpr char kCp1251Data = 'w';
+constexpr char kUtf8Data = 'u';
 
 // Title words count this many times over a word of the text.
 constexpr Xapian::termcount kTitleWeight = 5;
@@ -86,8 +91,26 @@ Xapian::Document Analyzer::document(std::string_view title, std::string_view htm
     // A phrase does not run from the title into the text.
     generator_.increase_termpos();
     generator_.index_text(text);
-    doc.set_data(std::move(text));
+    // Documents count their references without locking: the generator lets
+    // go of this one before it can reach another thread.
+    generator_.set_document(blank_);
+    // Kept in Windows-1251, half the bytes of UTF-8 to store and to read
+    // back for a snippet, unless the page has characters the code page lacks.
+    std::string data = toCp1251(text);
+    if (std::count(data.begin(), data.end(), '?') == std::count(text.begin(), text.end(), '?'))
+        data.insert(data.begin(), kCp1251Data);
+    else
+        data = kUtf8Data + text;
+    doc.set_data(std::move(data));
     return doc;
+}
+
+std::string textOf(const std::string& data) {
+    if (data.empty())
+        return data;
+    if (data[0] == kCp1251Data)
+        return toUtf8(std::string_view(data).substr(1));
+    return data.substr(1);
 }
 
 Xapian::Query parse(const std::string& text, Mode mode) {

@@ -26,12 +26,17 @@ public:
     Analyzer();
     // The document of an article: its title (weighted above the text) and
     // the visible text of its HTML, which is also kept as the document's
-    // data for snippets. Both Windows-1251.
+    // data for snippets (see textOf). Both Windows-1251. The analyzer keeps
+    // no hold on the document, so it may be handed to another thread.
     Xapian::Document document(std::string_view title, std::string_view html);
 
 private:
     Xapian::TermGenerator generator_;
+    Xapian::Document blank_;
 };
+
+// The UTF-8 text kept in a document's data.
+std::string textOf(const std::string& data);
 
 // The query for a Windows-1251 search text; empty when it holds no word.
 Xapian::Query parse(const std::string& text, Mode mode);

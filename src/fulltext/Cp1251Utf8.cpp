@@ -1,5 +1,6 @@
 #include "Cp1251Utf8.h"
 
+#include <algorithm>
 #include <array>
 
 namespace fulltext {
@@ -18,13 +19,18 @@ constexpr char16_t kHigh[64] = {
     0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457, // B8
 };
 
-// The UTF-8 of every byte, made once; the initialisation of a local static
-// is safe against threads.
+// The UTF-8 of every byte (at most three bytes), made once; the
+// initialisation of a local static is safe against threads.
 struct Table {
-    std::array<std::string, 256> utf8;
+    std::array<std::array<char, 3>, 256> utf8{};
+    std::array<unsigned char, 256> length{};
     Table() {
-        for (int b = 0; b < 256; ++b)
-            appendUtf8(utf8[static_cast<size_t>(b)], cp1251CodePoint(static_cast<unsigned char>(b)));
+        for (int b = 0; b < 256; ++b) {
+            std::string s;
+            appendUtf8(s, cp1251CodePoint(static_cast<unsigned char>(b)));
+            std::copy(s.begin(), s.end(), utf8[static_cast<size_t>(b)].begin());
+            length[static_cast<size_t>(b)] = static_cast<unsigned char>(s.size());
+        }
     }
 };
 
@@ -73,15 +79,23 @@ void appendUtf8(std::string& out, char32_t cp) {
 }
 
 std::string toUtf8(std::string_view cp1251) {
+    // Every snippet's text passes here: written through a pointer into room
+    // for the longest case, not appended piece by piece.
     const Table& t = table();
-    std::string out;
-    out.reserve(cp1251.size() * 2);
+    std::string out(cp1251.size() * 3, '\0');
+    char* o = out.data();
     for (unsigned char b : cp1251) {
-        if (b < 0x80)
-            out += static_cast<char>(b);
-        else
-            out += t.utf8[b];
+        if (b < 0x80) {
+            *o++ = static_cast<char>(b);
+        } else {
+            const auto& u = t.utf8[b];
+            o[0] = u[0];
+            o[1] = u[1];
+            o[2] = u[2];
+            o += t.length[b];
+        }
     }
+    out.resize(static_cast<size_t>(o - out.data()));
     return out;
 }
 

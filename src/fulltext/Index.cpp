@@ -6,12 +6,20 @@
 #include <xapian.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
+#include <exception>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
+#include <thread>
+#include <unistd.h>
+#include <unordered_set>
 
 namespace fs = std::filesystem;
 
@@ -21,12 +29,49 @@ namespace {
 
 // Raised whenever what the index stores or how it makes its terms changes,
 // so that an index of the old kind is built anew.
-const char* const kFormat = "1";
+const char* const kFormat = "2";
 const char* const kFormatKey = "tipsara.format";
 const char* const kDatabaseKey = "tipsara.database";
 
 // Progress is reported after this many articles.
 constexpr int kProgressStep = 64;
+
+// Documents waiting for the writing thread of a build.
+constexpr size_t kQueueLimit = 256;
+
+// Commits after a build's are not flushed to the disk one by one (the flush
+// costs several times what an added article does). While some may not be,
+// this file in the index folder holds the system's boot ID: a program that
+// ends, even abruptly, leaves its writes with the system, which writes them
+// out; only a system that stopped before it did can have lost them, and its
+// next boot has another ID, so the index is then not trusted but built anew.
+// Closing the index flushes it and removes the file.
+const char* const kUnsyncedFile = "unsynced";
+
+std::string bootId() {
+    std::ifstream in("/proc/sys/kernel/random/boot_id");
+    std::string id;
+    std::getline(in, id);
+    return id;
+}
+
+void syncPath(const fs::path& p, bool directory) {
+    const int fd = ::open(p.c_str(), (directory ? O_RDONLY | O_DIRECTORY : O_RDONLY) | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    const int rc = ::fsync(fd);
+    ::close(fd);
+    if (rc != 0)
+        throw Error(toCp1251("Полнотекстовый индекс не удалось записать на диск: ") + p.string());
+}
+
+// Flushes every file of the folder and the folder itself to the disk.
+void syncFolder(const std::string& folder) {
+    for (const auto& e : fs::directory_iterator(folder))
+        if (e.is_regular_file())
+            syncPath(e.path(), false);
+    syncPath(folder, true);
+}
 
 Error indexError(const Xapian::Error& e) {
     return Error(toCp1251("Ошибка полнотекстового индекса: " + e.get_description()));
@@ -107,17 +152,128 @@ void putInPlace(const std::string& fresh, const std::string& folder) {
 
 } // namespace
 
+namespace {
+
+// Writes documents into the index on a thread of its own while the caller's
+// thread reads and analyses the next articles: on two cores a build takes
+// the longer of the two halves instead of their sum.
+class Pipeline {
+public:
+    explicit Pipeline(Xapian::WritableDatabase& db) : db_(db), thread_([this] { run(); }) {}
+    ~Pipeline() {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    Pipeline(const Pipeline&) = delete;
+    Pipeline& operator=(const Pipeline&) = delete;
+
+    // Waits while the queue is full; a failure of the writing thread comes
+    // back here.
+    void put(Xapian::docid id, Xapian::Document doc) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return queue_.size() < kQueueLimit || error_; });
+        if (error_)
+            std::rethrow_exception(error_);
+        queue_.emplace_back(id, std::move(doc));
+        lock.unlock();
+        changed_.notify_all();
+    }
+
+    // Waits until every document is written.
+    void finish() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return (queue_.empty() && !busy_) || error_; });
+        if (error_)
+            std::rethrow_exception(error_);
+    }
+
+private:
+    void run() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [&] { return !queue_.empty() || stop_; });
+            if (stop_)
+                return;
+            auto [id, doc] = std::move(queue_.front());
+            queue_.pop_front();
+            busy_ = true;
+            lock.unlock();
+            changed_.notify_all();
+            std::exception_ptr error;
+            try {
+                db_.replace_document(id, doc);
+            } catch (...) {
+                error = std::current_exception();
+            }
+            // The document's last reference goes here, on this thread.
+            doc = Xapian::Document();
+            lock.lock();
+            busy_ = false;
+            if (error) {
+                error_ = error;
+                queue_.clear();
+            }
+            changed_.notify_all();
+        }
+    }
+
+    Xapian::WritableDatabase& db_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::pair<Xapian::docid, Xapian::Document>> queue_;
+    bool busy_ = false;
+    bool stop_ = false;
+    std::exception_ptr error_;
+    std::thread thread_;
+};
+
+} // namespace
+
 struct Index::State {
     Xapian::Database db;
     std::optional<Xapian::WritableDatabase> writer;
     detail::Analyzer analyzer;
+    // For snippets; it remembers the stems it has made.
+    Xapian::Stem stemmer = detail::makeStemmer();
+    // Set while a build or a long catch-up writes on its own thread.
+    Pipeline* pipeline = nullptr;
+    // Commits are not flushed one by one (see kUnsyncedFile); empty when the
+    // boot cannot be told, and then every commit is flushed.
+    std::string boot;
+    bool marked = false;
 
     void add(int32_t id, const std::string& title, const std::string& html) {
         // Xapian numbers documents from 1; the generator gives no article a
         // lower ID.
         if (id <= 0)
             return;
-        writer->replace_document(static_cast<Xapian::docid>(id), analyzer.document(title, html));
+        Xapian::Document doc = analyzer.document(title, html);
+        if (pipeline)
+            pipeline->put(static_cast<Xapian::docid>(id), std::move(doc));
+        else
+            writer->replace_document(static_cast<Xapian::docid>(id), doc);
+    }
+
+    // Commits, first leaving the boot's mark in the folder (flushed, once
+    // per session) when the commit itself is not flushed.
+    void commit(const std::string& folder) {
+        if (!boot.empty() && !marked) {
+            const fs::path mark = fs::path(folder) / kUnsyncedFile;
+            {
+                std::ofstream out(mark, std::ios::binary | std::ios::trunc);
+                out << boot << '\n';
+                if (!out.flush())
+                    throw Error(toCp1251("Полнотекстовый индекс не удалось записать: ") + mark.string());
+            }
+            syncPath(mark, false);
+            syncPath(folder, true);
+            marked = true;
+        }
+        writer->commit();
     }
 
     // Adds every committed article with an ID above `after`.
@@ -186,7 +342,13 @@ void attachLike(const fb::Database& db, fb::Database& own) {
 
 Index::Index(std::string folder) : folder_(std::move(folder)) {}
 
-Index::~Index() = default;
+Index::~Index() {
+    try {
+        close();
+    } catch (const std::exception&) {
+        // The mark stays; the next start trusts the index on this boot.
+    }
+}
 
 bool Index::isOpen() const { return state_ != nullptr; }
 
@@ -195,6 +357,7 @@ bool Index::readOnly() const { return state_ && !state_->writer; }
 void Index::close() {
     if (!state_)
         return;
+    const bool marked = state_->marked;
     try {
         if (state_->writer)
             state_->writer->close();
@@ -203,6 +366,18 @@ void Index::close() {
         // Closing drops nothing committed; a failure here loses nothing.
     }
     state_.reset();
+    if (marked) {
+        // The commits of this session go to the disk; then the mark may go.
+        // Should that fail, the mark stays: on this boot the index is still
+        // trusted, after a system crash it is built anew.
+        try {
+            syncFolder(folder_);
+            std::error_code ec;
+            fs::remove(fs::path(folder_) / kUnsyncedFile, ec);
+            syncPath(folder_, true);
+        } catch (const std::exception&) {
+        }
+    }
 }
 
 bool Index::open(fb::Database& fdb) {
@@ -216,12 +391,25 @@ bool Index::open(fb::Database& fdb) {
         want = identity(fdb, r.tr);
     }
     auto state = std::make_unique<State>();
+    state->boot = bootId();
+    {
+        // Commits left unflushed by a session of an earlier boot may be lost.
+        std::ifstream in(fs::path(folder_) / kUnsyncedFile);
+        std::string left;
+        if (in && (!std::getline(in, left) || left != state->boot || left.empty()))
+            return false;
+        // Of this boot (a program that ended abruptly): the system has
+        // them; this session flushes them when it closes.
+        state->marked = static_cast<bool>(in);
+    }
     try {
         try {
-            state->writer.emplace(folder_, Xapian::DB_OPEN);
+            state->writer.emplace(folder_, Xapian::DB_OPEN | (state->boot.empty() ? 0 : Xapian::DB_NO_SYNC));
             state->db = *state->writer;
         } catch (const Xapian::DatabaseLockError&) {
             state->db = Xapian::Database(folder_);
+            // The copy that writes flushes its own commits.
+            state->marked = false;
         }
         if (state->db.get_metadata(kFormatKey) != kFormat || state->db.get_metadata(kDatabaseKey) != want)
             return false;
@@ -254,8 +442,18 @@ bool Index::build(const std::string& folder, fb::Database& fdb, const Progress& 
         if (!reportProgress(progress, 0, total))
             return false;
         State state;
-        state.writer.emplace(fresh, Xapian::DB_CREATE_OR_OVERWRITE | Xapian::DB_BACKEND_GLASS);
-        const int done = state.addAfter(fdb, r.tr, 0, progress, 0, total, cancelled);
+        // Nothing of it is used before it is complete: it is flushed to the
+        // disk once, before it takes the old one's place.
+        state.writer.emplace(fresh, Xapian::DB_CREATE_OR_OVERWRITE | Xapian::DB_BACKEND_GLASS | Xapian::DB_NO_SYNC);
+        int done = 0;
+        {
+            Pipeline pipeline(*state.writer);
+            state.pipeline = &pipeline;
+            done = state.addAfter(fdb, r.tr, 0, progress, 0, total, cancelled);
+            if (!cancelled)
+                pipeline.finish();
+            state.pipeline = nullptr;
+        }
         if (!cancelled && !reportProgress(progress, done, total))
             cancelled = true;
         if (!cancelled) {
@@ -264,6 +462,8 @@ bool Index::build(const std::string& folder, fb::Database& fdb, const Progress& 
             state.writer->commit();
         }
         state.writer->close();
+        if (!cancelled)
+            syncFolder(fresh);
     } catch (const Xapian::Error& e) {
         fs::remove_all(fresh, ec);
         throw indexError(e);
@@ -331,6 +531,7 @@ int Index::catchUp(fb::Database& fdb, const Progress& progress) {
         }
         for (Xapian::docid docid : gone)
             w.delete_document(docid);
+        const bool dropped = !gone.empty();
         for (; k < inDb.size(); ++k) {
             if (inDb[k] <= 0)
                 continue;
@@ -342,9 +543,24 @@ int Index::catchUp(fb::Database& fdb, const Progress& progress) {
         const int total = static_cast<int>(holes.size()) + newer;
         bool cancelled = false;
         int added = state_->addEach(fdb, r.tr, holes, progress, 0, total, cancelled);
-        if (!cancelled && newer > 0)
-            added += state_->addAfter(fdb, r.tr, last, progress, added, total, cancelled);
-        w.commit();
+        if (!cancelled && newer > 0) {
+            if (newer >= kProgressStep) {
+                Pipeline pipeline(w);
+                state_->pipeline = &pipeline;
+                try {
+                    added += state_->addAfter(fdb, r.tr, last, progress, added, total, cancelled);
+                    pipeline.finish();
+                } catch (...) {
+                    state_->pipeline = nullptr;
+                    throw;
+                }
+                state_->pipeline = nullptr;
+            } else {
+                added += state_->addAfter(fdb, r.tr, last, progress, added, total, cancelled);
+            }
+        }
+        if (added > 0 || dropped)
+            state_->commit(folder_);
         return added;
     } catch (const Xapian::Error& e) {
         throw indexError(e);
@@ -359,7 +575,7 @@ int Index::addNew(fb::Database& fdb) {
         bool cancelled = false;
         const int added = state_->addAfter(fdb, r.tr, state_->writer->get_lastdocid(), {}, 0, 0, cancelled);
         if (added > 0)
-            state_->writer->commit();
+            state_->commit(folder_);
         return added;
     } catch (const Xapian::Error& e) {
         throw indexError(e);
@@ -373,7 +589,7 @@ void Index::refresh(fb::Database& fdb, const std::vector<int32_t>& ids) {
         Reading r(fdb);
         bool cancelled = false;
         state_->addEach(fdb, r.tr, ids, {}, 0, 0, cancelled);
-        state_->writer->commit();
+        state_->commit(folder_);
     } catch (const Xapian::Error& e) {
         throw indexError(e);
     }
@@ -404,7 +620,7 @@ Result Index::search(const std::string& text, Mode mode, size_t limit) const {
         Xapian::Enquire enquire(state_->db);
         enquire.set_query(query);
         const Xapian::MSet mset = enquire.get_mset(0, static_cast<Xapian::doccount>(limit));
-        const Xapian::Stem stemmer = detail::makeStemmer();
+        const Xapian::Stem& stemmer = state_->stemmer;
         result.hits.reserve(mset.size());
         for (auto it = mset.begin(); it != mset.end(); ++it) {
             Hit hit;
@@ -413,7 +629,8 @@ Result Index::search(const std::string& text, Mode mode, size_t limit) const {
             const std::string snippet =
                 // Not exhaustive: the first good fragment is ten times
                 // cheaper than the best, and 500 of them must be quick.
-                mset.snippet(it.get_document().get_data(), 240, stemmer, Xapian::MSet::SNIPPET_BACKGROUND_MODEL,
+                mset.snippet(detail::textOf(it.get_document().get_data()), 240, stemmer,
+                             Xapian::MSet::SNIPPET_BACKGROUND_MODEL,
                              "", "", "\xE2\x80\xA6");
             hit.snippet = toCp1251(detail::unescapeSnippet(snippet));
             result.hits.push_back(std::move(hit));
@@ -451,35 +668,43 @@ std::vector<std::string> Index::matchedWords(const Result& result, int32_t id) c
 }
 
 std::vector<HitRow> hitRows(fb::Query& q, const std::vector<Hit>& hits) {
-    std::map<int32_t, HitRow> found;
-    // The engine takes at most 1,500 values in one IN list.
-    constexpr size_t kChunk = 1000;
-    for (size_t from = 0; from < hits.size(); from += kChunk) {
-        std::string ids;
-        for (size_t i = from; i < std::min(hits.size(), from + kChunk); ++i)
-            ids += (ids.empty() ? "" : ",") + std::to_string(hits[i].id);
-        run(q, "SELECT A.ID, A.NAME, B.CATEGORY_NAME, C.SUB_CAT FROM HINTS A, CATEGORIES B, "
-               "SUB_CATEGORIES C WHERE A.CAT=B.NUM AND A.SUBCAT=C.NUM AND B.NUM=C.CATNUM AND A.ID IN (" +
-                   ids + ")");
-        for (; !q.Eof(); q.Next()) {
-            HitRow row;
-            row.id = q.Fields(0).AsInteger();
-            row.name = q.Fields(1).AsString();
-            row.category = q.Fields(2).AsString();
-            row.subcategory = q.Fields(3).AsString();
-            found[row.id] = std::move(row);
+    std::vector<HitRow> rows;
+    if (hits.empty())
+        return rows;
+    // The names of the places that exist, by category and subcategory: a
+    // few hundred rows, read at once.
+    std::map<std::pair<int32_t, int32_t>, std::pair<std::string, std::string>> places;
+    run(q, "SELECT C.CATNUM, C.NUM, B.CATEGORY_NAME, C.SUB_CAT FROM CATEGORIES B, SUB_CATEGORIES C "
+           "WHERE B.NUM = C.CATNUM");
+    for (; !q.Eof(); q.Next())
+        places[{q.Fields(0).AsInteger(), q.Fields(1).AsInteger()}] = {q.Fields(2).AsString(),
+                                                                      q.Fields(3).AsString()};
+    q.Close();
+    // Then each article by its key, through one prepared statement: a few
+    // microseconds a row, where a list of IDs in the text costs the engine
+    // tens of milliseconds to prepare.
+    q.setSQL("SELECT NAME, CAT, SUBCAT FROM HINTS WHERE ID = :ID");
+    q.Prepare();
+    rows.reserve(hits.size());
+    std::unordered_set<int32_t> listed;
+    for (const Hit& hit : hits) {
+        if (!listed.insert(hit.id).second)
+            continue;
+        q.Params(0).setAsInteger(hit.id);
+        q.ExecQuery();
+        if (!q.Eof() && !q.Fields(1).IsNull() && !q.Fields(2).IsNull()) {
+            const auto place = places.find({q.Fields(1).AsInteger(), q.Fields(2).AsInteger()});
+            if (place != places.end()) {
+                HitRow row;
+                row.id = hit.id;
+                row.name = q.Fields(0).AsString();
+                row.category = place->second.first;
+                row.subcategory = place->second.second;
+                row.snippet = hit.snippet;
+                rows.push_back(std::move(row));
+            }
         }
         q.Close();
-    }
-    std::vector<HitRow> rows;
-    rows.reserve(found.size());
-    for (const Hit& hit : hits) {
-        auto it = found.find(hit.id);
-        if (it == found.end())
-            continue;
-        it->second.snippet = hit.snippet;
-        rows.push_back(std::move(it->second));
-        found.erase(it);
     }
     return rows;
 }

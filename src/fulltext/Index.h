@@ -80,8 +80,14 @@ public:
 
     // Opens the folder's index for the database `db` is attached to. True
     // when it is usable (then catchUp brings it up to date); false when it
-    // is missing, unreadable, of another database or of another format:
-    // then it needs build(). Never throws for what it finds in the folder.
+    // is missing, unreadable, of another database or of another format, or
+    // when it holds commits that were not yet on the disk when the system
+    // last stopped: then it needs build(). Never throws for what it finds in
+    // the folder.
+    //
+    // The commits of catchUp, addNew and refresh are left to the system to
+    // write out (a flush would cost several times the addition itself);
+    // close(), and the destructor, flush them.
     bool open(fb::Database& db);
     bool isOpen() const;
     // Another copy of the program holds the index for writing: searches
@@ -90,7 +96,8 @@ public:
     void close();
 
     // Builds the index of every committed article into a new folder beside
-    // this one and puts it in place of the old in one step. A cancelled or
+    // this one and puts it in place of the old in one step. The documents
+    // are written on a second thread while this one reads the next articles. A cancelled or
     // failed build leaves the old folder as it was. Returns false when
     // cancelled. This object must be closed while the build runs; it stays
     // closed after it (open it again).

@@ -280,6 +280,36 @@ TEST_F(Search, HitRowsKeepTheOrderAndLeaveOutArticlesOutsideTheCatalogue) {
     EXPECT_TRUE(fulltext::hitRows(q, {}).empty());
 }
 
+TEST_F(Search, HitRowsShowTheDatabaseAsItIsNowNotAsIndexed) {
+    fb::Transaction tr(db);
+    tr.TRParams = {"read", "read_committed", "rec_version", "nowait"};
+    tr.StartTransaction();
+    fb::Query q(db, tr);
+    const fulltext::Result r = index->search(cp("сортировка"), Mode::AnyWord);
+    // Renamed, moved, deleted and moved out of the catalogue since the index
+    // saw them, without the index being told.
+    execute("update hints set name = 'Renamed' where id = 9");
+    execute("update hints set subcat = 1 where id = 12");
+    execute("delete from hints where id = 10");
+    execute("update hints set subcat = null where id = 8");
+    commit();
+    std::vector<fulltext::Hit> hits = r.hits;
+    hits.push_back(hits.front()); // a number twice is one row
+    std::vector<int32_t> listed;
+    for (const fulltext::HitRow& row : fulltext::hitRows(q, hits)) {
+        listed.push_back(row.id);
+        if (row.id == 9)
+            EXPECT_EQ(row.name, "Renamed");
+        if (row.id == 12) {
+            EXPECT_EQ(utf(row.category), "Разное");
+            EXPECT_EQ(utf(row.subcategory), "Прочее");
+        }
+    }
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, (std::vector<int32_t>{9, 12}));
+    EXPECT_FALSE(q.Open());
+}
+
 // ---- Keeping in step with the database ----------------------------------
 
 TEST_F(FullText, CommittedArticlesAreAddedAndUncommittedOnesAreNot) {
@@ -468,6 +498,70 @@ TEST_F(FullText, BuildOnAWorkerThreadAndASecondCopyReadsOnly) {
     commit();
     EXPECT_EQ(second.addNew(db), 0);
     EXPECT_EQ(index->addNew(db), 1);
+}
+
+TEST_F(FullText, BuildOfMoreArticlesThanTheWriterQueues) {
+    for (int i = 0; i < 700; ++i)
+        insert(("Статья " + std::to_string(i)).c_str(), ("<p>Слово w" + std::to_string(i) + "</p>").c_str());
+    commit();
+    int last = 0;
+    EXPECT_TRUE(Index::build(index->folder(), db, [&](int done, int total) {
+        EXPECT_GE(done, last);
+        EXPECT_EQ(total, 713);
+        last = done;
+        return true;
+    }));
+    EXPECT_EQ(last, 713);
+    ASSERT_TRUE(index->open(db));
+    EXPECT_EQ(index->size(), 713u);
+    EXPECT_EQ(found("w0"), Ids{14});
+    EXPECT_EQ(found("w699"), Ids{713});
+    EXPECT_EQ(index->search(cp("слово"), Mode::AllWords, 1000).hits.size(), 700u);
+}
+
+// Commits after the build are not flushed to the disk one by one; the
+// folder says so until the index is closed, and an index whose unflushed
+// commits a system crash may have lost is not trusted.
+TEST_F(FullText, UnflushedCommitsAreTrustedOnlyOnTheSameBoot) {
+    const fs::path mark = fs::path(index->folder()) / "unsynced";
+    std::string boot;
+    std::getline(std::ifstream("/proc/sys/kernel/random/boot_id"), boot);
+    if (boot.empty())
+        GTEST_SKIP() << "no boot ID on this system";
+
+    ASSERT_TRUE(index->openOrBuild(db));
+    EXPECT_FALSE(fs::exists(mark)); // a fresh build is flushed whole
+    insert("Реестр", "<p>TRegistry</p>");
+    commit();
+    EXPECT_EQ(index->addNew(db), 1);
+    EXPECT_TRUE(fs::exists(mark));
+    {
+        // A second copy reads; its closing leaves the writer's mark alone.
+        Index second(index->folder());
+        ASSERT_TRUE(second.open(db));
+        EXPECT_TRUE(second.readOnly());
+    }
+    EXPECT_TRUE(fs::exists(mark));
+    index->close();
+    EXPECT_FALSE(fs::exists(mark));
+
+    // A program that ended abruptly on this boot: its commits are with the
+    // system, the index is used and flushed when closed.
+    ASSERT_TRUE(index->open(db));
+    std::ofstream(mark) << boot << "\n";
+    index->close();
+    std::ofstream(mark) << boot << "\n";
+    ASSERT_TRUE(index->open(db));
+    EXPECT_EQ(found("TRegistry"), Ids{14});
+    index->close();
+    EXPECT_FALSE(fs::exists(mark));
+
+    // One of an earlier boot is built anew.
+    std::ofstream(mark) << "00000000-0000-0000-0000-000000000000\n";
+    EXPECT_FALSE(index->open(db));
+    ASSERT_TRUE(index->openOrBuild(db));
+    EXPECT_EQ(found("TRegistry"), Ids{14});
+    EXPECT_EQ(index->size(), 14u);
 }
 
 } // namespace
