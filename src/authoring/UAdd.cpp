@@ -3,6 +3,7 @@
 #include "components/widgets/Controls.h"
 #include "components/text/QtText.h"
 #include "components/widgets/ErrorReport.h"
+#include "search/TextSearch.h"
 #include "data/UData.h"
 
 #include <QComboBox>
@@ -245,7 +246,7 @@ void TAddFrm::OkBtnClick() {
                              text::fromQ(Name->text()),
                              authoring::ArticleText(Memo->document()->toRawText()));
     // Committed: searchable in its text from now on.
-    DataFrm->TextIndex.Committed(DataFrm->FBDB);
+    search::TextSearch(DataFrm->TextIndex).Committed(DataFrm->FBDB);
 }
 
 void TAddFrm::ResetBtnClick() {

@@ -3,7 +3,7 @@
 // transactions and the five query objects that every window borrows.
 
 #include "Database.h"
-#include "search/TextSearch.h"
+#include "fulltext/Index.h"
 
 #include <QWidget>
 
@@ -32,7 +32,7 @@ public:
 
     // The full-text index of the articles, beside the database file; opened
     // at the first full-text search of the run.
-    search::TextSearch TextIndex;
+    fulltext::Index TextIndex;
 
     void FBDBLostConnect();
 

@@ -18,8 +18,6 @@ fulltext::Mode TextMode(Mode mode) {
     return fulltext::Mode::AllWords;
 }
 
-TextSearch::TextSearch(std::string indexFolder) : index_(std::move(indexFolder)) {}
-
 bool TextSearch::Prepare(fb::Database& db, const fulltext::Progress& progress) {
     if (index_.isOpen())
         return true;

@@ -33,9 +33,11 @@ struct TextFound {
     fulltext::Result result;
 };
 
+// The search's work on the run's index, which the data module keeps beside
+// the connection it belongs to.
 class TextSearch {
 public:
-    explicit TextSearch(std::string indexFolder);
+    explicit TextSearch(fulltext::Index& index) : index_(index) {}
 
     fulltext::Index& index() { return index_; }
     bool isOpen() const { return index_.isOpen(); }
@@ -63,7 +65,7 @@ public:
     std::vector<std::string> MatchedWords(const fulltext::Result& result, int32_t id) const;
 
 private:
-    fulltext::Index index_;
+    fulltext::Index& index_;
 };
 
 // The index mode for a mode of the search window.

@@ -270,7 +270,7 @@ void TSearchFrm::InTextCBClick() {
 }
 
 bool TSearchFrm::FindInText() {
-    search::TextSearch& index = DataFrm->TextIndex;
+    search::TextSearch index(DataFrm->TextIndex);
     if (!index.isOpen()) {
         TIndexProgress progress(this);
         if (!index.Prepare(DataFrm->FBDB, progress.callback()))
@@ -297,7 +297,7 @@ std::vector<std::string> TSearchFrm::ChosenWords() const {
     if (!id || textResult_.terms.empty())
         return {};
     try {
-        return DataFrm->TextIndex.MatchedWords(textResult_, *id);
+        return search::TextSearch(DataFrm->TextIndex).MatchedWords(textResult_, *id);
     } catch (const fulltext::Error&) {
         // The marks are a help, not the article: it opens without them.
         return {};

@@ -10,6 +10,7 @@
 #include "components/text/Strings.h"
 #include "components/text/QtText.h"
 #include "components/zip/UnZip.h"
+#include "search/TextSearch.h"
 #include "data/UData.h"
 
 #include <QProgressBar>
@@ -75,7 +76,7 @@ void ImportChosen(const UpdateParts& p) {
 
     data::commit(upd, p.data->FBTransUpd);
     // Only now, committed, are the articles searchable in their texts.
-    p.data->TextIndex.Committed(p.data->FBDB);
+    search::TextSearch(p.data->TextIndex).Committed(p.data->FBDB);
 }
 
 } // namespace update

@@ -298,8 +298,9 @@ TEST_F(Search, HitRowsShowTheDatabaseAsItIsNowNotAsIndexed) {
     std::vector<int32_t> listed;
     for (const fulltext::HitRow& row : fulltext::hitRows(q, hits)) {
         listed.push_back(row.id);
-        if (row.id == 9)
+        if (row.id == 9) {
             EXPECT_EQ(row.name, "Renamed");
+        }
         if (row.id == 12) {
             EXPECT_EQ(utf(row.category), "Разное");
             EXPECT_EQ(utf(row.subcategory), "Прочее");

@@ -8,6 +8,7 @@
 #include "components/text/Cp1251.h"
 #include "components/text/Strings.h"
 #include "components/widgets/PageView.h"
+#include "search/TextSearch.h"
 #include "data/UData.h"
 #include "search/UIndexProgress.h"
 #include "search/USearch.h"
@@ -313,11 +314,11 @@ private slots:
         w.Params(0).setAsString(cp("<p>кукушка</p>"));
         w.ExecQuery();
         w.Close();
-        DataFrm->TextIndex.Committed(DataFrm->FBDB); // a commit elsewhere, say
+        search::TextSearch(DataFrm->TextIndex).Committed(DataFrm->FBDB); // a commit elsewhere, say
         QCOMPARE(ids(f, f.RB1, "кукушка"), QStringList());
         DataFrm->FBTransUpd.Commit();
         DataFrm->FBTransUpd.StartTransaction();
-        DataFrm->TextIndex.Committed(DataFrm->FBDB);
+        search::TextSearch(DataFrm->TextIndex).Committed(DataFrm->FBDB);
         QCOMPARE(ids(f, f.RB1, "кукушка"), list({6}));
     }
 
