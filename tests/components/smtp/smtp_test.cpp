@@ -573,7 +573,9 @@ TEST(Exchange, SilentServersEndTheExchangeAtTheLimits) {
     server.stallInData = false;
     server.finish();
     EXPECT_EQ(data.error, "The mail server took no data for 1 second");
-    EXPECT_LT(data.ms, 10000);
+    // Encoding 32 MB comes first and is slow in a sanitizer build; without
+    // the limit the send would never end.
+    EXPECT_LT(data.ms, 60000);
 }
 
 TEST(Exchange, AbortStopsAWaitWithQuitAndTheClientServesAgain) {
