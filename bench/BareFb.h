@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The baseline for the database figures: statements run straight through
 // the Firebird client API, with no layer of ours and no widgets.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tipsara-bench: the whole program on a large catalogue, each figure beside
 // a baseline measured in the same run on the same data. See README.md.
 
@@ -9,7 +10,6 @@
 #include "Startup.h"
 #include "Update.h"
 #include "Views.h"
-
 #include "app/Dialogs.h"
 #include "app/UMain.h"
 #include "components/fb/Fb.h"
@@ -68,7 +68,8 @@ void measureFullText() {
 
         const double build = timed([&] { fulltext::Index::build(folder, db); });
         Figure rate{"full-text build", n * 1000.0 / build, 0, 0, "art./s"};
-        rate.note = std::string("target >= 3000 art./s: ") + (n * 1000.0 / build >= 3000 ? "ok" : "MISSED");
+        rate.note =
+            std::string("target >= 3000 art./s: ") + (n * 1000.0 / build >= 3000 ? "ok" : "MISSED");
         report(rate);
         fulltext::Index index(folder);
         if (!index.open(db))
@@ -87,11 +88,13 @@ void measureFullText() {
             size_t rows = 0, hits = 0;
             fullTextSearchMs(index, q, c.text, c.mode, &rows);
             bare.searchMs(c.text, c.mode, &hits);
-            const auto [ours, base] = interleaved([&] { return fullTextSearchMs(index, q, c.text, c.mode); },
-                                                  [&] { return bare.searchMs(c.text, c.mode); });
+            const auto [ours, base] =
+                interleaved([&] { return fullTextSearchMs(index, q, c.text, c.mode); },
+                            [&] { return bare.searchMs(c.text, c.mode); });
             Figure fig{std::string("full text, ") + c.label, ours, base, 1.3};
-            fig.note = std::to_string(rows) + " rows of " + std::to_string(hits) + " hits; <= " +
-                       std::to_string(static_cast<int>(bound)) + " ms: " + (ours <= bound ? "ok" : "MISSED");
+            fig.note = std::to_string(rows) + " rows of " + std::to_string(hits) +
+                       " hits; <= " + std::to_string(static_cast<int>(bound)) +
+                       " ms: " + (ours <= bound ? "ok" : "MISSED");
             report(fig);
         }
 
@@ -103,7 +106,8 @@ void measureFullText() {
         std::vector<double> adds;
         for (int i = 0; i < opt.reps; ++i) {
             wt.StartTransaction();
-            w.setSQL("INSERT INTO hints (cat, subcat, name, information) values (1, 1, :name, :content)");
+            w.setSQL("INSERT INTO hints (cat, subcat, name, information) values (1, 1, :name, "
+                     ":content)");
             w.Params(0).setAsString(articleTitle(i));
             w.Params(1).setAsString(articleBody(i, 4096));
             w.ExecQuery();
@@ -114,7 +118,8 @@ void measureFullText() {
             }));
         }
         wt.StartTransaction();
-        w.setSQL("delete from hints where id > (select max(id) from hints) - " + std::to_string(opt.reps));
+        w.setSQL("delete from hints where id > (select max(id) from hints) - " +
+                 std::to_string(opt.reps));
         w.ExecQuery();
         wt.Commit();
         index.catchUp(db);

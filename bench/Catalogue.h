@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The benchmark's catalogues: a user's database of any size and the update
 // server's master that goes with it. Made with the program's own database

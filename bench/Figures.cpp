@@ -1,6 +1,8 @@
-#include "Figures.h"
-#include "Process.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
 
+#include "Figures.h"
+
+#include "Process.h"
 #include "components/text/Cp1251.h"
 
 #include <QCoreApplication>

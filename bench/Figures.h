@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The run's settings, the generated data's paths, and the figures: each
 // measured beside its baseline in turn, reported as it comes and tabled at

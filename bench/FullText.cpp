@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "FullText.h"
 
 #include "Process.h"
-
 #include "components/text/Cp1251.h"
 
 #include <xapian.h>
@@ -26,7 +27,8 @@ BareXapian::~BareXapian() = default;
 
 double BareXapian::searchMs(const std::string& utf8, fulltext::Mode mode, size_t* hits) {
     const double t0 = nowMs();
-    state_->qp.set_default_op(mode == fulltext::Mode::AnyWord ? Xapian::Query::OP_OR : Xapian::Query::OP_AND);
+    state_->qp.set_default_op(mode == fulltext::Mode::AnyWord ? Xapian::Query::OP_OR
+                                                              : Xapian::Query::OP_AND);
     const std::string text = mode == fulltext::Mode::Phrase ? '"' + utf8 + '"' : utf8;
     Xapian::Enquire enquire(state_->db);
     enquire.set_query(state_->qp.parse_query(text, Xapian::QueryParser::FLAG_PHRASE));
@@ -38,8 +40,8 @@ double BareXapian::searchMs(const std::string& utf8, fulltext::Mode mode, size_t
     return nowMs() - t0;
 }
 
-double fullTextSearchMs(fulltext::Index& index, fb::Query& q, const std::string& utf8, fulltext::Mode mode,
-                        size_t* rows) {
+double fullTextSearchMs(fulltext::Index& index, fb::Query& q, const std::string& utf8,
+                        fulltext::Mode mode, size_t* rows) {
     const double t0 = nowMs();
     const fulltext::Result r = index.search(text::utf8ToCp1251(utf8), mode);
     const auto list = fulltext::hitRows(q, r.hits);

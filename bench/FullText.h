@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The full-text index on the benchmark's catalogues, beside bare Xapian
 // doing the same query on the same index.
@@ -26,8 +28,8 @@ private:
 
 // The library's search as the window will run it: hits with snippets, then
 // the rows of the list read through q. The number of rows goes to *rows.
-double fullTextSearchMs(fulltext::Index& index, fb::Query& q, const std::string& utf8, fulltext::Mode mode,
-                        size_t* rows = nullptr);
+double fullTextSearchMs(fulltext::Index& index, fb::Query& q, const std::string& utf8,
+                        fulltext::Mode mode, size_t* rows = nullptr);
 
 // Bytes of the files under a folder.
 uint64_t folderBytes(const std::string& folder);

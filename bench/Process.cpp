@@ -1,14 +1,16 @@
-#include "Process.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
 
-#include <cerrno>
-#include <cstring>
-#include <ctime>
-#include <stdexcept>
+#include "Process.h"
 
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <stdexcept>
 
 extern char** environ;
 

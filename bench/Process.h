@@ -1,11 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Child processes for the benchmark: started with posix_spawn, so that the
 // cost of starting one is what a shell script would pay, not more.
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
-
-#include <sys/types.h>
 
 namespace bench {
 

@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "Startup.h"
+
 #include "Figures.h"
 #include "Process.h"
-
 #include "app/Dialogs.h"
 #include "app/UMain.h"
 #include "components/widgets/ErrorReport.h"

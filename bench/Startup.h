@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The figures taken in child processes: the program started to its main
 // window beside a bare Qt window, the engine's attach in a fresh process,

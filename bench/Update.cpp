@@ -1,10 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "Update.h"
+
 #include "BareFb.h"
 #include "Catalogue.h"
 #include "Figures.h"
 #include "Process.h"
 #include "Views.h"
-
 #include "app/UMain.h"
 #include "components/fb/Fb.h"
 #include "data/UData.h"
@@ -18,14 +20,13 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <functional>
 #include <stdexcept>
-
-#include <csignal>
-
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 

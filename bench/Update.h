@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The update run's figures against tipsara-server on 127.0.0.1: the
 // synchronisation to the list of new articles beside curl fetching the same

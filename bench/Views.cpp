@@ -1,9 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "Views.h"
+
 #include "BareFb.h"
 #include "Catalogue.h"
 #include "Figures.h"
 #include "Process.h"
-
 #include "app/UMain.h"
 #include "browser/UView.h"
 #include "components/fb/Fb.h"
@@ -133,7 +135,9 @@ double bareSearchOnce(BareFb& fb, const SearchCase& c, size_t* hits = nullptr) {
 
 } // namespace
 
-void watchDocuments() { docs = new DocumentWatch; }
+void watchDocuments() {
+    docs = new DocumentWatch;
+}
 
 void stopWatchingDocuments() {
     delete docs;

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The figures of the program's windows in this process, on the generated
 // catalogues: the browser's tree load, the display of an article, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The start-up baseline: a bare Qt program that shows an empty main window
 // and reports when it is on screen, the way the program does.
 

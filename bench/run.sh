@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds everything (installing missing Debian packages, curl and unzip for the
 # baselines among them) and runs the benchmark on a virtual 24-bit display, in
 # the Russian locale of the program's users. Arguments go to tipsara-bench.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The whole test suite in a build with AddressSanitizer and
 # UndefinedBehaviorSanitizer (the asan preset, build-asan/): the same packages
 # as test.sh, then every test; exits 0 only when every test passed with no

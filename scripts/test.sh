@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets up, builds and runs the whole test suite; exits 0 only when every test
 # passed. Window tests run on Qt's offscreen platform: no display is needed.
 set -euo pipefail

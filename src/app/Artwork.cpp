@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "Artwork.h"
 
 #include <QFontMetrics>
@@ -136,8 +138,7 @@ QPixmap splashPicture() {
     sub.setBold(true);
     p.setFont(sub);
     p.setPen(kNavy);
-    p.drawText(QRectF(293, 128, 197, 20), Qt::AlignRight | Qt::AlignVCenter,
-               QStringLiteral("2.1"));
+    p.drawText(QRectF(293, 128, 197, 20), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("2.1"));
     return pm;
 }
 

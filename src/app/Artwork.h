@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The pictures of the splash and about windows, drawn by the program itself.
 

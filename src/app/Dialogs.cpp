@@ -1,11 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "Dialogs.h"
 
 #include "UAbout.h"
 #include "UMain.h"
-#include "settings/UPrefs.h"
-
 #include "authoring/UAdd.h"
 #include "mail/USendMail.h"
+#include "settings/UPrefs.h"
 #include "update/UPro.h"
 #include "update/UUpd.h"
 

@@ -1,16 +1,18 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "Icons.h"
 
 #include <QApplication>
 #include <QIconEngine>
 #include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
 #include <QStyle>
 #include <QStyleOption>
 
 #include <algorithm>
 #include <cmath>
 #include <map>
-#include <QPainterPath>
-#include <QPixmap>
 
 namespace icons {
 namespace {
@@ -68,7 +70,9 @@ void plus(QPainter& p, QPointF c, const QColor& col) {
     p.drawRect(QRectF(c.x() - 1, c.y() - 3.5, 2, 7));
 }
 
-void drawNew(QPainter& p) { page(p); }
+void drawNew(QPainter& p) {
+    page(p);
+}
 void drawOpen(QPainter& p) {
     p.setPen(QPen(kInk, 1));
     p.setBrush(kGold.darker(110));
@@ -246,9 +250,9 @@ void drawSearch(QPainter& p) {
 }
 
 const Draw kDrawings[kCount] = {
-    drawNew,    drawOpen,  drawExit,  drawSave,  drawPrint,   drawHelp, drawCopy,  drawPaste,
-    drawInfo,   drawBook,  drawMail,  drawDelete, drawRefresh, drawTree, drawAdd,   drawEdit,
-    drawStar,   drawGear,  drawGlobe, drawCount, drawLock,    drawUser, drawSearch,
+    drawNew,  drawOpen, drawExit,  drawSave,   drawPrint,   drawHelp, drawCopy,   drawPaste,
+    drawInfo, drawBook, drawMail,  drawDelete, drawRefresh, drawTree, drawAdd,    drawEdit,
+    drawStar, drawGear, drawGlobe, drawCount,  drawLock,    drawUser, drawSearch,
 };
 
 // Draws its picture when a size of it is first asked for: the icons are
@@ -268,7 +272,8 @@ public:
         const int side = std::min(size.width(), size.height());
         return QSize(side, side);
     }
-    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
         const qreal dpr = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
         QPixmap pm = pixmap(rect.size() * dpr, mode, state);
         pm.setDevicePixelRatio(dpr);

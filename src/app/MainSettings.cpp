@@ -1,8 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's placement and the preferences, to and from the settings
 // store.
 
 #include "UMain.h"
-
 #include "settings/Store.h"
 #include "settings/UPrefs.h"
 
@@ -72,7 +72,8 @@ void TMain::LoadSettings() {
     if (!PrefsFrm)
         return;
     TPrefsFrm& p = *PrefsFrm;
-    p.root->setText(reg.ReadString(Section::Setup, QStringLiteral("root"), settings::defaultRoot()));
+    p.root->setText(
+        reg.ReadString(Section::Setup, QStringLiteral("root"), settings::defaultRoot()));
     p.FIO->setText(reg.ReadString(Section::Setup, QStringLiteral("FromName"), QString()));
     p.Email->setText(reg.ReadString(Section::Setup, QStringLiteral("E-mail"), QString()));
     p.SMTP->setText(reg.ReadString(Section::Setup, QStringLiteral("SMTP Host"), QString()));

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "SingleInstance.h"
 
 #include <QCryptographicHash>
@@ -12,7 +14,8 @@ namespace {
 const QByteArray kRequest = "raise\n";
 
 bool refused(QLocalSocket::LocalSocketError error) {
-    return error == QLocalSocket::ServerNotFoundError || error == QLocalSocket::ConnectionRefusedError;
+    return error == QLocalSocket::ServerNotFoundError ||
+           error == QLocalSocket::ConnectionRefusedError;
 }
 } // namespace
 
@@ -38,7 +41,8 @@ bool SingleInstance::askRunningCopy() {
         QByteArray answer;
         while (!answer.contains('\n') && socket.state() == QLocalSocket::ConnectedState &&
                !deadline.hasExpired()) {
-            if (socket.waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime()))))
+            if (socket.waitForReadyRead(
+                    static_cast<int>(qMax<qint64>(1, deadline.remainingTime()))))
                 answer += socket.readAll();
         }
         answer += socket.readAll();

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // One running copy per user and database: the embedded engine lets only one
 // process open the database file, so a second start hands over to the first

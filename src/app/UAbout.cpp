@@ -1,9 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "UAbout.h"
 
 #include "Artwork.h"
-#include "components/widgets/ErrorReport.h"
-#include "components/widgets/Controls.h"
 #include "components/widgets/BevelPanel.h"
+#include "components/widgets/Controls.h"
+#include "components/widgets/ErrorReport.h"
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -227,8 +229,7 @@ const char* const kLicenceText[] = {
     "Все права защищены.",
 };
 
-template <size_t N>
-QStringList lines(const char* const (&text)[N]) {
+template <size_t N> QStringList lines(const char* const (&text)[N]) {
     QStringList out;
     out.reserve(static_cast<qsizetype>(N));
     for (const char* line : text)
@@ -324,7 +325,9 @@ TAboutFrm::~TAboutFrm() {
         AboutFrm = nullptr;
 }
 
-void TAboutFrm::FormCreate() { Memo->setPlainText(D1.join(QLatin1Char('\n'))); }
+void TAboutFrm::FormCreate() {
+    Memo->setPlainText(D1.join(QLatin1Char('\n')));
+}
 
 void TAboutFrm::setVisible(bool visible) {
     // Centred on the screen, not over the main window as a dialog would be.
@@ -358,15 +361,25 @@ void TAboutFrm::showText(const QStringList& text, QToolButton* button, int dista
     setBold(button, false);
 }
 
-void TAboutFrm::ABSBClick() { showText(D1, ABSB, 100); }
+void TAboutFrm::ABSBClick() {
+    showText(D1, ABSB, 100);
+}
 
-void TAboutFrm::LASBClick() { showText(D2, LASB, -100); }
+void TAboutFrm::LASBClick() {
+    showText(D2, LASB, -100);
+}
 
-void TAboutFrm::OkSBMouseDown() { setBold(OkSB, true); }
+void TAboutFrm::OkSBMouseDown() {
+    setBold(OkSB, true);
+}
 
-void TAboutFrm::OkSBMouseUp() { setBold(OkSB, false); }
+void TAboutFrm::OkSBMouseUp() {
+    setBold(OkSB, false);
+}
 
-void TAboutFrm::OkSBClick() { close(); }
+void TAboutFrm::OkSBClick() {
+    close();
+}
 
 bool TAboutFrm::eventFilter(QObject* watched, QEvent* event) {
     // On any button and wherever the mouse is released, as the caption's

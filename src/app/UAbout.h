@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The about window: the product title over one read-only text box that shows
 // either the about text or the licence, switched by two small buttons. It

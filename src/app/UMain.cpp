@@ -1,18 +1,20 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "UMain.h"
 
 #include "Icons.h"
 #include "UAbout.h"
-#include "settings/UPrefs.h"
 #include "authoring/UAdd.h"
+#include "browser/UView.h"
+#include "components/smtp/AntiFreeze.h"
 #include "components/widgets/Controls.h"
 #include "components/widgets/ErrorReport.h"
 #include "components/widgets/HintWindow.h"
 #include "components/widgets/MessageBox.h"
-#include "components/smtp/AntiFreeze.h"
-#include "mail/USendMail.h"
-#include "browser/UView.h"
 #include "data/UData.h"
+#include "mail/USendMail.h"
 #include "search/USearch.h"
+#include "settings/UPrefs.h"
 #include "update/TransferProgress.h"
 #include "update/UPro.h"
 #include "update/UUpd.h"
@@ -20,16 +22,18 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QHBoxLayout>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QStatusBar>
-#include <QHBoxLayout>
 
 TMain* Main = nullptr;
 
-QString applicationTitleText() { return QStringLiteral("Tipsara v. 2.1.22 [STABLE Version]"); }
+QString applicationTitleText() {
+    return QStringLiteral("Tipsara v. 2.1.22 [STABLE Version]");
+}
 
 QString CountText(int total, int fromServer) {
     return QString::fromUtf8("Количество статей в Вашей базе: %1 шт.").arg(total) +
@@ -38,7 +42,9 @@ QString CountText(int total, int fromServer) {
 
 // The smallest size the user can drag the window to; the other limits stay
 // as the window system proposes them.
-void TMain::WMGetMinMaxInfo() { setMinimumSize(470, 150); }
+void TMain::WMGetMinMaxInfo() {
+    setMinimumSize(470, 150);
+}
 
 TMain::TMain() {
     setObjectName(QStringLiteral("Main"));
@@ -61,8 +67,8 @@ TMain::TMain() {
     MenuBar->setNativeMenuBar(false);
     MenuBar->setAccessibleName(QString::fromUtf8("Главное меню"));
     MenuBar->setMinimumSize(250, 22);
-    MenuBar->setStyleSheet(QStringLiteral(
-        "QMenuBar::item:selected, QMenu::item:selected { background: rgb(242,242,242); color: black; }"));
+    MenuBar->setStyleSheet(QStringLiteral("QMenuBar::item:selected, QMenu::item:selected { "
+                                          "background: rgb(242,242,242); color: black; }"));
     strip->addWidget(MenuBar);
 
     Pr = new QProgressBar(ControlBar);
@@ -92,14 +98,15 @@ TMain::TMain() {
     AExit = addCommand(file, "AExit", "Выход", "Alt+F4", 2, "Выход|Завершение программы",
                        &TMain::AExitExecute);
     QMenu* link = menu("Связь");
-    AUpdate = addCommand(link, "AUpdate", "Проверить обновления", "Alt+F2", 18,
-                         "Связаться с узлом обновлений и проверить обновления",
-                         &TMain::AUpdateExecute);
+    AUpdate =
+        addCommand(link, "AUpdate", "Проверить обновления", "Alt+F2", 18,
+                   "Связаться с узлом обновлений и проверить обновления", &TMain::AUpdateExecute);
     link->addSeparator();
     ASendHint = addCommand(link, "ASendHint", "Отправить совет", "Alt+S", 10,
                            "Отправить совет на обработку", &TMain::ASendHintExecute);
     QMenu* articles = menu("Статьи");
-    AView = addCommand(articles, "AView", "Просмотр статей", "F2", 9, nullptr, &TMain::AViewExecute);
+    AView =
+        addCommand(articles, "AView", "Просмотр статей", "F2", 9, nullptr, &TMain::AViewExecute);
     ACount = addCommand(articles, "ACount", "Посчитать количество", nullptr, 19, nullptr,
                         &TMain::ACountExecute);
     articles->addSeparator();
@@ -141,9 +148,8 @@ TMain::~TMain() {
         Main = nullptr;
 }
 
-QAction* TMain::addCommand(QMenu* menu, const char* name, const char* caption,
-                           const char* shortcut, int icon, const char* hint,
-                           void (TMain::*handler)()) {
+QAction* TMain::addCommand(QMenu* menu, const char* name, const char* caption, const char* shortcut,
+                           int icon, const char* hint, void (TMain::*handler)()) {
     auto* action = new QAction(IL[static_cast<size_t>(icon)], QString::fromUtf8(caption), this);
     action->setObjectName(QString::fromLatin1(name));
     action->setProperty("imageIndex", icon);
@@ -155,7 +161,8 @@ QAction* TMain::addCommand(QMenu* menu, const char* name, const char* caption,
     action->setProperty("hint", text);
     action->setToolTip(text.isEmpty() ? QString() : text.section(QLatin1Char('|'), 0, 0));
     if (handler)
-        ui::connectGuarded(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+        ui::connectGuarded(action, &QAction::triggered, this,
+                           [this, handler] { (this->*handler)(); });
     menu->addAction(action);
     addAction(action); // shortcuts work whether or not a menu is open
     AM.push_back(action);
@@ -177,7 +184,9 @@ void TMain::showEvent(QShowEvent* e) {
     }
 }
 
-void TMain::FormShow() { LoadSettings(); }
+void TMain::FormShow() {
+    LoadSettings();
+}
 
 void TMain::closeEvent(QCloseEvent* e) {
     // A save that fails is reported and keeps the window open.
@@ -192,7 +201,9 @@ void TMain::closeEvent(QCloseEvent* e) {
         e->ignore();
 }
 
-void TMain::FormClose() { SaveSettings(); }
+void TMain::FormClose() {
+    SaveSettings();
+}
 
 void TMain::InternetConnectionProgress(uint32_t position, uint32_t total) {
     update::ShowTransferProgress(Pr, SB, position, total);
@@ -206,7 +217,9 @@ void TMain::BringToFront() {
     activateWindow();
 }
 
-void TMain::AExitExecute() { close(); }
+void TMain::AExitExecute() {
+    close();
+}
 
 void TMain::AUpdateExecute() {
     update::UpdateParts parts;
@@ -222,7 +235,9 @@ void TMain::AUpdateExecute() {
     update::RunUpdate(parts);
 }
 
-void TMain::ASendHintExecute() { SendMail->exec(); }
+void TMain::ASendHintExecute() {
+    SendMail->exec();
+}
 
 void TMain::AViewExecute() {
     // One browser at most: an existing one is brought up again; a closed or
@@ -268,7 +283,9 @@ void TMain::ASearchExecute() {
     }
 }
 
-void TMain::AAddExecute() { AddFrm->exec(); }
+void TMain::AAddExecute() {
+    AddFrm->exec();
+}
 
 void TMain::AParamsExecute() {
     // OK stores the fields; any other close puts the stored values back.
@@ -278,4 +295,6 @@ void TMain::AParamsExecute() {
         LoadSettings();
 }
 
-void TMain::AAboutExecute() { AboutFrm->exec(); }
+void TMain::AAboutExecute() {
+    AboutFrm->exec();
+}

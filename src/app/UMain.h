@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The main window: an MDI frame with the menu of commands, the progress
 // indicator beside it, the MDI area for the article browser and the status bar.
@@ -9,7 +11,6 @@
 #include <QPointer>
 
 #include <memory>
-
 #include <vector>
 
 class QAction;

@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "USplash.h"
 
 #include "Artwork.h"
-#include "components/widgets/ErrorReport.h"
 #include "components/widgets/BevelPanel.h"
-
+#include "components/widgets/ErrorReport.h"
 #include "components/widgets/PaintNow.h"
 
 #include <QGuiApplication>
@@ -54,7 +55,9 @@ TSplashForm::~TSplashForm() {
         SplashForm = nullptr;
 }
 
-void TSplashForm::FormCreate() { Dots = 1; }
+void TSplashForm::FormCreate() {
+    Dots = 1;
+}
 
 void TSplashForm::TimerTimer() {
     ++Dots;

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The splash window: on screen while the entry makes the data module and the
 // long-lived dialogs, with the word "Загрузка" and a changing row of dots.

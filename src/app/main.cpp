@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The entry: the main window, the data module and the long-lived dialogs are
 // made in a fixed order, then the message loop runs until the main window
 // closes.
@@ -7,7 +8,6 @@
 #include "SingleInstance.h"
 #include "UMain.h"
 #include "USplash.h"
-
 #include "components/desktop/QuitSignals.h"
 #include "components/widgets/ErrorReport.h"
 #include "components/widgets/ShownProbe.h"

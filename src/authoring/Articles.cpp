@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "Articles.h"
 
 #include "components/fb/Fb.h"

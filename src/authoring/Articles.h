@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The user's own articles without a window: the statements of the add
 // window and the insert with its commit.

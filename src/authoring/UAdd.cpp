@@ -1,10 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "UAdd.h"
 
-#include "components/widgets/Controls.h"
 #include "components/text/QtText.h"
+#include "components/widgets/Controls.h"
 #include "components/widgets/ErrorReport.h"
-#include "search/TextSearch.h"
 #include "data/UData.h"
+#include "search/TextSearch.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -20,7 +22,6 @@
 #include <stdexcept>
 
 TAddFrm* AddFrm = nullptr;
-
 
 namespace {
 
@@ -39,7 +40,6 @@ QComboBox* choiceList(QWidget* parent, const char* name) {
     c->setMaxVisibleItems(16);
     return c;
 }
-
 
 } // namespace
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The add window: the user's own article, filed under a chosen category and
 // subcategory, inserted without a server identifier and committed at once.
@@ -20,7 +22,6 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QTimer;
-
 
 class TAddFrm : public QDialog {
     Q_OBJECT

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "Catalogue.h"
 
 #include "components/fb/Fb.h"
@@ -54,13 +56,14 @@ void LoadCatalogue(const CatalogueQueries& q, Catalogue& out,
             sub.name = q.subcategories.Fields(0).AsString();
 
             q.articles.Close();
-            q.articles.setSQL("select NAME,ID from HINTS where CAT=" + std::to_string(category.num) +
-                              " and SUBCAT=" +
-                              std::to_string(q.subcategories.Fields(1).AsInteger()) +
-                              " order by NAME");
+            q.articles.setSQL(
+                "select NAME,ID from HINTS where CAT=" + std::to_string(category.num) +
+                " and SUBCAT=" + std::to_string(q.subcategories.Fields(1).AsInteger()) +
+                " order by NAME");
             RunReading(q.articles);
             while (!q.articles.Eof()) {
-                sub.articles.push_back({q.articles.Fields(0).AsString(), q.articles.Fields(1).AsInteger()});
+                sub.articles.push_back(
+                    {q.articles.Fields(0).AsString(), q.articles.Fields(1).AsInteger()});
                 ++articles;
                 q.articles.Next();
             }
@@ -88,11 +91,20 @@ std::string HtmlEscaped(const std::string& text) {
     out.reserve(text.size());
     for (char ch : text) {
         switch (ch) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += ch;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += ch;
         }
     }
     return out;
@@ -108,7 +120,8 @@ std::string BuildNodePage(int level, const std::string& rawCategoryName,
     std::string page;
     page += "<head>";
     page += kCrLf;
-    page += "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=\"Windows-1251\"></head>";
+    page +=
+        "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=\"Windows-1251\"></head>";
     page += kCrLf;
     page += "<center><b>";
     page += kCrLf;
@@ -165,8 +178,8 @@ QString GetTempHTMLFileName() {
 namespace {
 
 [[noreturn]] void fileError(const char* what, const QString& path, const QFile& f) {
-    throw std::runtime_error(
-        text::fromQ(QStringLiteral("%1 \"%2\". %3").arg(QLatin1String(what), path, f.errorString())));
+    throw std::runtime_error(text::fromQ(
+        QStringLiteral("%1 \"%2\". %3").arg(QLatin1String(what), path, f.errorString())));
 }
 
 } // namespace
@@ -175,11 +188,12 @@ void WriteWholeFile(const QString& path, const std::string& bytes, bool fresh) {
     QFile f(path);
     if (fresh)
         QFile::remove(path);
-    const QIODevice::OpenMode mode =
-        fresh ? QIODevice::WriteOnly | QIODevice::NewOnly : QIODevice::WriteOnly | QIODevice::Truncate;
+    const QIODevice::OpenMode mode = fresh ? QIODevice::WriteOnly | QIODevice::NewOnly
+                                           : QIODevice::WriteOnly | QIODevice::Truncate;
     if (!f.open(mode))
         fileError("Cannot create file", path, f);
-    if (f.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()))
+    if (f.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
+        static_cast<qint64>(bytes.size()))
         fileError("Cannot write file", path, f);
     if (!f.flush())
         fileError("Cannot write file", path, f);

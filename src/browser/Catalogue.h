@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The browser's work without a window: the catalogue read into plain data,
 // the catalogue pages, article files and file names.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "CatalogueTree.h"
 
 #include "components/text/QtText.h"
@@ -23,7 +25,9 @@ int NodeLevel(const QTreeWidgetItem* node) {
     return level;
 }
 
-int NodeArticleID(const QTreeWidgetItem* node) { return node->data(0, ArticleIdRole).toInt(); }
+int NodeArticleID(const QTreeWidgetItem* node) {
+    return node->data(0, ArticleIdRole).toInt();
+}
 
 std::string NodeName(const QTreeWidgetItem* node) {
     return node->data(0, NameBytesRole).toByteArray().toStdString();
@@ -129,8 +133,8 @@ void LoadTree(QTreeWidget& tree, const std::vector<QPixmap>& pictures,
     NodeFactory nodes(pictures);
     Catalogue catalogue;
     try {
-        LoadCatalogue({DataFrm->IBSQL1, DataFrm->IBSQL2, DataFrm->IBSQL3, DataFrm->IBSQL4}, catalogue,
-                      step);
+        LoadCatalogue({DataFrm->IBSQL1, DataFrm->IBSQL2, DataFrm->IBSQL3, DataFrm->IBSQL4},
+                      catalogue, step);
     } catch (...) {
         addCategories(tree, nodes, catalogue);
         throw;
@@ -153,4 +157,3 @@ void ProcessMessagesFor(int ms) {
             QThread::msleep(1);
     }
 }
-

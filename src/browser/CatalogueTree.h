@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The catalogue as the browser's tree shows it: one node per category,
 // subcategory and article, made from the catalogue read by LoadCatalogue.

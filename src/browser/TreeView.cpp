@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "TreeView.h"
 
 #include <QPainter>
@@ -19,8 +21,9 @@ void TreeDelegate::initStyleOption(QStyleOptionViewItem* opt, const QModelIndex&
 
 void CategoryTree::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                            const QModelIndex& index) const {
-    const bool selected = delegate_ && delegate_->drop.isValid() ? index == delegate_->drop
-                                                                 : selectionModel()->isSelected(index);
+    const bool selected = delegate_ && delegate_->drop.isValid()
+                              ? index == delegate_->drop
+                              : selectionModel()->isSelected(index);
     if (selected) {
         const QPalette::ColorGroup group = hasFocus() ? QPalette::Active : QPalette::Inactive;
         painter->fillRect(QRect(0, option.rect.y(), viewport()->width(), option.rect.height()),
@@ -46,4 +49,3 @@ QIcon closeGlyph() {
     p.drawLine(QPointF(8, 0.5), QPointF(1, 7.5));
     return QIcon(pm);
 }
-

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The parts of the browser's tree view: hot tracking, the right-clicked node
 // standing out while its menu is shown, and the selection over the whole row.

@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "UProgress.h"
 
-#include "components/widgets/Controls.h"
 #include "components/widgets/BevelPanel.h"
+#include "components/widgets/Controls.h"
 #include "components/widgets/PaintNow.h"
 
 #include <QGuiApplication>
@@ -67,7 +69,9 @@ TProgress::~TProgress() {
         Progress = nullptr;
 }
 
-int TProgress::Counter() const { return c->property(kCounter).toInt(); }
+int TProgress::Counter() const {
+    return c->property(kCounter).toInt();
+}
 
 void TProgress::ShowAndPaint() {
     show();

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The small window on screen while the browser loads its tree: a line of
 // text, a progress bar and a counter of the subcategories loaded so far.

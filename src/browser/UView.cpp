@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "UView.h"
 
 #include "CatalogueTree.h"
 #include "TreeView.h"
 #include "UProgress.h"
-
 #include "components/text/QtText.h"
 #include "components/widgets/BevelPanel.h"
 #include "components/widgets/Controls.h"
@@ -100,12 +101,14 @@ TViewFrm::TViewFrm(QMdiArea* area) {
     tree->setDelegate(delegate_);
     ui::keepSelectionVisible(TV);
     TV->setContextMenuPolicy(Qt::CustomContextMenu);
-    ui::connectGuarded(TV, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint& pos) { TVContextMenu(pos); });
+    ui::connectGuarded(TV, &QTreeWidget::customContextMenuRequested, this,
+                       [this](const QPoint& pos) { TVContextMenu(pos); });
     // Expanding and collapsing wait until the selection change is done: a
     // press that selects a node must not have the rows move under it.
     ui::connectGuarded(TV, &QTreeWidget::currentItemChanged, this,
                        [this](QTreeWidgetItem* current, QTreeWidgetItem* previous) {
-                           QTimer::singleShot(0, this, [this, current, previous] { TVChange(current, previous); });
+                           QTimer::singleShot(
+                               0, this, [this, current, previous] { TVChange(current, previous); });
                        });
 
     InfoPanel = new BevelPanel(BevelPanel::Bevel::Raised, BevelPanel::Bevel::Lowered, Splitter);
@@ -115,8 +118,10 @@ TViewFrm::TViewFrm(QMdiArea* area) {
     Info->setFocusPolicy(Qt::ClickFocus); // not a tab stop
     Info->browser()->setFocusPolicy(Qt::ClickFocus);
     Info->browser()->setContextMenuPolicy(Qt::CustomContextMenu);
-    ui::connectGuarded(Info->browser(), &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) { InfoContextMenu(pos); });
-    ui::connectGuarded(Info, &ui::PageView::DocumentComplete, this, [this] { InfoDocumentComplete(); });
+    ui::connectGuarded(Info->browser(), &QWidget::customContextMenuRequested, this,
+                       [this](const QPoint& pos) { InfoContextMenu(pos); });
+    ui::connectGuarded(Info, &ui::PageView::DocumentComplete, this,
+                       [this] { InfoDocumentComplete(); });
     auto* infoLayout = new QHBoxLayout(InfoPanel);
     infoLayout->setContentsMargins(2, 2, 2, 2);
     infoLayout->addWidget(Info);
@@ -133,7 +138,6 @@ TViewFrm::TViewFrm(QMdiArea* area) {
     SaveFile = PMenu->addAction(QString::fromUtf8("Сохранить как файл..."));
     SaveFile->setObjectName(QStringLiteral("SaveFile"));
     ui::connectGuarded(SaveFile, &QAction::triggered, this, [this] { SaveFileClick(); });
-
 
     ShowTopicTimer = new QTimer(this);
     ShowTopicTimer->setObjectName(QStringLiteral("ShowTopicTimer"));
@@ -184,7 +188,9 @@ void TViewFrm::LoadTreeWidth() {
         Splitter->setSizes({treeWidth_, std::max(1, Splitter->width() - treeWidth_)});
 }
 
-void TViewFrm::SaveTreeWidth() { settings::SaveTreeWidth(splitterSized_ ? TV->width() : treeWidth_); }
+void TViewFrm::SaveTreeWidth() {
+    settings::SaveTreeWidth(splitterSized_ ? TV->width() : treeWidth_);
+}
 
 void TViewFrm::BringUp() {
     sub_->show();
@@ -246,7 +252,9 @@ void TViewFrm::closeEvent(QCloseEvent* e) {
     scheduleDestroy();
 }
 
-void TViewFrm::FormClose() { SaveTreeWidth(); }
+void TViewFrm::FormClose() {
+    SaveTreeWidth();
+}
 
 void TViewFrm::scheduleDestroy() {
     if (dying_)
@@ -261,7 +269,9 @@ void TViewFrm::scheduleDestroy() {
         sub_->deleteLater();
 }
 
-void TViewFrm::FormDeactivate() { scheduleDestroy(); }
+void TViewFrm::FormDeactivate() {
+    scheduleDestroy();
+}
 
 bool TViewFrm::isOtherForm(const QWidget* w) const {
     if (w == window() || w->windowType() == Qt::Popup || w->windowType() == Qt::ToolTip ||
@@ -293,13 +303,21 @@ void TViewFrm::layoutParts() {
     FormResize();
 }
 
-void TViewFrm::FormResize() { CloseBtn->move(Panel->width() - CloseBtn->width() - 2, 1); }
+void TViewFrm::FormResize() {
+    CloseBtn->move(Panel->width() - CloseBtn->width() - 2, 1);
+}
 
-void TViewFrm::SB1Click() { TV->expandAll(); }
+void TViewFrm::SB1Click() {
+    TV->expandAll();
+}
 
-void TViewFrm::SB2Click() { TV->collapseAll(); }
+void TViewFrm::SB2Click() {
+    TV->collapseAll();
+}
 
-void TViewFrm::CloseBtnClick() { sub_->close(); }
+void TViewFrm::CloseBtnClick() {
+    sub_->close();
+}
 
 QTreeWidgetItem* TViewFrm::Selected() const {
     if (menuNode_)
@@ -390,7 +408,8 @@ void TViewFrm::TVContextMenu(const QPoint& pos) {
     // The node under the mouse counts as selected while the menu is shown;
     // the page stays as it is.
     menuNode_ = TV->itemAt(pos);
-    delegate_->drop = menuNode_ ? QPersistentModelIndex(TV->indexFromItem(menuNode_)) : QPersistentModelIndex();
+    delegate_->drop =
+        menuNode_ ? QPersistentModelIndex(TV->indexFromItem(menuNode_)) : QPersistentModelIndex();
     TV->viewport()->update();
     TimerTimer();
     struct Restore {
@@ -457,7 +476,8 @@ bool TViewFrm::WMMouseActivate(QObject* watched, QEvent* e) {
     case QEvent::MouseButtonRelease:
         return eatingRight_ && static_cast<QMouseEvent*>(e)->button() == Qt::RightButton;
     case QEvent::ContextMenu:
-        return eatingRight_ && static_cast<QContextMenuEvent*>(e)->reason() == QContextMenuEvent::Mouse;
+        return eatingRight_ &&
+               static_cast<QContextMenuEvent*>(e)->reason() == QContextMenuEvent::Mouse;
     default:
         return false;
     }

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The article browser: the only MDI child of the main window, with the tree
 // of categories, subcategories and articles on the left and the page of the

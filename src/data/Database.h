@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // How every process of ours attaches the article database: the program, the
 // update server, the database build, the tests and the benchmark use these

@@ -1,6 +1,8 @@
-#include "DbBuild.h"
-#include "Database.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
 
+#include "DbBuild.h"
+
+#include "Database.h"
 #include "components/text/Cp1251.h"
 
 #include <algorithm>
@@ -136,7 +138,9 @@ std::vector<std::string> splitScript(const std::string& script) {
     return out;
 }
 
-Catalogue readCatalogue(const std::string& dir) { return readCatalogue(dir, Catalogue{}); }
+Catalogue readCatalogue(const std::string& dir) {
+    return readCatalogue(dir, Catalogue{});
+}
 
 Catalogue readCatalogue(const std::string& dir, const Catalogue& base) {
     Catalogue c = base;
@@ -281,8 +285,8 @@ void buildAtomically(const std::string& path, const std::string& schemaScript,
         fs::remove(temp);
         throw;
     }
-    fs::permissions(temp, fs::perms::owner_read | fs::perms::owner_write |
-                              fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(temp, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                              fs::perms::others_read);
     fs::rename(temp, target);
 }
 

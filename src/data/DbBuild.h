@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Making the article database from the schema script and the catalogue text
 // files kept in the source tree. Used by the build and by the tests; the

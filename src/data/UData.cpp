@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "UData.h"
 
 #include "components/widgets/MessageBox.h"
@@ -5,8 +7,9 @@
 #include <QApplication>
 #include <QDir>
 
-#include <cstdio>
 #include <unistd.h>
+
+#include <cstdio>
 
 TDataFrm* DataFrm = nullptr;
 
@@ -26,8 +29,7 @@ std::string TDataFrm::DefaultDBName() {
         .toStdString();
 }
 
-TDataFrm::TDataFrm(const std::string& dbName)
-    : TextIndex(fulltext::indexFolderFor(dbName)) {
+TDataFrm::TDataFrm(const std::string& dbName) : TextIndex(fulltext::indexFolderFor(dbName)) {
     setObjectName(QStringLiteral("DataFrm"));
     IBSQL1.setSQL("select CATEGORY_NAME, NUM from CATEGORIES order by CATEGORY_NAME");
     FormCreate(dbName);

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The data module: the one database connection, its read and update
 // transactions and the five query objects that every window borrows.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "Analysis.h"
 
 #include "Cp1251Utf8.h"
@@ -50,7 +52,8 @@ private:
         // "ё" is mostly typed as "е"; both stem alike.
         std::string w = word;
         for (size_t i = 0; i + 1 < w.size(); ++i)
-            if (static_cast<unsigned char>(w[i]) == 0xD1 && static_cast<unsigned char>(w[i + 1]) == 0x91) {
+            if (static_cast<unsigned char>(w[i]) == 0xD1 &&
+                static_cast<unsigned char>(w[i + 1]) == 0x91) {
                 w[i] = static_cast<char>(0xD0);
                 w[i + 1] = static_cast<char>(0xB5);
             }
@@ -115,7 +118,8 @@ std::string textOf(const std::string& data) {
 
 Xapian::Query parse(const std::string& text, Mode mode) {
     std::string words = Xapian::Unicode::tolower(toUtf8(text));
-    const Xapian::Query::op op = mode == Mode::AnyWord ? Xapian::Query::OP_OR : Xapian::Query::OP_AND;
+    const Xapian::Query::op op =
+        mode == Mode::AnyWord ? Xapian::Query::OP_OR : Xapian::Query::OP_AND;
     if (mode == Mode::Phrase) {
         std::erase(words, '"');
         words = '"' + words + '"';

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // How articles and search texts become Xapian terms: one place, so that the
 // index and the queries always agree.

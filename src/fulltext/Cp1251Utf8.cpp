@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "Cp1251Utf8.h"
 
 #include <algorithm>

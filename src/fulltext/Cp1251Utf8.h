@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Windows-1251 <-> UTF-8 for the index, by a fixed table rather than the
 // program's shared converter, so that an index build on a worker thread and

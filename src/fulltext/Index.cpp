@@ -1,8 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "Index.h"
 
 #include "Analysis.h"
 #include "Cp1251Utf8.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <xapian.h>
 
 #include <algorithm>
@@ -10,7 +14,6 @@
 #include <cstdio>
 #include <deque>
 #include <exception>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -18,7 +21,6 @@
 #include <optional>
 #include <set>
 #include <thread>
-#include <unistd.h>
 #include <unordered_set>
 
 namespace fs = std::filesystem;
@@ -267,7 +269,8 @@ struct Index::State {
                 std::ofstream out(mark, std::ios::binary | std::ios::trunc);
                 out << boot << '\n';
                 if (!out.flush())
-                    throw Error(toCp1251("Полнотекстовый индекс не удалось записать: ") + mark.string());
+                    throw Error(toCp1251("Полнотекстовый индекс не удалось записать: ") +
+                                mark.string());
             }
             syncPath(mark, false);
             syncPath(folder, true);
@@ -277,8 +280,8 @@ struct Index::State {
     }
 
     // Adds every committed article with an ID above `after`.
-    int addAfter(fb::Database& fdb, fb::Transaction& tr, Xapian::docid after, const Progress& progress,
-                 int done, int total, bool& cancelled) {
+    int addAfter(fb::Database& fdb, fb::Transaction& tr, Xapian::docid after,
+                 const Progress& progress, int done, int total, bool& cancelled) {
         fb::Query q(fdb, tr);
         q.setSQL("select ID, NAME, INFORMATION from HINTS where ID > :ID");
         q.Params(0).setAsInteger(static_cast<int32_t>(std::min<Xapian::docid>(after, INT32_MAX)));
@@ -288,7 +291,8 @@ struct Index::State {
         while (!q.Eof()) {
             add(q.Fields(0).AsInteger(), q.Fields(1).AsString(), q.Fields(2).AsString());
             ++added;
-            if ((done + added) % kProgressStep == 0 && !reportProgress(progress, done + added, total)) {
+            if ((done + added) % kProgressStep == 0 &&
+                !reportProgress(progress, done + added, total)) {
                 cancelled = true;
                 break;
             }
@@ -318,7 +322,8 @@ struct Index::State {
                 }
             }
             q.Close();
-            if ((done + added) % kProgressStep == 0 && !reportProgress(progress, done + added, total)) {
+            if ((done + added) % kProgressStep == 0 &&
+                !reportProgress(progress, done + added, total)) {
                 cancelled = true;
                 break;
             }
@@ -350,9 +355,13 @@ Index::~Index() {
     }
 }
 
-bool Index::isOpen() const { return state_ != nullptr; }
+bool Index::isOpen() const {
+    return state_ != nullptr;
+}
 
-bool Index::readOnly() const { return state_ && !state_->writer; }
+bool Index::readOnly() const {
+    return state_ && !state_->writer;
+}
 
 void Index::close() {
     if (!state_)
@@ -404,14 +413,16 @@ bool Index::open(fb::Database& fdb) {
     }
     try {
         try {
-            state->writer.emplace(folder_, Xapian::DB_OPEN | (state->boot.empty() ? 0 : Xapian::DB_NO_SYNC));
+            state->writer.emplace(folder_,
+                                  Xapian::DB_OPEN | (state->boot.empty() ? 0 : Xapian::DB_NO_SYNC));
             state->db = *state->writer;
         } catch (const Xapian::DatabaseLockError&) {
             state->db = Xapian::Database(folder_);
             // The copy that writes flushes its own commits.
             state->marked = false;
         }
-        if (state->db.get_metadata(kFormatKey) != kFormat || state->db.get_metadata(kDatabaseKey) != want)
+        if (state->db.get_metadata(kFormatKey) != kFormat ||
+            state->db.get_metadata(kDatabaseKey) != want)
             return false;
         // Read the tables once, so that a damaged index is found now and not
         // in the middle of a search.
@@ -444,7 +455,8 @@ bool Index::build(const std::string& folder, fb::Database& fdb, const Progress& 
         State state;
         // Nothing of it is used before it is complete: it is flushed to the
         // disk once, before it takes the old one's place.
-        state.writer.emplace(fresh, Xapian::DB_CREATE_OR_OVERWRITE | Xapian::DB_BACKEND_GLASS | Xapian::DB_NO_SYNC);
+        state.writer.emplace(fresh, Xapian::DB_CREATE_OR_OVERWRITE | Xapian::DB_BACKEND_GLASS |
+                                        Xapian::DB_NO_SYNC);
         int done = 0;
         {
             Pipeline pipeline(*state.writer);
@@ -489,7 +501,8 @@ bool Index::openOrBuild(fb::Database& fdb, const Progress& progress) {
         if (!build(folder_, fdb, progress))
             return false;
         if (!open(fdb))
-            throw Error(toCp1251("Полнотекстовый индекс не открывается после построения: ") + folder_);
+            throw Error(toCp1251("Полнотекстовый индекс не открывается после построения: ") +
+                        folder_);
     }
     catchUp(fdb, progress);
     return true;
@@ -573,7 +586,8 @@ int Index::addNew(fb::Database& fdb) {
     try {
         Reading r(fdb);
         bool cancelled = false;
-        const int added = state_->addAfter(fdb, r.tr, state_->writer->get_lastdocid(), {}, 0, 0, cancelled);
+        const int added =
+            state_->addAfter(fdb, r.tr, state_->writer->get_lastdocid(), {}, 0, 0, cancelled);
         if (added > 0)
             state_->commit(folder_);
         return added;
@@ -630,8 +644,7 @@ Result Index::search(const std::string& text, Mode mode, size_t limit) const {
                 // Not exhaustive: the first good fragment is ten times
                 // cheaper than the best, and 500 of them must be quick.
                 mset.snippet(detail::textOf(it.get_document().get_data()), 240, stemmer,
-                             Xapian::MSet::SNIPPET_BACKGROUND_MODEL,
-                             "", "", "\xE2\x80\xA6");
+                             Xapian::MSet::SNIPPET_BACKGROUND_MODEL, "", "", "\xE2\x80\xA6");
             hit.snippet = toCp1251(detail::unescapeSnippet(snippet));
             result.hits.push_back(std::move(hit));
         }
@@ -654,8 +667,8 @@ std::vector<std::string> Index::matchedWords(const Result& result, int32_t id) c
             // Stems carry the prefix "Z"; words as written are lower case.
             if (term.empty() || term[0] == 'Z')
                 continue;
-            const bool matched =
-                terms.count(term) || (result.mode != Mode::Phrase && terms.count("Z" + stemmer(term)));
+            const bool matched = terms.count(term) ||
+                                 (result.mode != Mode::Phrase && terms.count("Z" + stemmer(term)));
             if (matched)
                 words.push_back(toCp1251(term));
         }

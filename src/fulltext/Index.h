@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The full-text index of the articles' titles and texts, kept in a folder
 // beside the database (DB/Tipsara.idx beside DB/Tipsara.gdb).
@@ -45,9 +47,9 @@ enum class Mode {
 using Progress = std::function<bool(int done, int total)>;
 
 struct Hit {
-    int32_t id = 0;       // the article's ID
-    int percent = 0;      // relevance, 1..100, for display only
-    std::string snippet;  // a fragment of the text around the matched words, Windows-1251, one line
+    int32_t id = 0;      // the article's ID
+    int percent = 0;     // relevance, 1..100, for display only
+    std::string snippet; // a fragment of the text around the matched words, Windows-1251, one line
 };
 
 struct Result {

@@ -1,10 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "USendMail.h"
 
-#include "settings/UPrefs.h"
-#include "components/widgets/Controls.h"
 #include "components/text/QtText.h"
+#include "components/widgets/Controls.h"
 #include "components/widgets/ErrorReport.h"
 #include "data/UData.h"
+#include "settings/UPrefs.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -102,7 +104,8 @@ TSendMail::TSendMail(QWidget* parent)
     Body->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Body->setTabChangesFocus(false);
 
-    ui::label(panel, nullptr, "Прикрепить исходники совета (архив проекта) :", QRect(8, 212, 400, 14));
+    ui::label(panel, nullptr,
+              "Прикрепить исходники совета (архив проекта) :", QRect(8, 212, 400, 14));
     FileName = new QListWidget(panel);
     FileName->setObjectName(QStringLiteral("FileName"));
     FileName->setGeometry(8, 228, 490, 24);
@@ -289,8 +292,8 @@ void TSendMail::SendBtnClick() {
     for (auto& l : lines(Body->toPlainText()))
         SMTPMsg.Body.push_back(std::move(l));
     if (FileName->count() > 0)
-        SMTPMsg.File = smtp::Attachment{
-            chosenFile_, text::fromQ(QFileInfo(chosenFile_).fileName())};
+        SMTPMsg.File =
+            smtp::Attachment{chosenFile_, text::fromQ(QFileInfo(chosenFile_).fileName())};
 
     try {
         SMTPSend.Connect();
@@ -307,6 +310,10 @@ void TSendMail::SendBtnClick() {
     }
 }
 
-void TSendMail::SMTPSendStatus(const std::string& text) { SB->showMessage(text::toQ(text)); }
+void TSendMail::SMTPSendStatus(const std::string& text) {
+    SB->showMessage(text::toQ(text));
+}
 
-void TSendMail::CloseBtnClick() { close(); }
+void TSendMail::CloseBtnClick() {
+    close();
+}

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The tip submission window: a subject, a proposed category and subcategory,
 // a comment and optionally one file, mailed to the submissions mailbox

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "Search.h"
 
 #include "components/fb/Fb.h"
@@ -91,10 +93,13 @@ std::vector<Hit> Find(fb::Query& q, Mode mode, const std::string& text) {
 int CompareHits(const QCollator& collator, const QStringList& a, const QStringList& b) {
     // A missing text compares as empty.
     return text::compareInTurn(
-        collator, {1, 0, 2}, [&a](int c) { return a.value(c); }, [&b](int c) { return b.value(c); });
+        collator, {1, 0, 2}, [&a](int c) { return a.value(c); },
+        [&b](int c) { return b.value(c); });
 }
 
-QCollator ListCollator() { return text::listCollator(); }
+QCollator ListCollator() {
+    return text::listCollator();
+}
 
 std::vector<QStringList> OrderedRows(const QCollator& collator, const std::vector<Hit>& hits) {
     // The list's order (LVCompare's) from collation keys made once per text:
@@ -120,7 +125,8 @@ std::vector<QStringList> OrderedRows(const QCollator& collator, const std::vecto
     QHash<QByteArray, Known> repeated;
     // By value: a later insertion may move the table's entries.
     auto known = [&](const std::string& bytes) -> Known {
-        const QByteArray raw = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        const QByteArray raw =
+            QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
         auto it = repeated.constFind(raw);
         if (it == repeated.constEnd()) {
             const QString text = text::toQ(bytes);

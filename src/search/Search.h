@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The article search without a window: a search text, three modes (all
 // words, any word, the exact text), one SELECT over the three tables with a

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "TextSearch.h"
 
 #include "components/text/QtText.h"
@@ -65,7 +67,8 @@ TextFound TextSearch::Find(fb::Query& q, const QCollator& collator, Mode mode,
     return found;
 }
 
-std::vector<std::string> TextSearch::MatchedWords(const fulltext::Result& result, int32_t id) const {
+std::vector<std::string> TextSearch::MatchedWords(const fulltext::Result& result,
+                                                  int32_t id) const {
     if (!index_.isOpen())
         return {};
     return index_.matchedWords(result, id);

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The search in the articles' texts without a window: the run's one
 // full-text index, kept in step with the database's commits, and its hits

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The window on screen while the full-text index is built (or catches up
 // with many articles): how many articles are done out of how many, and

@@ -1,11 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "USearch.h"
 
-#include "UIndexProgress.h"
 #include "TextSearch.h"
-
-#include "components/widgets/Controls.h"
-#include "components/widgets/BevelPanel.h"
+#include "UIndexProgress.h"
 #include "components/text/QtText.h"
+#include "components/widgets/BevelPanel.h"
+#include "components/widgets/Controls.h"
 #include "components/widgets/ErrorReport.h"
 #include "data/UData.h"
 #include "settings/Store.h"
@@ -26,7 +27,6 @@
 #include <algorithm>
 
 TSearchFrm* SearchFrm = nullptr;
-
 
 // ---------------------------------------------------------------- window
 

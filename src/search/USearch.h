@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The article search: a search text, three modes (all words, any word, the
 // exact text), one SELECT over the three tables with a name condition per
@@ -26,7 +28,6 @@ class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 class BevelPanel;
-
 
 class TSearchFrm : public QDialog {
     Q_OBJECT

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "Store.h"
 
 #include "components/text/Numbers.h"
@@ -42,11 +44,15 @@ QString sectionKeyName(Section section) {
     return QStringLiteral("Tipsara");
 }
 
-[[noreturn]] void fail(const QString& message) { throw std::runtime_error(text::fromQ(message)); }
+[[noreturn]] void fail(const QString& message) {
+    throw std::runtime_error(text::fromQ(message));
+}
 
 } // namespace
 
-QString defaultRoot() { return QStringLiteral("127.0.0.1:8080"); }
+QString defaultRoot() {
+    return QStringLiteral("127.0.0.1:8080");
+}
 
 Store::Store()
     : s_(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
@@ -58,7 +64,9 @@ Store::Store()
 
 Store::~Store() = default;
 
-QString Store::fileName() const { return s_->fileName(); }
+QString Store::fileName() const {
+    return s_->fileName();
+}
 
 std::optional<QString> Store::read(Section section, const QString& name) {
     const QString key = sectionPrefix(section) + name;

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The settings store: the key "Software\Marvek Systems" of the current user,
 // through QSettings in its native format. On Windows that is the registry

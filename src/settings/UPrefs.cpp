@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "UPrefs.h"
 
-#include "components/widgets/ErrorReport.h"
 #include "components/widgets/Controls.h"
+#include "components/widgets/ErrorReport.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The preferences dialog: the update server and the data for mailing tips.
 // Its fields are the live settings of the whole run; the update run and the

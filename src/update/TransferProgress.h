@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // What the main window shows of one HTTP transfer: the progress bar beside
 // the menu and "Прочтено <position> из <total>" in the status bar, both gone

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The download window: how many article packages have arrived out of how
 // many, with a progress bar. Created at start-up and kept for the whole run;

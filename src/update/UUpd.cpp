@@ -1,10 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "UUpd.h"
 
-#include "components/widgets/ErrorReport.h"
-#include "components/widgets/Controls.h"
-#include "components/widgets/TreePictures.h"
 #include "components/text/Collation.h"
 #include "components/text/QtText.h"
+#include "components/widgets/Controls.h"
+#include "components/widgets/ErrorReport.h"
+#include "components/widgets/TreePictures.h"
 
 #include <QCollator>
 #include <QHBoxLayout>
@@ -160,7 +162,9 @@ QString TUpdFrm::CountText(int count) {
     return QString::fromUtf8("Количество советов в списке: ") + QString::number(count);
 }
 
-void TUpdFrm::Clear() { LV->clear(); }
+void TUpdFrm::Clear() {
+    LV->clear();
+}
 
 void TUpdFrm::AddEntry(const TUpdEntry& entry) {
     auto* item = new QTreeWidgetItem;
@@ -190,7 +194,9 @@ void TUpdFrm::AddEntry(const TUpdEntry& entry) {
     LV->insertTopLevelItem(low, item);
 }
 
-int TUpdFrm::Count() const { return LV->topLevelItemCount(); }
+int TUpdFrm::Count() const {
+    return LV->topLevelItemCount();
+}
 
 bool TUpdFrm::Checked(int index) const {
     const QTreeWidgetItem* item = LV->topLevelItem(index);
@@ -207,14 +213,21 @@ TUpdEntry TUpdFrm::Entry(int index) const {
     if (!item)
         throw std::out_of_range("TUpdFrm: no entry " + std::to_string(index));
     auto raw = [item](int c) { return item->data(c, kRawRole).toByteArray().toStdString(); };
-    return TUpdEntry{raw(kTitle), raw(kCatName), raw(kSubName), raw(kCat), raw(kSubcat), raw(kServId), -1};
+    return TUpdEntry{
+        raw(kTitle), raw(kCatName), raw(kSubName), raw(kCat), raw(kSubcat), raw(kServId), -1};
 }
 
-void TUpdFrm::DeleteEntry(int index) { delete LV->takeTopLevelItem(index); }
+void TUpdFrm::DeleteEntry(int index) {
+    delete LV->takeTopLevelItem(index);
+}
 
-void TUpdFrm::LoadBtnClick() { done(mrYes); }
+void TUpdFrm::LoadBtnClick() {
+    done(mrYes);
+}
 
-void TUpdFrm::reject() { done(mrCancel); }
+void TUpdFrm::reject() {
+    done(mrCancel);
+}
 
 void TUpdFrm::SB1Click() {
     for (int i = 0; i < Count(); ++i)

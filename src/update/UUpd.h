@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The available-updates window: the server's new articles as a list with
 // check boxes, from which the user picks those to download. Created at
@@ -19,7 +21,6 @@ class QTimer;
 class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
-
 
 class TUpdFrm : public QDialog {
     Q_OBJECT

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The wait window of the update run: the four stages of the exchange with the
 // server, the current one in bold with its radio button set, the finished

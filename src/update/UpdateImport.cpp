@@ -1,21 +1,20 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The last phase of an update run: the chosen articles' packages downloaded
 // into the temporary folder, unpacked, read and inserted with their server
 // identifiers, the temporary files removed, and one commit for them all.
 
-#include "UpdateRun.h"
-
 #include "UPro.h"
 #include "UUpd.h"
-
-#include "components/text/Strings.h"
+#include "UpdateRun.h"
 #include "components/text/QtText.h"
+#include "components/text/Strings.h"
 #include "components/zip/UnZip.h"
-#include "search/TextSearch.h"
 #include "data/UData.h"
+#include "search/TextSearch.h"
 
-#include <QProgressBar>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 
 #include <filesystem>
 

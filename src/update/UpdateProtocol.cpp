@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "UpdateProtocol.h"
 
 #include "components/http/Http.h"
@@ -21,7 +23,9 @@ std::string quoted(std::string_view s) {
 
 } // namespace
 
-std::string CatPath(int32_t cat) { return "/get/tipsara/get_cat.php?id=" + std::to_string(cat); }
+std::string CatPath(int32_t cat) {
+    return "/get/tipsara/get_cat.php?id=" + std::to_string(cat);
+}
 
 std::string MaxSubCatPath(int32_t cat) {
     return "/get/tipsara/get_max_sub_cat.php?id=" + std::to_string(cat);
@@ -35,11 +39,17 @@ std::string NewHintsPath(const std::string& serverIdList) {
     return "/get/tipsara/get_new_hints.php?ids=" + serverIdList;
 }
 
-std::string PackagePath(const std::string& serverId) { return "/get/tipsara/files/" + serverId + ".zip"; }
+std::string PackagePath(const std::string& serverId) {
+    return "/get/tipsara/files/" + serverId + ".zip";
+}
 
-std::string RequestURL(const std::string& root, const std::string& path) { return "http://" + root + path; }
+std::string RequestURL(const std::string& root, const std::string& path) {
+    return "http://" + root + path;
+}
 
-std::string ReferrerURL(const std::string& root) { return "http://" + root + "/?fromTipsara"; }
+std::string ReferrerURL(const std::string& root) {
+    return "http://" + root + "/?fromTipsara";
+}
 
 void CheckRoot(std::string_view root) {
     const std::string_view authority = root.substr(0, root.find_first_of("/?#"));
@@ -57,8 +67,9 @@ void CheckRoot(std::string_view root) {
         host = host.substr(0, host.find(':'));
     }
     if (text::allBlank(host))
-        throw RootError(text::utf8ToCp1251("Адрес сервера обновлений \"") + std::string(root) +
-                        text::utf8ToCp1251("\" не начинается с имени сервера. Обновление прервано"));
+        throw RootError(
+            text::utf8ToCp1251("Адрес сервера обновлений \"") + std::string(root) +
+            text::utf8ToCp1251("\" не начинается с имени сервера. Обновление прервано"));
 }
 
 std::string FetchText(http::TInternetHTTPRequest& request, const std::string& root,
@@ -72,8 +83,8 @@ std::string FetchText(http::TInternetHTTPRequest& request, const std::string& ro
     return std::move(body.DataString);
 }
 
-void FetchFile(http::TInternetHTTPRequest& request, const std::string& root, const std::string& path,
-               const std::string& filePath) {
+void FetchFile(http::TInternetHTTPRequest& request, const std::string& root,
+               const std::string& path, const std::string& filePath) {
     CheckRoot(root);
     request.setURL(RequestURL(root, path));
     request.Referrer = ReferrerURL(root);
@@ -120,8 +131,9 @@ int32_t ParseIntegerReply(std::string_view text) {
             sign = "-";
         digits.remove_prefix(1);
     }
-    const std::optional<int32_t> value =
-        digits.empty() || digits.front() == '-' ? std::nullopt : text::PlainInteger(sign + std::string(digits), true);
+    const std::optional<int32_t> value = digits.empty() || digits.front() == '-'
+                                             ? std::nullopt
+                                             : text::PlainInteger(sign + std::string(digits), true);
     if (!value)
         throw ReplyError(quoted(text) + text::utf8ToCp1251(" - недопустимое целое значение"));
     return *value;

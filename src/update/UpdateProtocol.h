@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The exchange with the update server: the request URLs, the fetches and the
 // reading of the replies. Every reply is the whole response body as

@@ -1,12 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "UpdateRun.h"
 
 #include "UPro.h"
 #include "UUpd.h"
 #include "UWait.h"
-
 #include "components/http/Http.h"
-#include "components/text/Strings.h"
 #include "components/text/QtText.h"
+#include "components/text/Strings.h"
 #include "components/widgets/MessageBox.h"
 #include "components/zip/UnZip.h"
 #include "data/UData.h"
@@ -20,8 +21,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <unordered_set>
 
@@ -116,7 +117,8 @@ void Run::execute() {
     wait_->BeginStage(4);
     repaint();
 
-    const std::vector<NewHint> hints = FetchNewHints(*p_.request, [this] { return root(); }, ids);
+    const std::vector<NewHint> hints = FetchNewHints(
+        *p_.request, [this] { return root(); }, ids);
     CheckNewHints(hints);
     fillList(hints);
     wait_.reset();
@@ -206,7 +208,9 @@ void Run::clearUp() noexcept {
 
 } // namespace
 
-bool UpdateRunning() { return running; }
+bool UpdateRunning() {
+    return running;
+}
 
 void RunUpdate(const UpdateParts& parts) {
     if (running)
@@ -225,10 +229,10 @@ std::unique_ptr<unzip::TUnZip> MakeExtractor(QWidget* owner) {
     auto zip = std::make_unique<unzip::TUnZip>();
     zip->OnFileExists = [owner](const std::string& path) {
         return ui::showMessage(owner, QStringLiteral("File Exists Alert"),
-                               QStringLiteral("Replace existing file ") + QString::fromStdString(path) +
-                                   QLatin1Char('?'),
-                               QMessageBox::Question, QMessageBox::Yes | QMessageBox::No) ==
-               QMessageBox::Yes;
+                               QStringLiteral("Replace existing file ") +
+                                   QString::fromStdString(path) + QLatin1Char('?'),
+                               QMessageBox::Question,
+                               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     };
     zip->OnIdle = [] { QCoreApplication::processEvents(); };
     return zip;

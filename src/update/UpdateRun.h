@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The update run behind "Проверить обновления": the server's status file,
 // the local categories and subcategories brought in line with the server's,
@@ -6,7 +8,6 @@
 // from start to end; the windows are kept current by explicit repaints.
 
 #include "UpdateSteps.h"
-
 #include "components/desktop/WebLinks.h"
 #include "components/text/Numbers.h"
 

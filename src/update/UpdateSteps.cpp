@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "UpdateSteps.h"
 
 #include "components/fb/Fb.h"
@@ -19,8 +21,8 @@ namespace update {
 
 using text::cp;
 
-void WriteName(fb::Query& upd, const char* updateSql, const char* insertSql, const std::string& name,
-               std::initializer_list<int32_t> numbers) {
+void WriteName(fb::Query& upd, const char* updateSql, const char* insertSql,
+               const std::string& name, std::initializer_list<int32_t> numbers) {
     auto execute = [&](const char* sql) {
         upd.Close();
         upd.setSQL(sql);
@@ -101,8 +103,8 @@ void InsertPackageArticle(fb::Query& upd, const TUpdEntry& entry, const std::str
     upd.Params(3).setAsInteger(number(entry.subcat));
     if (!std::filesystem::exists(article))
         throw std::runtime_error(cp("Не удаётся открыть файл \"") + text::utf8ToCp1251(article) +
-                                 cp("\": файл не найден (в пакете \"") + text::utf8ToCp1251(package) +
-                                 cp("\" нет файла статьи)"));
+                                 cp("\": файл не найден (в пакете \"") +
+                                 text::utf8ToCp1251(package) + cp("\" нет файла статьи)"));
     upd.Params(4).setAsString(ReadArticleFile(article));
     upd.ExecQuery();
 }
@@ -160,8 +162,9 @@ void CheckNewHints(const std::vector<NewHint>& hints) {
                       {h.subcat, h.line + 3, true, "номер подкатегории"}};
         for (const auto& f : fields)
             if (!PlainInteger(f.text, f.sign))
-                throw ReplyError(cp("Ответ сервера о новых статьях, строка ") + std::to_string(f.line) +
-                                 ": \"" + f.text + cp("\" - не целое десятичное число (") + cp(f.what) +
+                throw ReplyError(cp("Ответ сервера о новых статьях, строка ") +
+                                 std::to_string(f.line) + ": \"" + f.text +
+                                 cp("\" - не целое десятичное число (") + cp(f.what) +
                                  cp("). Обновление прервано"));
     }
 }
@@ -169,8 +172,9 @@ void CheckNewHints(const std::vector<NewHint>& hints) {
 std::string ReadArticleFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        throw std::runtime_error(cp("Не удаётся открыть файл \"") + text::utf8ToCp1251(path) + "\": " +
-                                 (errno == ENOENT ? cp("файл не найден") : text::systemError(errno)));
+        throw std::runtime_error(
+            cp("Не удаётся открыть файл \"") + text::utf8ToCp1251(path) +
+            "\": " + (errno == ENOENT ? cp("файл не найден") : text::systemError(errno)));
     std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad())
         throw std::runtime_error(cp("Ошибка чтения файла \"") + text::utf8ToCp1251(path) + "\"");

@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The update run's steps without a window: the statements that bring the
 // catalogue in line with the server's, the list of local server
 // identifiers, the new articles' entries and their import from packages.
 
 #include "UpdateProtocol.h"
-
 #include "components/desktop/WebLinks.h"
 #include "components/text/Numbers.h"
 
@@ -41,8 +42,8 @@ using text::PlainInteger;
 
 // Updates the name of the row with the numbers, or inserts it when no row
 // has them. The statements take the name first, then the numbers.
-void WriteName(fb::Query& upd, const char* updateSql, const char* insertSql, const std::string& name,
-               std::initializer_list<int32_t> numbers);
+void WriteName(fb::Query& upd, const char* updateSql, const char* insertSql,
+               const std::string& name, std::initializer_list<int32_t> numbers);
 void WriteCategory(fb::Query& upd, int32_t cat, const std::string& name);
 void WriteSubcategory(fb::Query& upd, int32_t cat, int32_t sub, const std::string& name);
 
@@ -72,7 +73,8 @@ inline constexpr size_t kMaxIdListChars = 1023 - 5;
 
 // The server-id list cut at commas into pieces of at most maxChars; the
 // empty list is one empty piece.
-std::vector<std::string> SplitServerIdList(const std::string& list, size_t maxChars = kMaxIdListChars);
+std::vector<std::string> SplitServerIdList(const std::string& list,
+                                           size_t maxChars = kMaxIdListChars);
 
 // The new-article entries for the server-id list. A list too long for one
 // request is sent in pieces; an article is new when every piece's reply

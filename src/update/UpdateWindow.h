@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // What the wait and download windows share: a borderless window of a fixed
 // size, centred on the window that owns it, with the hourglass cursor, that

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The test classes of the shell, run one after the other by shell_main.cpp
 // against a settings folder of their own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's commands and the data module it stands on.
 
 #include "app/UMain.h"
@@ -13,9 +14,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QSet>
 #include <QSignalSpy>
 #include <QStatusBar>
-#include <QSet>
 #include <QtTest>
 
 #include <memory>
@@ -117,7 +118,8 @@ private slots:
             }
             const QImage normal = icon.pixmap(16, 16).toImage();
             QVERIFY(icon.pixmap(QSize(16, 16), QIcon::Disabled).toImage() != normal);
-            seen.insert(QByteArray(reinterpret_cast<const char*>(normal.constBits()), normal.sizeInBytes()));
+            seen.insert(QByteArray(reinterpret_cast<const char*>(normal.constBits()),
+                                   normal.sizeInBytes()));
         }
         QCOMPARE(seen.size(), 23);
 
@@ -177,8 +179,9 @@ private slots:
         QCOMPARE(r.boxes[0].caption, QString::fromUtf8("Количество статей"));
         QCOMPARE(r.boxes[0].icon, QMessageBox::Information);
         QCOMPARE(r.boxes[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-        QCOMPARE(r.boxes[0].text,
-                 QString::fromUtf8("Количество статей в Вашей базе: 5 шт.\rИз них с сервера: 3 шт."));
+        QCOMPARE(
+            r.boxes[0].text,
+            QString::fromUtf8("Количество статей в Вашей базе: 5 шт.\rИз них с сервера: 3 шт."));
 
         for (auto [own, server] : {std::pair{0, 0}, std::pair{4, 0}}) {
             openData(catalogue(own, server));

@@ -1,13 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings store: what the main window and the preferences take from the
 // settings file when the window is shown, what they put back when it closes
 // or the preferences are confirmed, and how failures of either are reported.
 
 #include "ShellTests.h"
-
 #include "app/UMain.h"
-#include "settings/UPrefs.h"
-#include "settings/Store.h"
 #include "components/widgets/MessageBox.h"
+#include "settings/Store.h"
+#include "settings/UPrefs.h"
 
 #include <QCheckBox>
 #include <QDateTime>
@@ -56,7 +56,9 @@ QString stored(const QString& key) {
     return file.contains(key) ? file.value(key).toString() : QStringLiteral("<none>");
 }
 
-QSize screenSize() { return QGuiApplication::primaryScreen()->geometry().size(); }
+QSize screenSize() {
+    return QGuiApplication::primaryScreen()->geometry().size();
+}
 
 // Runs a command that shows the preferences modally, answering it with key.
 void answerPreferences(Qt::Key key) {
@@ -110,8 +112,8 @@ private slots:
                  QPoint((screenSize().width() - 622) / 2, (screenSize().height() - 502) / 2));
         QVERIFY(!Main->isMaximized() && !Main->isMinimized());
         QCOMPARE(PrefsFrm->root->text(), QStringLiteral("127.0.0.1:8080"));
-        for (QLineEdit* e : {PrefsFrm->FIO, PrefsFrm->Email, PrefsFrm->SMTP, PrefsFrm->Login,
-                             PrefsFrm->Psw})
+        for (QLineEdit* e :
+             {PrefsFrm->FIO, PrefsFrm->Email, PrefsFrm->SMTP, PrefsFrm->Login, PrefsFrm->Psw})
             QVERIFY(e->text().isEmpty());
         QVERIFY(!PrefsFrm->Auth->isChecked());
         QVERIFY(!PrefsFrm->Login->isEnabled() && !PrefsFrm->Psw->isEnabled());
@@ -141,8 +143,9 @@ private slots:
     void theStateCodeSetsTheWindowStateOverTheStoredNormalBounds() {
         QFETCH(QString, code);
         QFETCH(Qt::WindowState, state);
-        writeSettings(QStringLiteral("[General]\nLeft=100\nTop=80\nWidth=640\nHeight=480\nState=%1\n")
-                          .arg(code));
+        writeSettings(
+            QStringLiteral("[General]\nLeft=100\nTop=80\nWidth=640\nHeight=480\nState=%1\n")
+                .arg(code));
         showMain();
         QCOMPARE(Main->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized),
                  Qt::WindowStates(state));
@@ -150,8 +153,9 @@ private slots:
     }
 
     void aHandEditedFileWithBadNumbersGivesTheDefaults() {
-        writeSettings(QStringLiteral("[General]\nWidth=wide\nHeight=\nLeft=1e3\nTop=12px\nState=max\n"
-                                     "[Setup]\nAuth%20Needed=yes\n[View]\nTreeWidth=narrow\n"));
+        writeSettings(
+            QStringLiteral("[General]\nWidth=wide\nHeight=\nLeft=1e3\nTop=12px\nState=max\n"
+                           "[Setup]\nAuth%20Needed=yes\n[View]\nTreeWidth=narrow\n"));
         showMain();
         QCOMPARE(Main->size(), QSize(622, 502));
         QCOMPARE(Main->geometry().topLeft(),
@@ -166,7 +170,8 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("width");
         QTest::newRow("plus") << "+50" << 150;
-        QTest::newRow("NUL inside") << QStringLiteral("233") + QChar(0) + QStringLiteral("garbage") << 150;
+        QTest::newRow("NUL inside")
+            << QStringLiteral("233") + QChar(0) + QStringLiteral("garbage") << 150;
         QTest::newRow("blank before") << " 5" << 150;
         QTest::newRow("blank after") << "5 " << 150;
         QTest::newRow("hex") << "0x10" << 150;
@@ -234,8 +239,9 @@ private slots:
         Main->setGeometry(50, 60, 600, 400);
         QTRY_COMPARE(Main->geometry(), QRect(50, 60, 600, 400));
         Main->showMaximized();
-        writeSettings(QStringLiteral("[General]\nWidth=700\nHeight=500\nLeft=1, 2\nTop=20\nState=0\n"
-                                     "[Setup]\nroot=other\n"));
+        writeSettings(
+            QStringLiteral("[General]\nWidth=700\nHeight=500\nLeft=1, 2\nTop=20\nState=0\n"
+                           "[Setup]\nroot=other\n"));
         try {
             Main->LoadSettings();
             QFAIL("the load did not fail");
@@ -387,7 +393,9 @@ private slots:
     void aFileReadableByOthersIsMadePrivateBeforeAnythingIsWrittenToIt() {
         auto mode = [] {
             struct stat st {};
-            return ::stat(QFile::encodeName(settingsFile()).constData(), &st) == 0 ? st.st_mode & 0777 : 0u;
+            return ::stat(QFile::encodeName(settingsFile()).constData(), &st) == 0
+                       ? st.st_mode & 0777
+                       : 0u;
         };
         writeSettings(QStringLiteral("[General]\nState=0\n"));
         QCOMPARE(::chmod(QFile::encodeName(settingsFile()).constData(), 0644), 0);
@@ -414,6 +422,8 @@ private slots:
     }
 };
 
-std::unique_ptr<QObject> makeSettingsTest() { return std::make_unique<SettingsTest>(); }
+std::unique_ptr<QObject> makeSettingsTest() {
+    return std::make_unique<SettingsTest>();
+}
 
 #include "settings_test.moc"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the shell's test classes with XDG_CONFIG_HOME in a temporary folder,
 // set before anything reads the settings, so that no test touches the user's
 // own configuration.
@@ -15,7 +16,9 @@ QString& configRoot() {
 }
 } // namespace
 
-QString settingsFile() { return configRoot() + QStringLiteral("/Marvek Systems/Tipsara.conf"); }
+QString settingsFile() {
+    return configRoot() + QStringLiteral("/Marvek Systems/Tipsara.conf");
+}
 
 int main(int argc, char** argv) {
     QTemporaryDir config;

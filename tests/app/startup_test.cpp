@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program as a user starts it: the failed open, and a second start.
 
 #include "app/SingleInstance.h"
@@ -13,16 +14,15 @@
 #include <QThread>
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 using testing_support::TempDatabase;
@@ -206,7 +206,8 @@ TEST(Startup, AMissingOrBrokenDatabaseEndsWithTheMessageAndCode255) {
     const QString program = installProgram(dir.path());
     RunResult missing = runToEnd(program);
     EXPECT_EQ(missing.exitCode, 255);
-    EXPECT_TRUE(missing.err.contains(QString::fromUtf8("message: Ошибка БД | Соединение с БД потеряно!\n")))
+    EXPECT_TRUE(
+        missing.err.contains(QString::fromUtf8("message: Ошибка БД | Соединение с БД потеряно!\n")))
         << missing.err.toStdString();
     EXPECT_EQ(missing.err.count("message:"), 1) << "nothing else is shown";
 
@@ -276,7 +277,8 @@ TEST(Startup, AskedToReportItsWindowTheProgramSaysWhenItIsShownAndCloses) {
     ASSERT_TRUE(p.waitForFinished(30000));
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p.exitCode(), 0);
-    const QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    const QStringList lines =
+        QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 1) << lines.join('|').toStdString();
     ASSERT_TRUE(lines[0].startsWith("shown "));
     const long long shown = lines[0].mid(6).toLongLong();

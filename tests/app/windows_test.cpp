@@ -1,11 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The preferences dialog as the user works it, the splash window's loading
 // line and the about window's two texts.
 
 #include "ShellTests.h"
-
 #include "app/UAbout.h"
-#include "settings/UPrefs.h"
 #include "app/USplash.h"
+#include "settings/UPrefs.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -18,7 +18,9 @@
 
 namespace {
 
-QString firstLine(const QTextEdit* memo) { return memo->toPlainText().section(QLatin1Char('\n'), 0, 0); }
+QString firstLine(const QTextEdit* memo) {
+    return memo->toPlainText().section(QLatin1Char('\n'), 0, 0);
+}
 
 } // namespace
 
@@ -139,6 +141,8 @@ private slots:
     }
 };
 
-std::unique_ptr<QObject> makeWindowsTest() { return std::make_unique<WindowsTest>(); }
+std::unique_ptr<QObject> makeWindowsTest() {
+    return std::make_unique<WindowsTest>();
+}
 
 #include "windows_test.moc"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page view's decoding of article and catalogue pages: the declared
 // character set is honoured, Windows-1251 is the default.
 
@@ -22,8 +23,9 @@ TEST(PageDecoding, MetaCharsetIsHonouredAndWindows1251IsTheDefault) {
     EXPECT_EQ(ui::declaredCharset(QByteArray::fromStdString(page)), QByteArray("Windows-1251"));
     EXPECT_TRUE(ui::decodeHtmlPage(QByteArray::fromStdString(page)).contains(russian));
 
-    QByteArray koi8 = "<html><head><META HTTP-EQUIV='Content-Type' CONTENT='text/html; charset=koi8-r'>"
-                      "</head><body>";
+    QByteArray koi8 =
+        "<html><head><META HTTP-EQUIV='Content-Type' CONTENT='text/html; charset=koi8-r'>"
+        "</head><body>";
     koi8 += "\xF0\xD2\xC9\xD7\xC5\xD4, \xCD\xC9\xD2"; // "Привет, мир" in KOI8-R
     EXPECT_EQ(ui::declaredCharset(koi8), QByteArray("koi8-r"));
     EXPECT_TRUE(ui::decodeHtmlPage(koi8).contains(russian));
@@ -33,8 +35,10 @@ TEST(PageDecoding, MetaCharsetIsHonouredAndWindows1251IsTheDefault) {
     EXPECT_TRUE(ui::decodeHtmlPage("\xEF\xBB\xBF" + russian.toUtf8()).startsWith(russian));
 
     // A charset nobody knows, or bytes that do not fit it, still show a page.
-    EXPECT_TRUE(ui::decodeHtmlPage(QByteArray("<meta charset=no-such-set>") + w1251.c_str()).contains(russian));
-    EXPECT_TRUE(ui::decodeHtmlPage(QByteArray("<meta charset=utf-8>ok \xFF end")).contains(QLatin1String("end")));
+    EXPECT_TRUE(ui::decodeHtmlPage(QByteArray("<meta charset=no-such-set>") + w1251.c_str())
+                    .contains(russian));
+    EXPECT_TRUE(ui::decodeHtmlPage(QByteArray("<meta charset=utf-8>ok \xFF end"))
+                    .contains(QLatin1String("end")));
 }
 
 TEST(PageDecoding, TheFirstMetaTagNamingACharsetCountsWhereverItStands) {

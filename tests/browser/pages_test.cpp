@@ -1,15 +1,16 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Catalogue pages, file names, temporary files and page decoding: the parts
 // of the browser that need no window.
 
 #include "browser/Catalogue.h"
-#include "components/text/Strings.h"
 #include "components/text/Cp1251.h"
-
-#include <gtest/gtest.h>
+#include "components/text/Strings.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <set>
@@ -21,7 +22,8 @@ using text::cp;
 // TMPDIR for one test, restored after it.
 class TempDirEnv {
 public:
-    explicit TempDirEnv(const QString& dir) : old_(qgetenv("TMPDIR")), had_(qEnvironmentVariableIsSet("TMPDIR")) {
+    explicit TempDirEnv(const QString& dir)
+        : old_(qgetenv("TMPDIR")), had_(qEnvironmentVariableIsSet("TMPDIR")) {
         qputenv("TMPDIR", QFile::encodeName(dir));
     }
     ~TempDirEnv() {
@@ -42,19 +44,20 @@ TEST(CataloguePage, CategoryAndSubcategoryPagesAreExactBytesWithNamesEscaped) {
     // Names come from the update server and go in as text, not markup.
     const std::string cat = cp("Ввод &amp; &lt;вывод&gt;");
     const std::string sub = cp("Файлы &lt;*.txt&gt; &amp; &quot;кавычки&quot;");
-    const std::string head =
-        "about:<head>\r\n"
-        "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=\"Windows-1251\"></head>\r\n"
-        "<center><b>\r\n";
+    const std::string head = "about:<head>\r\n"
+                             "<meta http-equiv=\"Content-Type\" content=\"text/html; "
+                             "charset=\"Windows-1251\"></head>\r\n"
+                             "<center><b>\r\n";
     const std::string rawCat = cp("Ввод & <вывод>");
     const std::string rawSub = cp("Файлы <*.txt> & \"кавычки\"");
     EXPECT_EQ(BuildNodePage(0, rawCat, rawSub),
               head + "<font size=7 face=\"Tahoma\">" + cat + "</font>\r\n</b></center>\r\n");
     EXPECT_EQ(BuildNodePage(1, rawCat, rawSub), head + "<font size=7 face=\"Tahoma\">" + cat +
-                                              "\r\n<br><font size=5>" + sub +
-                                              "</font></font>\r\n</b></center>\r\n");
+                                                    "\r\n<br><font size=5>" + sub +
+                                                    "</font></font>\r\n</b></center>\r\n");
     // Empty names (NULL in the database) leave the tags as they are.
-    EXPECT_EQ(BuildNodePage(0, "", ""), head + "<font size=7 face=\"Tahoma\"></font>\r\n</b></center>\r\n");
+    EXPECT_EQ(BuildNodePage(0, "", ""),
+              head + "<font size=7 face=\"Tahoma\"></font>\r\n</b></center>\r\n");
 }
 
 TEST(MakeFileName, ReplacesExactlyTheCodesThatNoFileNameMayHold) {
@@ -106,4 +109,3 @@ TEST(TempFile, AUniqueNewFileInTheSystemFolderOrTheFallbackName) {
         EXPECT_EQ(GetTempHTMLFileName(), QStringLiteral("/proc/TemporaryHTMLFile.html"));
     }
 }
-

@@ -1,18 +1,19 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The browser window against databases built for each case: the tree, the
 // pages of its nodes, saving an article, articles asked for by number, the
 // window's life and the tree width it leaves behind.
 
 #include "app/UMain.h"
-#include "settings/Store.h"
 #include "browser/UProgress.h"
 #include "browser/UView.h"
-#include "components/text/Strings.h"
 #include "components/desktop/WebLinks.h"
 #include "components/text/Cp1251.h"
 #include "components/text/QtText.h"
+#include "components/text/Strings.h"
 #include "components/widgets/MessageBox.h"
 #include "components/widgets/PageView.h"
 #include "data/UData.h"
+#include "settings/Store.h"
 #include "support/RecordedMessages.h"
 #include "support/TempDatabase.h"
 
@@ -41,7 +42,9 @@ using testing_support::TempDatabase;
 namespace {
 
 using text::cp;
-QString q(const char* utf8) { return QString::fromUtf8(utf8); }
+QString q(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
 
 dbbuild::Article article(int cat, int sub, const char* title, std::string body) {
     return {"", cat, sub, std::nullopt, cp(title), std::move(body)};
@@ -53,16 +56,14 @@ const std::string kBody = cp("<p>Текст</p>\r\n<p>b & c</p>"); // no line br
 
 dbbuild::Catalogue shapeCatalogue() {
     dbbuild::Catalogue c;
-    c.categories = {{1, cp("Бета")},   {0, cp("Альфа")},   {16, cp("Гамма")}, {17, cp("Дельта")},
-                    {2, cp("Дубль")},  {3, cp("Дубль")},   {18, cp("Эпсилон")}, {19, cp("Юг")}};
-    c.subcategories = {{1, 1, cp("Первая")}, {1, 2, cp("Пустая")}, {2, 1, "x2"}, {3, 1, "x3"},
-                       {3, 2, "y3"}};
-    c.articles = {article(1, 1, "Б-статья", kBody),
-                  article(1, 1, "А-статья", ""),
+    c.categories = {{1, cp("Бета")},  {0, cp("Альфа")}, {16, cp("Гамма")},   {17, cp("Дельта")},
+                    {2, cp("Дубль")}, {3, cp("Дубль")}, {18, cp("Эпсилон")}, {19, cp("Юг")}};
+    c.subcategories = {
+        {1, 1, cp("Первая")}, {1, 2, cp("Пустая")}, {2, 1, "x2"}, {3, 1, "x3"}, {3, 2, "y3"}};
+    c.articles = {article(1, 1, "Б-статья", kBody), article(1, 1, "А-статья", ""),
                   article(1, 1, "В-пустая", "to be NULL"),
                   // Subcategory 2 belongs to category 3, not to 2.
-                  article(2, 2, "Чужая", "x"),
-                  article(2, 1, "Статья: путь/файл?", "colon"),
+                  article(2, 2, "Чужая", "x"), article(2, 1, "Статья: путь/файл?", "colon"),
                   article(3, 1, "two.words", "dotted")};
     return c;
 }
@@ -105,7 +106,8 @@ QList<QTreeWidgetItem*> kids(const QTreeWidgetItem* n) {
 }
 
 QTreeWidgetItem* findNode(const QTreeWidget* tv, const QString& text) {
-    const QList<QTreeWidgetItem*> found = tv->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+    const QList<QTreeWidgetItem*> found =
+        tv->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
     return found.isEmpty() ? nullptr : found.first();
 }
 
@@ -247,7 +249,6 @@ private slots:
         v->SB2->click();
         for (QTreeWidgetItemIterator it(v->TV); *it; ++it)
             QVERIFY(!(*it)->isExpanded());
-
     }
 
     void theCounterStepsOncePerSubcategoryOverAllCategories() {
@@ -592,9 +593,11 @@ private slots:
             // Reading the name of subcategory 2 of category 2 fails.
             fb::Database db;
             attach(db, file->path());
-            execute(db, {"alter table SUB_CATEGORIES drop SUB_CAT",
-                         "alter table SUB_CATEGORIES add SUB_CAT computed by (case when CATNUM + NUM = 4 "
-                         "then cast(1 / (CATNUM + NUM - 4) as varchar(20)) else 'S' || NUM end)"});
+            execute(
+                db,
+                {"alter table SUB_CATEGORIES drop SUB_CAT",
+                 "alter table SUB_CATEGORIES add SUB_CAT computed by (case when CATNUM + NUM = 4 "
+                 "then cast(1 / (CATNUM + NUM - 4) as varchar(20)) else 'S' || NUM end)"});
         }
         Recorded r;
         TViewFrm* v = openBrowser();
@@ -650,7 +653,8 @@ private slots:
         const auto noStrayStyle = [v] {
             for (QTextBlock b = v->Info->browser()->document()->begin(); b.isValid(); b = b.next())
                 for (auto it = b.begin(); !it.atEnd(); ++it)
-                    if (it.fragment().charFormat().fontItalic() || it.fragment().charFormat().fontUnderline())
+                    if (it.fragment().charFormat().fontItalic() ||
+                        it.fragment().charFormat().fontUnderline())
                         return false;
             return true;
         };
@@ -682,15 +686,16 @@ private slots:
         view.Navigate(page.fileName());
         QCOMPARE(complete.size(), 1);
         QVERIFY(view.browser()->toPlainText().contains(q("Страница")));
-        const QVariant image =
-            view.browser()->document()->resource(QTextDocument::ImageResource, QUrl(QStringLiteral("dot.png")));
+        const QVariant image = view.browser()->document()->resource(
+            QTextDocument::ImageResource, QUrl(QStringLiteral("dot.png")));
         QVERIFY(image.isValid());
 
         emit view.browser()->anchorClicked(QUrl(QStringLiteral("next.htm")));
         QCOMPARE(complete.size(), 2);
         QVERIFY(view.browser()->toPlainText().contains(q("Следующая")));
 
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error, view.Navigate(dir.filePath(QStringLiteral("gone.htm"))));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error,
+                                 view.Navigate(dir.filePath(QStringLiteral("gone.htm"))));
         QCOMPARE(complete.size(), 2);
     }
 
@@ -722,14 +727,17 @@ private slots:
         ui::PageView view;
         QSignalSpy complete(&view, &ui::PageView::DocumentComplete);
         view.Navigate(folder + "/page.htm");
-        const auto follow = [&view](const QString& link) { emit view.browser()->anchorClicked(QUrl(link)); };
+        const auto follow = [&view](const QString& link) {
+            emit view.browser()->anchorClicked(QUrl(link));
+        };
 
         // Nothing but http and https leaves the program, and nothing of
         // these changes the page.
-        for (const char* link : {"file:///etc/passwd", "smb://server/share/x.htm", "tipsara-custom:run",
-                                 "javascript:alert(1)", "mailto:someone@example.com?attach=/etc/passwd",
-                                 "ftp://example.com/x", "http:/etc/passwd", "../secret.htm",
-                                 "../../../../../../etc/passwd", "alias.htm"})
+        for (const char* link :
+             {"file:///etc/passwd", "smb://server/share/x.htm", "tipsara-custom:run",
+              "javascript:alert(1)", "mailto:someone@example.com?attach=/etc/passwd",
+              "ftp://example.com/x", "http:/etc/passwd", "../secret.htm",
+              "../../../../../../etc/passwd", "alias.htm"})
             follow(QString::fromLatin1(link));
         QCOMPARE(launched, QStringList());
         QCOMPARE(complete.size(), 1);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Making the database from the schema script and the catalogue files.
 
 #include "components/fb/Fb.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Error texts under a Russian UTF-8 locale. The C library, libzip and Qt
 // answer in Russian there, in UTF-8; the program's error texts are
 // Windows-1251, so every one of them must come out of text::toQ readable:
@@ -10,8 +11,8 @@
 #include "components/text/QtText.h"
 #include "components/widgets/PageView.h"
 #include "components/zip/UnZip.h"
-#include "support/mail/MailServers.h"
 #include "support/TempDatabase.h"
+#include "support/mail/MailServers.h"
 #include "update/UpdateSteps.h"
 
 #include <QApplication>
@@ -19,14 +20,13 @@
 #include <QTranslator>
 
 #include <gtest/gtest.h>
+#include <netdb.h>
 #include <zip.h>
 
 #include <cerrno>
 #include <clocale>
 #include <cstdlib>
 #include <fstream>
-
-#include <netdb.h>
 
 using testing_support::TempDir;
 
@@ -50,13 +50,12 @@ bool mojibake(const QString& s) {
     if (mojibake(shown))
         return ::testing::AssertionFailure() << "garbled: " << shown.toStdString();
     if (!shown.contains(QString::fromUtf8(fragmentUtf8)))
-        return ::testing::AssertionFailure() << "\"" << fragmentUtf8 << "\" missing in \""
-                                             << shown.toStdString() << "\"";
+        return ::testing::AssertionFailure()
+               << "\"" << fragmentUtf8 << "\" missing in \"" << shown.toStdString() << "\"";
     return ::testing::AssertionSuccess();
 }
 
-template <class F>
-std::string failureOf(F&& run) {
+template <class F> std::string failureOf(F&& run) {
     try {
         run();
     } catch (const std::exception& e) {
@@ -90,7 +89,8 @@ using DatabaseErrors = RussianLocale;
 TEST_F(TextConversion, SystemTextsBecomeWindows1251) {
     EXPECT_TRUE(readsAs(text::systemError(ENOENT), "Нет такого файла или каталога"));
     EXPECT_TRUE(readsAs(text::systemError(EACCES), "Отказано в доступе"));
-    EXPECT_TRUE(readsAs(text::fromLocale(::gai_strerror(EAI_NONAME)), "Неизвестное имя или служба"));
+    EXPECT_TRUE(
+        readsAs(text::fromLocale(::gai_strerror(EAI_NONAME)), "Неизвестное имя или служба"));
     // libzip's messages embed the C library's.
     zip_error_t zipError;
     errno = EACCES;
@@ -129,7 +129,8 @@ TEST_F(SmtpErrors, RefusedUnresolvedAndUntrustedReadAsRussian) {
     EXPECT_TRUE(readsAs(unknown, "Неизвестное имя или служба"));
 
     const QString cert = mailtest::sourceFile("tests/support/mail/data/tls-cert.pem");
-    mailtest::SinkServer sink({"--tls", cert, mailtest::sourceFile("tests/support/mail/data/tls-key.pem")});
+    mailtest::SinkServer sink(
+        {"--tls", cert, mailtest::sourceFile("tests/support/mail/data/tls-key.pem")});
     smtp::Client untrusted;
     untrusted.Host = "127.0.0.1:" + std::to_string(sink.port);
     smtp::Message m;
@@ -182,17 +183,15 @@ TEST_F(ZipErrors, MissingArchiveAndAFileWhereAFolderShouldBe) {
 TEST_F(FileErrors, PageViewAndArticleFilesReadAsWritten) {
     TempDir dir;
     ui::PageView view;
-    const std::string missingPage = failureOf([&] {
-        view.Navigate(QString::fromStdString(dir.file("страница.html")));
-    });
+    const std::string missingPage =
+        failureOf([&] { view.Navigate(QString::fromStdString(dir.file("страница.html"))); });
     EXPECT_TRUE(readsAs(missingPage, "страница.html"));
     EXPECT_TRUE(readsAs(missingPage, "Файл или каталог не существует"));
 
     const std::string plain = dir.file("файл");
     std::ofstream(plain) << "x";
-    const std::string notFolder = failureOf([&] {
-        view.Navigate(QString::fromStdString(plain + "/1.html"));
-    });
+    const std::string notFolder =
+        failureOf([&] { view.Navigate(QString::fromStdString(plain + "/1.html")); });
     EXPECT_TRUE(readsAs(notFolder, "Это не каталог")) << notFolder;
 
     const std::string article = failureOf([&] { update::ReadArticleFile(plain + "/1.html"); });
@@ -221,7 +220,8 @@ TEST_F(DatabaseErrors, FileNamesEngineArgumentsAndSystemReasonsAllReadable) {
     tr.StartTransaction();
     fb::Query q(db, tr);
     q.setSQL(text::utf8ToCp1251("select cast('Строка' as integer) from rdb$database"));
-    EXPECT_TRUE(readsAs(failureOf([&] { q.ExecQuery(); }), "conversion error from string \"Строка\""));
+    EXPECT_TRUE(
+        readsAs(failureOf([&] { q.ExecQuery(); }), "conversion error from string \"Строка\""));
 }
 
 int main(int argc, char** argv) {

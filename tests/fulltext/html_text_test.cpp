@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The visible text of Windows-1251 pages, as the full-text index reads it.
 
 #include "components/text/Cp1251.h"
@@ -10,7 +11,9 @@ using fulltext::htmlToText;
 
 namespace {
 
-std::string cp(const char* utf8) { return text::utf8ToCp1251(utf8, true); }
+std::string cp(const char* utf8) {
+    return text::utf8ToCp1251(utf8, true);
+}
 
 TEST(HtmlText, TagsCommentsScriptsAndStylesAreNotText) {
     EXPECT_EQ(htmlToText(cp("<html><head><style>p { color: red }</style>"
@@ -37,8 +40,10 @@ TEST(HtmlText, BlockTagsSeparateWordsAndInlineTagsJoinThem) {
 TEST(HtmlText, CharacterReferencesAreDecoded) {
     EXPECT_EQ(htmlToText("if a &lt; b &amp;&amp; c &gt; d &quot;x&quot; &apos;y&apos;"),
               "if a < b && c > d \"x\" 'y'");
-    EXPECT_EQ(htmlToText(cp("&#1090;&#1077;&#x43A;&#X441;&#x442; &laquo;Delphi&raquo;&nbsp;&mdash;&nbsp;&copy;")),
-              "текст «Delphi» — ©");
+    EXPECT_EQ(
+        htmlToText(cp(
+            "&#1090;&#1077;&#x43A;&#X441;&#x442; &laquo;Delphi&raquo;&nbsp;&mdash;&nbsp;&copy;")),
+        "текст «Delphi» — ©");
     // &nbsp; separates words like a space.
     EXPECT_EQ(htmlToText("one&nbsp;two&nbsp;&nbsp;three"), "one two three");
     // The Windows-1252 reading of numeric references in 128..159.
@@ -60,7 +65,9 @@ TEST(HtmlText, Windows1251BytesBecomeUtf8) {
             all += static_cast<char>(b);
     EXPECT_EQ(htmlToText(all), text::cp1251ToUtf8(all));
     // The no-break space byte separates words; the soft hyphen is not seen.
-    EXPECT_EQ(htmlToText("one\xA0two thr\xAD" "ee"), "one two three");
+    EXPECT_EQ(htmlToText("one\xA0two thr\xAD"
+                         "ee"),
+              "one two three");
 }
 
 // The index's own conversion (it must not share the program's converter

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The full-text index on real databases and real index folders.
 
 #include "components/fb/Fb.h"
@@ -23,8 +24,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string cp(const char* utf8) { return text::utf8ToCp1251(utf8, true); }
-std::string utf(const std::string& cp1251) { return text::cp1251ToUtf8(cp1251); }
+std::string cp(const char* utf8) {
+    return text::utf8ToCp1251(utf8, true);
+}
+std::string utf(const std::string& cp1251) {
+    return text::cp1251ToUtf8(cp1251);
+}
 
 dbbuild::Article article(const char* title, const char* body, int32_t cat = 1, int32_t sub = 1) {
     return {"", cat, sub, std::nullopt, cp(title), cp(body)};
@@ -40,16 +45,18 @@ dbbuild::Catalogue catalogue() {
         article("Длина", "<p>Длина&nbsp;строки&nbsp;&mdash; функция Length.</p>"),
         article("Пустая строка", "<p>Проверка: s = '' ещё раз</p>"),
         article("Файлы", "<p>Список файлов каталога: FindFirst, FindNext.</p>"),
-        article("Открыть файл",
-                "<pre>if a &lt; b then ShellExecute(Handle, 'open', PChar(FileName), nil, nil, SW_SHOW);</pre>"),
+        article("Открыть файл", "<pre>if a &lt; b then ShellExecute(Handle, 'open', "
+                                "PChar(FileName), nil, nil, SW_SHOW);</pre>"),
         article("Sorting a list", "<p>Use TStringList for names.</p>"),
-        article("Список", "<pre class=\"code\">var L: TStringListEx;</pre>&nbsp;"
-                          "<a href=\"http://example.com/\">ссылка</a><script>var hidden = 1;</script>"),
+        article("Список",
+                "<pre class=\"code\">var L: TStringListEx;</pre>&nbsp;"
+                "<a href=\"http://example.com/\">ссылка</a><script>var hidden = 1;</script>"),
         article("Сортировка пузырьком",
                 "<p>Простой способ упорядочить элементы массива: соседние меняются местами, пока "
                 "порядок не установится.</p>"),
-        article("Разное", "<p>Быстрая сортировка массива делается рекурсивно: опорный элемент делит "
-                          "массив на две части.</p>"),
+        article("Разное",
+                "<p>Быстрая сортировка массива делается рекурсивно: опорный элемент делит "
+                "массив на две части.</p>"),
         article("Заметки", "<p>Сортировка бывает быстрая и медленная.</p>"),
         article("Порядок", "<p>Call the Sort method.</p>"),
         // Its subcategory belongs to another category: not in the catalogue.
@@ -97,12 +104,14 @@ protected:
         fb::Query& q = writer();
         q.Close();
         if (id) {
-            q.setSQL("INSERT INTO hints (id, cat, subcat, name, information) values (:id, 1, 1, :name, :content)");
+            q.setSQL("INSERT INTO hints (id, cat, subcat, name, information) values (:id, 1, 1, "
+                     ":name, :content)");
             q.Params(0).setAsInteger(*id);
             q.Params(1).setAsString(cp(title));
             q.Params(2).setAsString(cp(body));
         } else {
-            q.setSQL("INSERT INTO hints (cat, subcat, name, information) values (1, 1, :name, :content)");
+            q.setSQL("INSERT INTO hints (cat, subcat, name, information) values (1, 1, :name, "
+                     ":content)");
             q.Params(0).setAsString(cp(title));
             q.Params(1).setAsString(cp(body));
         }
@@ -174,8 +183,8 @@ TEST_F(Search, IdentifiersAreWholeWordsInAnyCase) {
 }
 
 TEST_F(Search, TagsAttributesEntitiesAndScriptsAreNotWords) {
-    for (const char* word : {"pre", "p", "nbsp", "mdash", "lt", "href", "class", "code", "example", "http",
-                             "hidden"})
+    for (const char* word :
+         {"pre", "p", "nbsp", "mdash", "lt", "href", "class", "code", "example", "http", "hidden"})
         EXPECT_EQ(found(word, Mode::AnyWord), Ids{}) << word;
     // The words around them are.
     EXPECT_EQ(found("ссылка"), Ids{7});
@@ -234,7 +243,8 @@ TEST_F(Search, TextWithoutWordsOrOddSyntaxNeitherFailsNorFindsAll) {
 TEST_F(Search, SnippetsAreOneLineOfPlainTextAroundTheWords) {
     const fulltext::Result r = index->search(cp("shellexecute"), Mode::AllWords);
     ASSERT_EQ(r.hits.size(), 1u);
-    EXPECT_EQ(utf(r.hits[0].snippet), "if a < b then ShellExecute(Handle, 'open', PChar(FileName), nil, nil, SW_SHOW);");
+    EXPECT_EQ(utf(r.hits[0].snippet),
+              "if a < b then ShellExecute(Handle, 'open', PChar(FileName), nil, nil, SW_SHOW);");
     const fulltext::Result r2 = index->search(cp("строки"), Mode::Phrase);
     ASSERT_EQ(r2.hits.size(), 1u);
     EXPECT_EQ(utf(r2.hits[0].snippet), "Длина строки — функция Length.");
@@ -270,7 +280,8 @@ TEST_F(Search, HitRowsKeepTheOrderAndLeaveOutArticlesOutsideTheCatalogue) {
             expected.push_back(h.id);
     for (size_t i = 0; i < rows.size(); ++i)
         EXPECT_EQ(rows[i].id, expected[i]);
-    const auto nine = std::find_if(rows.begin(), rows.end(), [](const auto& row) { return row.id == 9; });
+    const auto nine =
+        std::find_if(rows.begin(), rows.end(), [](const auto& row) { return row.id == 9; });
     ASSERT_NE(nine, rows.end());
     EXPECT_EQ(utf(nine->name), "Разное");
     EXPECT_EQ(utf(nine->category), "Строки и файлы");
@@ -503,7 +514,8 @@ TEST_F(FullText, BuildOnAWorkerThreadAndASecondCopyReadsOnly) {
 
 TEST_F(FullText, BuildOfMoreArticlesThanTheWriterQueues) {
     for (int i = 0; i < 700; ++i)
-        insert(("Статья " + std::to_string(i)).c_str(), ("<p>Слово w" + std::to_string(i) + "</p>").c_str());
+        insert(("Статья " + std::to_string(i)).c_str(),
+               ("<p>Слово w" + std::to_string(i) + "</p>").c_str());
     commit();
     int last = 0;
     EXPECT_TRUE(Index::build(index->folder(), db, [&](int done, int total) {

@@ -1,15 +1,16 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tip submission window on a real database, mailing to aiosmtpd.
 
-#include "support/mail/MailServers.h"
-#include "settings/UPrefs.h"
-#include "components/text/Strings.h"
 #include "components/smtp/AntiFreeze.h"
 #include "components/text/Cp1251.h"
+#include "components/text/Strings.h"
 #include "components/widgets/ErrorReport.h"
 #include "components/widgets/MessageBox.h"
 #include "data/UData.h"
 #include "mail/USendMail.h"
+#include "settings/UPrefs.h"
 #include "support/TempDatabase.h"
+#include "support/mail/MailServers.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -103,8 +104,7 @@ private slots:
 
     void listsComeFromTheDatabase() {
         SendMail->show();
-        QCOMPARE(items(SendMail->CB1),
-                 QStringList({"Alpha", "Базы данных", "Графика", "Пустая"}));
+        QCOMPARE(items(SendMail->CB1), QStringList({"Alpha", "Базы данных", "Графика", "Пустая"}));
         QCOMPARE(SendMail->CB1->currentIndex(), -1);
 
         choose("Графика"); // Enter fills the subcategories as a choice does

@@ -1,14 +1,15 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search's word splitting, statements and list order, and the add
 // window's article text, without a window.
 
 #include "authoring/Articles.h"
-#include "components/text/Strings.h"
 #include "components/text/Cp1251.h"
+#include "components/text/Strings.h"
 #include "search/Search.h"
 
-#include <gtest/gtest.h>
-
 #include <QLocale>
+
+#include <gtest/gtest.h>
 
 using search::Mode;
 using Words = std::vector<std::string>;

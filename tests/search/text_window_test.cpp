@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search in the articles' texts as the user meets it: the box in the
 // search window, the index beside a real database, the add window and the
 // browser that highlights the matched words.
@@ -8,8 +9,8 @@
 #include "components/text/Cp1251.h"
 #include "components/text/Strings.h"
 #include "components/widgets/PageView.h"
-#include "search/TextSearch.h"
 #include "data/UData.h"
+#include "search/TextSearch.h"
 #include "search/UIndexProgress.h"
 #include "search/USearch.h"
 #include "settings/Store.h"
@@ -42,7 +43,9 @@ namespace fs = std::filesystem;
 namespace {
 
 using text::cp;
-QString q(const char* utf8) { return QString::fromUtf8(utf8); }
+QString q(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
 
 // Article identifiers follow the order of insertion, from 1.
 enum : int { kBubble = 1, kArrays, kRead, kStray, kLong };
@@ -77,7 +80,9 @@ dbbuild::Catalogue catalogue() {
     return c;
 }
 
-std::string indexFolder(const TempDatabase& db) { return db.dir().file("DB/Tipsara.idx"); }
+std::string indexFolder(const TempDatabase& db) {
+    return db.dir().file("DB/Tipsara.idx");
+}
 
 // The hits of a search as "ID", in list order.
 QStringList ids(TSearchFrm& f, QRadioButton* mode, const char* text) {
@@ -135,9 +140,7 @@ class TextSearchWindowTest : public QObject {
     Q_OBJECT
     std::unique_ptr<TempDatabase> file;
 
-    void open(const TempDatabase& db) {
-        DataFrm = new TDataFrm(db.path());
-    }
+    void open(const TempDatabase& db) { DataFrm = new TDataFrm(db.path()); }
 
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
@@ -172,8 +175,8 @@ private slots:
             QVERIFY(!f.LV->isColumnHidden(TSearchFrm::FragmentColumn));
             QCOMPARE(f.LV->headerItem()->text(TSearchFrm::FragmentColumn), q("Фрагмент"));
         }
-        QSettings stored(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Marvek Systems"),
-                         QStringLiteral("Tipsara"));
+        QSettings stored(QSettings::NativeFormat, QSettings::UserScope,
+                         QStringLiteral("Marvek Systems"), QStringLiteral("Tipsara"));
         QCOMPARE(stored.value(QStringLiteral("View/SearchInText")).toString(), QStringLiteral("1"));
         {
             TSearchFrm f(Main);
@@ -231,7 +234,8 @@ private slots:
         QCOMPARE(top->text(0), q("Сортировка пузырьком"));
         QCOMPARE(top->text(1), q("Алгоритмы"));
         QCOMPARE(top->text(2), q("Сортировка"));
-        QVERIFY(f.LV->topLevelItem(1)->text(TSearchFrm::FragmentColumn).contains(q("Массив хранит")));
+        QVERIFY(
+            f.LV->topLevelItem(1)->text(TSearchFrm::FragmentColumn).contains(q("Массив хранит")));
         // The exact phrase: adjacent, in order.
         QCOMPARE(ids(f, f.RB3, "меняются местами"), list({kBubble}));
         QCOMPARE(ids(f, f.RB3, "местами меняются"), QStringList());
@@ -371,7 +375,8 @@ private slots:
         press.setInterval(0);
         connect(&press, &QTimer::timeout, [&] {
             for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* p = qobject_cast<TIndexProgress*>(w); p && p->isVisible() && p->CancelBtn->isEnabled()) {
+                if (auto* p = qobject_cast<TIndexProgress*>(w);
+                    p && p->isVisible() && p->CancelBtn->isEnabled()) {
                     ++shown;
                     count = p->Count->text();
                     p->CancelBtn->click();

@@ -1,11 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search window and the add window against a database built for the
 // cases, and the main window's commands that run them.
 
 #include "app/UMain.h"
-#include "components/text/Strings.h"
 #include "authoring/UAdd.h"
 #include "browser/UView.h"
 #include "components/text/Cp1251.h"
+#include "components/text/Strings.h"
 #include "components/widgets/MessageBox.h"
 #include "data/UData.h"
 #include "search/USearch.h"
@@ -171,8 +172,9 @@ private slots:
         // not: case, Ё and Е, digits, punctuation; some equal in all three
         // keys, which keep the database's order.
         fb::Query& w = DataFrm->UpdQ;
-        const char* names[] = {"ёлка zz", "Ёлка zz", "елка zz", "Елка zz", "zz 10 советов",
-                               "zz 2 совета", "a-b zz", "ab zz", "AB zz", "ab zz", "Ab zz"};
+        const char* names[] = {"ёлка zz",       "Ёлка zz",     "елка zz", "Елка zz",
+                               "zz 10 советов", "zz 2 совета", "a-b zz",  "ab zz",
+                               "AB zz",         "ab zz",       "Ab zz"};
         int n = 0;
         for (const char* name : names) {
             w.Close();
@@ -196,7 +198,8 @@ private slots:
             const int c = f.LVCompare(a, b);
             QVERIFY2(c <= 0, qPrintable(a->text(0) + " | " + b->text(0)));
             if (c == 0) // equal rows stay in the order the database gave them
-                QVERIFY(a->text(TSearchFrm::IdColumn).toInt() < b->text(TSearchFrm::IdColumn).toInt());
+                QVERIFY(a->text(TSearchFrm::IdColumn).toInt() <
+                        b->text(TSearchFrm::IdColumn).toInt());
         }
     }
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Records every message box while it lives, answering each with OK, so that
 // a test can look at what the user would have been shown.

@@ -1,7 +1,14 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // A server started by a test as a child process on 127.0.0.1: it prints a
 // line naming its port on standard output and is stopped with SIGTERM when
 // the object goes. Its standard error goes to /dev/null.
+
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
@@ -9,11 +16,6 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace testing_support {
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // A fresh database with the program's schema in a temporary folder, removed
 // with the object.
@@ -10,13 +12,18 @@
 
 namespace testing_support {
 
-inline std::string sourceDir() { return TIPSARA_SOURCE_DIR; }
-inline std::string schemaScript() { return dbbuild::readFile(sourceDir() + "/db/schema.sql"); }
+inline std::string sourceDir() {
+    return TIPSARA_SOURCE_DIR;
+}
+inline std::string schemaScript() {
+    return dbbuild::readFile(sourceDir() + "/db/schema.sql");
+}
 
 class TempDir {
 public:
     TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tipsara-test-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "tipsara-test-XXXXXX").string();
         if (!mkdtemp(pattern.data()))
             throw std::runtime_error("mkdtemp failed");
         path_ = pattern;

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // ZIP archives made by the tests, over libzip: ordinary ones with given
 // member names and contents, and one that unpacks to far more than it holds.
@@ -50,7 +52,8 @@ inline zip_int64_t zeros(void* state, void* data, zip_uint64_t len, zip_source_c
         return 0;
     case ZIP_SOURCE_SUPPORTS:
         return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
-                                              ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+                                              ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE,
+                                              -1);
     default:
         return -1;
     }
@@ -79,8 +82,8 @@ inline void makeZip(const std::string& path, const Members& members, bool stored
     for (const auto& [name, content] : members) {
         zip_source_t* src = zip_source_buffer(za, content.data(), content.size(), 0);
         const zip_int64_t index = src ? zip_file_add(za, name.c_str(), src, ZIP_FL_ENC_RAW) : -1;
-        if (index < 0 ||
-            (stored && zip_set_file_compression(za, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0) != 0)) {
+        if (index < 0 || (stored && zip_set_file_compression(za, static_cast<zip_uint64_t>(index),
+                                                             ZIP_CM_STORE, 0) != 0)) {
             zip_discard(za);
             throw std::runtime_error("cannot add " + name);
         }
@@ -94,7 +97,8 @@ inline void makeZerosZip(const std::string& path, const std::string& name, zip_u
     detail::Zeros state{size};
     zip_source_t* src = zip_source_function(za, detail::zeros, &state);
     const zip_int64_t index = src ? zip_file_add(za, name.c_str(), src, ZIP_FL_ENC_RAW) : -1;
-    if (index < 0 || zip_set_file_compression(za, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 1) != 0) {
+    if (index < 0 ||
+        zip_set_file_compression(za, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 1) != 0) {
         zip_discard(za);
         throw std::runtime_error("cannot add " + name);
     }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading the update server's replies, building its URLs, and the small
 // figures the progress windows show.
 
@@ -53,8 +54,8 @@ TEST(IntegerReply, TrimmedWholeSignedDecimal) {
 }
 
 TEST(IntegerReply, AnythingElseIsAnErrorNamingTheText) {
-    for (const char* bad : {"12a", "", "  \r\n", "1 2", "--1", "+-1", "0x10", "2147483648", "-2147483649",
-                            "99999999999999999999"}) {
+    for (const char* bad : {"12a", "", "  \r\n", "1 2", "--1", "+-1", "0x10", "2147483648",
+                            "-2147483649", "99999999999999999999"}) {
         try {
             ParseIntegerReply(bad);
             ADD_FAILURE() << "'" << bad << "' was read as a number";
@@ -117,18 +118,20 @@ TEST(Requests, UrlsAreTheRootVerbatimFollowedByThePath) {
 }
 
 TEST(Requests, ARootMustBeginWithAHostAndCarryNoUserInformation) {
-    for (const char* good : {"host", "host:8080/folder", "127.0.0.1:8080", "[::1]:8080",
-                             "example.test/a@b/c", "h:1/"})
+    for (const char* good :
+         {"host", "host:8080/folder", "127.0.0.1:8080", "[::1]:8080", "example.test/a@b/c", "h:1/"})
         EXPECT_NO_THROW(CheckRoot(good)) << good;
     // Each of these would make a URL whose host is not the root's own: the
     // path's first folder, or nothing at all.
-    for (const char* hostless : {"", "   ", "/x", ":8080", ":8080/x", "?x", "[", "[oops/x", "\t/x"}) {
+    for (const char* hostless :
+         {"", "   ", "/x", ":8080", ":8080/x", "?x", "[", "[oops/x", "\t/x"}) {
         try {
             CheckRoot(hostless);
             ADD_FAILURE() << "taken: '" << hostless << "'";
         } catch (const RootError& e) {
-            EXPECT_NE(std::string(e.what()).find(text::utf8ToCp1251("не начинается с имени сервера")),
-                      std::string::npos)
+            EXPECT_NE(
+                std::string(e.what()).find(text::utf8ToCp1251("не начинается с имени сервера")),
+                std::string::npos)
                 << e.what();
         }
     }
@@ -138,7 +141,8 @@ TEST(Requests, ARootMustBeginWithAHostAndCarryNoUserInformation) {
             ADD_FAILURE() << "taken: " << withUser;
         } catch (const RootError& e) {
             const std::string message = e.what();
-            EXPECT_NE(message.find(text::utf8ToCp1251("имя пользователя или пароль")), std::string::npos);
+            EXPECT_NE(message.find(text::utf8ToCp1251("имя пользователя или пароль")),
+                      std::string::npos);
             // The password is not shown in the report.
             EXPECT_EQ(message.find("secret"), std::string::npos) << message;
         }
@@ -147,9 +151,9 @@ TEST(Requests, ARootMustBeginWithAHostAndCarryNoUserInformation) {
 
 TEST(FileCount, EndingFollowsTheLastDigitOnly) {
     const std::pair<int, const char*> cases[] = {
-        {0, "0 файлов"},  {1, "1 файл"},   {2, "2 файла"},   {5, "5 файлов"},
-        {11, "11 файл"},  {12, "12 файла"}, {21, "21 файл"},  {25, "25 файлов"},
-        {3, "3 файла"},   {10, "10 файлов"}, {104, "104 файла"},
+        {0, "0 файлов"}, {1, "1 файл"},     {2, "2 файла"},     {5, "5 файлов"},
+        {11, "11 файл"}, {12, "12 файла"},  {21, "21 файл"},    {25, "25 файлов"},
+        {3, "3 файла"},  {10, "10 файлов"}, {104, "104 файла"},
     };
     for (const auto& [n, text] : cases)
         EXPECT_EQ(FileCountText(n).toStdString(), text);

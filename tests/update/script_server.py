@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A scripted update server for the update run's tests, on 127.0.0.1 and a
 free port, which it prints as "port N".
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tipsara-server on the demonstration master catalogue, started on a free
 // port of 127.0.0.1 and spoken to through the program's own HTTP layer and
 // protocol functions, and by hand over a socket where the layer cannot go.
@@ -9,9 +10,8 @@
 #include "support/TempDatabase.h"
 #include "update/UpdateProtocol.h"
 
-#include <gtest/gtest.h>
-
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -41,7 +41,8 @@ std::pair<int, std::string> rawGet(int port, const std::string& target) {
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
         throw std::runtime_error("cannot connect");
-    const std::string request = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+    const std::string request =
+        "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
     for (size_t sent = 0; sent < request.size();) {
         const ssize_t n = write(s, request.data() + sent, request.size() - sent);
         if (n <= 0)
@@ -65,7 +66,8 @@ std::string zipMember(const std::string& archive, const std::string& name) {
     if (!za)
         throw std::runtime_error("not a ZIP archive");
     zip_stat_t st;
-    zip_file_t* f = zip_stat(za, name.c_str(), 0, &st) == 0 ? zip_fopen(za, name.c_str(), 0) : nullptr;
+    zip_file_t* f =
+        zip_stat(za, name.c_str(), 0, &st) == 0 ? zip_fopen(za, name.c_str(), 0) : nullptr;
     if (!f) {
         zip_close(za);
         throw std::runtime_error("no member " + name);
@@ -83,13 +85,16 @@ protected:
         unsetenv("http_proxy");
         dir_ = new TempDir;
         master_ = dir_->file("Master.gdb");
-        const std::string make = kServer + " --make-master " + master_ + " " + kSource + "/db/schema.sql " +
-                                 kSource + "/db/catalogue " + kSource + "/db/demo-server > /dev/null";
+        const std::string make = kServer + " --make-master " + master_ + " " + kSource +
+                                 "/db/schema.sql " + kSource + "/db/catalogue " + kSource +
+                                 "/db/demo-server > /dev/null";
         ASSERT_EQ(std::system(make.c_str()), 0);
         status_ = dir_->file("status.txt");
-        std::ofstream(status_, std::ios::binary) << text::utf8ToCp1251("\r\nНовые статьи!\r\nhttp://127.0.0.1/news\r\n");
-        server_ = new ServerProcess({kServer, "--listen", "127.0.0.1:0", "--status", status_, master_},
-                                    "listening on http://127\\.0\\.0\\.1:(\\d+)/");
+        std::ofstream(status_, std::ios::binary)
+            << text::utf8ToCp1251("\r\nНовые статьи!\r\nhttp://127.0.0.1/news\r\n");
+        server_ =
+            new ServerProcess({kServer, "--listen", "127.0.0.1:0", "--status", status_, master_},
+                              "listening on http://127\\.0\\.0\\.1:(\\d+)/");
         catalogue_ = new dbbuild::Catalogue(dbbuild::readCatalogue(
             kSource + "/db/demo-server", dbbuild::readCatalogue(kSource + "/db/catalogue")));
     }
@@ -200,13 +205,14 @@ TEST_F(Server, PackageHoldsTheArticleUnderItsIdentifier) {
 
 TEST_F(Server, RequestsItCannotAnswerGet404WithNoBody) {
     for (const std::string target :
-         {"/get/tipsara/get_cat.php?id=x", "/get/tipsara/get_cat.php?id=99", "/get/tipsara/get_cat.php",
-          "/get/tipsara/get_cat.php?id=-1", "/get/tipsara/get_cat.php?id=99999999999",
-          "/get/tipsara/get_max_sub_cat.php?id=1a", "/get/tipsara/get_sub_cat.php?id=1",
-          "/get/tipsara/get_sub_cat.php?id=1&sid=99", "/get/tipsara/get_new_hints.php",
-          "/get/tipsara/get_new_hints.php?ids=1,,2", "/get/tipsara/get_new_hints.php?ids=1,x",
-          "/get/tipsara/files/abc.zip", "/get/tipsara/files/9999.zip", "/get/tipsara/files/.zip",
-          "/get/tipsara/get_max_catXphp", "/get/tipsara/", "/"}) {
+         {"/get/tipsara/get_cat.php?id=x", "/get/tipsara/get_cat.php?id=99",
+          "/get/tipsara/get_cat.php", "/get/tipsara/get_cat.php?id=-1",
+          "/get/tipsara/get_cat.php?id=99999999999", "/get/tipsara/get_max_sub_cat.php?id=1a",
+          "/get/tipsara/get_sub_cat.php?id=1", "/get/tipsara/get_sub_cat.php?id=1&sid=99",
+          "/get/tipsara/get_new_hints.php", "/get/tipsara/get_new_hints.php?ids=1,,2",
+          "/get/tipsara/get_new_hints.php?ids=1,x", "/get/tipsara/files/abc.zip",
+          "/get/tipsara/files/9999.zip", "/get/tipsara/files/.zip", "/get/tipsara/get_max_catXphp",
+          "/get/tipsara/", "/"}) {
         const auto [code, body] = rawGet(server_->port(), target);
         EXPECT_EQ(code, 404) << target;
         EXPECT_EQ(body, "") << target;
@@ -226,8 +232,9 @@ TEST_F(Server, ServesUnderAFolderGivenInTheRoot) {
     std::filesystem::create_directories(small.path() / "articles");
     std::ofstream(small.file("articles/a.html")) << "<p>7</p>";
     const std::string master = small.file("Mirror.gdb");
-    ASSERT_EQ(std::system((kServer + " --make-master " + master + " " + kSource + "/db/schema.sql " +
-                           small.path().string() + " > /dev/null").c_str()),
+    ASSERT_EQ(std::system((kServer + " --make-master " + master + " " + kSource +
+                           "/db/schema.sql " + small.path().string() + " > /dev/null")
+                              .c_str()),
               0);
 
     ServerProcess mirror({kServer, "--listen", "127.0.0.1:0", "--base", "/mirror/", master},

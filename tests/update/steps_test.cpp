@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pieces of the update run that need no server: the server-id list in
 // pieces and the checks on the new-article entries.
 
@@ -31,7 +32,8 @@ TEST(NewHintChecks, OnlyPlainIntegersPass) {
     EXPECT_EQ(update::PlainInteger("1055", false), 1055);
     EXPECT_EQ(update::PlainInteger("-3", true), -3);
     EXPECT_EQ(update::PlainInteger("2147483647", false), 2147483647);
-    for (const char* bad : {"", "-3", "+3", " 3", "3 ", "1 OR 1=1", "../evil", "2147483648", "0x10", "１"})
+    for (const char* bad :
+         {"", "-3", "+3", " 3", "3 ", "1 OR 1=1", "../evil", "2147483648", "0x10", "１"})
         EXPECT_FALSE(update::PlainInteger(bad, false)) << bad;
     EXPECT_FALSE(update::PlainInteger("-", true));
     EXPECT_FALSE(update::PlainInteger("--1", true));

@@ -1,30 +1,30 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole update run, driven through the main window's command against
 // update servers on 127.0.0.1: tipsara-server on masters made for each test,
 // and a scripted server for the replies tipsara-server never gives.
 
 #include "app/UMain.h"
-#include "settings/UPrefs.h"
-#include "components/text/Strings.h"
 #include "components/text/QtText.h"
+#include "components/text/Strings.h"
 #include "components/widgets/MessageBox.h"
 #include "data/UData.h"
 #include "search/TextSearch.h"
+#include "settings/UPrefs.h"
 #include "support/ServerProcess.h"
 #include "support/TempDatabase.h"
+#include "support/ZipMaker.h"
 #include "update/UPro.h"
 #include "update/UUpd.h"
 #include "update/UWait.h"
 #include "update/UpdateRun.h"
-#include "support/ZipMaker.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QToolButton>
 #include <QtTest>
-
-#include <QScopeGuard>
 
 #include <filesystem>
 #include <fstream>
@@ -39,8 +39,12 @@ namespace {
 const std::string kServer = std::string(TIPSARA_BIN_DIR) + "/tipsara-server";
 
 using text::cp;
-QString q(const char* utf8) { return QString::fromUtf8(utf8); }
-void spit(const fs::path& p, const std::string& content) { std::ofstream(p, std::ios::binary) << content; }
+QString q(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+void spit(const fs::path& p, const std::string& content) {
+    std::ofstream(p, std::ios::binary) << content;
+}
 
 std::vector<std::string> lines(const fs::path& p) {
     std::vector<std::string> out;
@@ -60,7 +64,8 @@ struct Site {
     TempDir dir;
     std::unique_ptr<ServerProcess> server;
     Site(const std::vector<std::pair<int, std::string>>& cats,
-         const std::vector<std::tuple<int, int, std::string>>& subs, const std::vector<Article>& articles) {
+         const std::vector<std::tuple<int, int, std::string>>& subs,
+         const std::vector<Article>& articles) {
         const fs::path c = dir.path() / "cat";
         fs::create_directories(c / "articles");
         std::ofstream cf(c / "categories.txt"), sf(c / "subcategories.txt"), af(c / "articles.txt");
@@ -69,17 +74,19 @@ struct Site {
         for (const auto& [cn, n, name] : subs)
             sf << cn << '\t' << n << '\t' << name << '\n';
         for (const Article& a : articles) {
-            af << a.id << ".html\t" << a.cat << '\t' << a.sub << '\t' << a.id << '\t' << a.title << '\n';
+            af << a.id << ".html\t" << a.cat << '\t' << a.sub << '\t' << a.id << '\t' << a.title
+               << '\n';
             spit(c / "articles" / (std::to_string(a.id) + ".html"), a.body);
         }
         cf.close(), sf.close(), af.close();
         const std::string master = dir.file("Master.gdb");
-        const std::string make = kServer + " --make-master " + master + " " + sourceDir() + "/db/schema.sql " +
-                                 c.string() + " > /dev/null";
+        const std::string make = kServer + " --make-master " + master + " " + sourceDir() +
+                                 "/db/schema.sql " + c.string() + " > /dev/null";
         if (std::system(make.c_str()) != 0)
             throw std::runtime_error("no master");
-        server = std::make_unique<ServerProcess>(std::vector<std::string>{kServer, "--listen", "127.0.0.1:0", master},
-                                                 "listening on http://127\\.0\\.0\\.1:(\\d+)/");
+        server = std::make_unique<ServerProcess>(
+            std::vector<std::string>{kServer, "--listen", "127.0.0.1:0", master},
+            "listening on http://127\\.0\\.0\\.1:(\\d+)/");
     }
     std::string root() const { return server->root(); }
 };
@@ -95,7 +102,9 @@ struct Script {
                                      dir.path().string()},
             "port (\\d+)");
     }
-    void put(const std::string& name, const std::string& utf8) { spit(dir.path() / name, cp(utf8)); }
+    void put(const std::string& name, const std::string& utf8) {
+        spit(dir.path() / name, cp(utf8));
+    }
     std::string file(const std::string& name) const { return dir.file(name); }
     std::vector<std::string> log() const { return lines(dir.path() / "requests.log"); }
     std::string root() const { return server->root(); }
@@ -268,8 +277,10 @@ private slots:
         const std::vector<std::vector<std::string>> cats = {
             {"1", cp("Строки")}, {"2", cp("Файлы")}, {"3", cp("Графика")}, {"7", cp("Моя")}};
         QVERIFY(rows("select NUM, CATEGORY_NAME from CATEGORIES order by NUM") == cats);
-        const std::vector<std::vector<std::string>> subs = {{"1", "1", cp("Поиск")},    {"1", "2", cp("Формат")},
-                                                            {"2", "1", cp("Временные")}, {"3", "1", cp("Цвет")},
+        const std::vector<std::vector<std::string>> subs = {{"1", "1", cp("Поиск")},
+                                                            {"1", "2", cp("Формат")},
+                                                            {"2", "1", cp("Временные")},
+                                                            {"3", "1", cp("Цвет")},
                                                             {"7", "1", cp("моя")}};
         const char* subSql = "select CATNUM, NUM, SUB_CAT from SUB_CATEGORIES order by CATNUM, NUM";
         QVERIFY(rows(subSql) == subs);
@@ -337,8 +348,8 @@ private slots:
         QCOMPARE(UpdFrm->Count(), 1);
         const std::vector<std::vector<std::string>> imported = {
             {"202", cp("Бета"), "1", "1", cp("<p>Строка один</p>\r\n<p>два</p>")}};
-        QVERIFY(rows("select SERV_ID, NAME, CAT, SUBCAT, INFORMATION from HINTS where SERV_ID is not null") ==
-                imported);
+        QVERIFY(rows("select SERV_ID, NAME, CAT, SUBCAT, INFORMATION from HINTS where SERV_ID is "
+                     "not null") == imported);
         QVERIFY(fs::is_empty(temp));
 
         // The next run sends 202 among the known ones and is offered the others.
@@ -351,7 +362,8 @@ private slots:
         run();
         QVERIFY((offered == std::vector<std::string>{"201", "203"}));
         QCOMPARE(Pro->overall->text(), q("2 файла"));
-        QCOMPARE(rows("select count(*) from HINTS where SERV_ID is not null")[0][0], std::string("3"));
+        QCOMPARE(rows("select count(*) from HINTS where SERV_ID is not null")[0][0],
+                 std::string("3"));
 
         run();
         QCOMPARE(boxes.size(), 1);
@@ -409,11 +421,15 @@ private slots:
         };
         run();
         QVERIFY2(boxes.isEmpty(), qPrintable(lastError()));
-        const std::vector<std::string> expected = {
-            kStatus, "/get/tipsara/get_max_cat.php", "/get/tipsara/get_cat.php?id=1", "/get/tipsara/get_cat.php?id=2",
-            "/get/tipsara/get_max_sub_cat.php?id=1", "/get/tipsara/get_sub_cat.php?id=1&sid=1",
-            "/get/tipsara/get_sub_cat.php?id=1&sid=2", "/get/tipsara/get_max_sub_cat.php?id=2",
-            "/get/tipsara/get_new_hints.php?ids=" + ids};
+        const std::vector<std::string> expected = {kStatus,
+                                                   "/get/tipsara/get_max_cat.php",
+                                                   "/get/tipsara/get_cat.php?id=1",
+                                                   "/get/tipsara/get_cat.php?id=2",
+                                                   "/get/tipsara/get_max_sub_cat.php?id=1",
+                                                   "/get/tipsara/get_sub_cat.php?id=1&sid=1",
+                                                   "/get/tipsara/get_sub_cat.php?id=1&sid=2",
+                                                   "/get/tipsara/get_max_sub_cat.php?id=2",
+                                                   "/get/tipsara/get_new_hints.php?ids=" + ids};
         QCOMPARE(s.log(), expected);
         const std::vector<std::vector<std::string>> cats = {
             {"1", cp("Первая\r\n")}, {"2", cp("Вторая")}, {"7", cp("Моя")}, {"50", "pending"}};
@@ -469,7 +485,8 @@ private slots:
     void anInvalidStatusFileEndsTheRunWithNothingWritten() {
         Script s;
         open(local(), s.root());
-        for (const char* status : std::initializer_list<const char*>{"a\r\nb\r\n", "\r\n\r\n\r\n\r\n", "<html>404</html>", nullptr}) {
+        for (const char* status : std::initializer_list<const char*>{
+                 "a\r\nb\r\n", "\r\n\r\n\r\n\r\n", "<html>404</html>", nullptr}) {
             if (status)
                 s.put("tipsara_update.txt", status);
             else
@@ -478,7 +495,8 @@ private slots:
         }
         QVERIFY(boxes.isEmpty());
         QCOMPARE(s.log(), std::vector<std::string>(4, kStatus));
-        QCOMPARE(rows("select CATEGORY_NAME from CATEGORIES where NUM=1")[0][0], std::string("Old"));
+        QCOMPARE(rows("select CATEGORY_NAME from CATEGORIES where NUM=1")[0][0],
+                 std::string("Old"));
         expectClean();
     }
 
@@ -492,7 +510,8 @@ private slots:
         run();
         QVERIFY(lastError().startsWith("WININET Error"));
         expectClean();
-        QCOMPARE(rows("select CATEGORY_NAME from CATEGORIES where NUM=1")[0][0], std::string("Old"));
+        QCOMPARE(rows("select CATEGORY_NAME from CATEGORIES where NUM=1")[0][0],
+                 std::string("Old"));
         DataFrm->UpdQ.setSQL("COMMIT");
         DataFrm->UpdQ.ExecQuery();
         QCOMPARE(rows("select CATEGORY_NAME from CATEGORIES where NUM=1")[0][0], cp("Первая"));
@@ -501,7 +520,8 @@ private slots:
     void maliciousEntriesAreRefusedBeforeAnythingIsListed() {
         Script s;
         offerOne(s);
-        for (const char* reply : {"1\r\nA\r\n1\r\n1\r\n\r\n../evil\r\nB\r\n1\r\n1\r\n", "1\r\nA\r\n1 OR 1=1\r\n1\r\n"}) {
+        for (const char* reply : {"1\r\nA\r\n1\r\n1\r\n\r\n../evil\r\nB\r\n1\r\n1\r\n",
+                                  "1\r\nA\r\n1 OR 1=1\r\n1\r\n"}) {
             s.put("get_new_hints.php", reply);
             run();
             expectClean();
@@ -523,7 +543,8 @@ private slots:
             boxes.clear();
             run();
             expectClean();
-            const bool none = rows("select count(*) from HINTS where SERV_ID is not null")[0][0] == "0";
+            const bool none =
+                rows("select count(*) from HINTS where SERV_ID is not null")[0][0] == "0";
             for (const auto& e : fs::directory_iterator(temp))
                 fs::remove(e.path());
             return none ? lastError() : QStringLiteral("an article was inserted");
@@ -532,16 +553,20 @@ private slots:
         QVERIFY(failure().contains("ZIP"));
         makeZip(package, {{"readme.txt", "no article here"}});
         const QString missing = failure();
-        QVERIFY2(missing.contains("301.html") && missing.contains(q("не найден")), qPrintable(missing));
+        QVERIFY2(missing.contains("301.html") && missing.contains(q("не найден")),
+                 qPrintable(missing));
         makeZerosZip(package, "301.html", (uint64_t(256) << 20) + 1);
         QVERIFY(failure().contains("256"));
 
         // Member names reaching out of the folder land in it.
-        makeZip(package, {{"../../../301.html", "<p>\xD0\xE0\xE7</p>"}, {"/tmp/../../evil.txt", "x"}, {"..", "y"}});
+        makeZip(package, {{"../../../301.html", "<p>\xD0\xE0\xE7</p>"},
+                          {"/tmp/../../evil.txt", "x"},
+                          {"..", "y"}});
         boxes.clear();
         run();
         QVERIFY2(lastError().isEmpty(), qPrintable(lastError()));
-        QCOMPARE(rows("select INFORMATION from HINTS where SERV_ID=301")[0][0], std::string("<p>\xD0\xE0\xE7</p>"));
+        QCOMPARE(rows("select INFORMATION from HINTS where SERV_ID=301")[0][0],
+                 std::string("<p>\xD0\xE0\xE7</p>"));
         QVERIFY(fs::exists(temp / "evil.txt"));
         QVERIFY(!fs::exists(temp / "301.html"));
     }
@@ -569,13 +594,15 @@ private slots:
         QCOMPARE(s.log(), std::vector<std::string>{"http://updates.invalid" + kStatus});
         fs::remove(s.file("requests.log"));
 
-        const QString bad[] = {"", "   ", "/x", ":8080/x", QString::fromStdString("user:pw@" + s.root())};
+        const QString bad[] = {"", "   ", "/x", ":8080/x",
+                               QString::fromStdString("user:pw@" + s.root())};
         for (const QString& root : bad) {
             boxes.clear();
             PrefsFrm->root->setText(root);
             run();
             expectClean();
-            QVERIFY2(lastError().contains(q("Адрес сервера обновлений")), qPrintable(root + ": " + lastError()));
+            QVERIFY2(lastError().contains(q("Адрес сервера обновлений")),
+                     qPrintable(root + ": " + lastError()));
             QVERIFY2(!lastError().contains("pw@"), qPrintable(lastError()));
             QVERIFY2(s.log().empty(), qPrintable(root));
             QCOMPARE(PrefsFrm->root->text(), root);
@@ -605,7 +632,8 @@ private slots:
         QVERIFY2(lastError().contains(q("имя пользователя или пароль")), qPrintable(lastError()));
         for (const std::string& r : s.log())
             QVERIFY2(r.find("/files/") == std::string::npos, r.c_str());
-        QCOMPARE(rows("select count(*) from HINTS where SERV_ID is not null")[0][0], std::string("0"));
+        QCOMPARE(rows("select count(*) from HINTS where SERV_ID is not null")[0][0],
+                 std::string("0"));
     }
 
     void aLinkPlantedAtThePackageNameIsReplacedAndItsTargetKept() {
@@ -618,7 +646,8 @@ private slots:
         fs::create_symlink(victim, temp / "301.zip");
         run();
         QVERIFY2(boxes.isEmpty(), qPrintable(lastError()));
-        QCOMPARE(rows("select INFORMATION from HINTS where SERV_ID=301")[0][0], std::string("<p>ok</p>"));
+        QCOMPARE(rows("select INFORMATION from HINTS where SERV_ID=301")[0][0],
+                 std::string("<p>ok</p>"));
         QCOMPARE(dbbuild::readFile(victim.string()), std::string("keep me"));
         QVERIFY(fs::is_empty(temp));
 
@@ -627,7 +656,8 @@ private slots:
         fs::create_directory(temp / "301.zip");
         run();
         expectClean();
-        QVERIFY2(lastError().contains(QString::fromStdString((temp / "301.zip").string())), qPrintable(lastError()));
+        QVERIFY2(lastError().contains(QString::fromStdString((temp / "301.zip").string())),
+                 qPrintable(lastError()));
         QVERIFY(fs::is_directory(temp / "301.zip"));
         QCOMPARE(rows("select count(*) from HINTS where SERV_ID=301")[0][0], std::string("1"));
     }
@@ -643,7 +673,8 @@ private slots:
         }
         QCOMPARE(boxes.size(), 2);
         QCOMPARE(boxes[0].caption, QStringLiteral("File Exists Alert"));
-        QCOMPARE(boxes[0].text, "Replace existing file " + QString::fromStdString((temp / "301.html").string()) + "?");
+        QCOMPARE(boxes[0].text, "Replace existing file " +
+                                    QString::fromStdString((temp / "301.html").string()) + "?");
         QVERIFY((rows("select INFORMATION from HINTS where SERV_ID=301 order by ID") ==
                  std::vector<std::vector<std::string>>{{"old\r\ntext"}, {"new"}}));
         QVERIFY(fs::is_empty(temp));

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The available-updates window on its own: order, marks, buttons, count.
 
 #include "components/text/Cp1251.h"
@@ -10,7 +11,8 @@
 
 namespace {
 
-TUpdEntry entry(const char* title, const char* cat, const char* sub, int icon = 0, const char* id = "1") {
+TUpdEntry entry(const char* title, const char* cat, const char* sub, int icon = 0,
+                const char* id = "1") {
     auto cp = [](const char* s) { return text::utf8ToCp1251(s); };
     return {cp(title), cp(cat), cp(sub), std::to_string(icon + 1), "1", id, icon};
 }

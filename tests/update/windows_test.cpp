@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wait and download windows, and the main window's transfer progress.
 
 #include "update/TransferProgress.h"
@@ -58,7 +59,8 @@ private slots:
     void waitWindowHasItsFourStagesAndTakesNoClicks() {
         TWait w;
         const char* captions[] = {"Проверка обновлений общих настроек", "Синхронизация категорий",
-                                  "Синхронизация подкатегорий", "Проверка наличия новых советов/статей"};
+                                  "Синхронизация подкатегорий",
+                                  "Проверка наличия новых советов/статей"};
         for (int i = 0; i < TWait::kStages; ++i) {
             QCOMPARE(w.RB[i]->text(), QString::fromUtf8(captions[i]));
         }

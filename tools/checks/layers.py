@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The layering of src/ as folders and the includes between them.
 
 Each folder of src/components/ is a node, and so is each other folder of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Build step: makes DB/Tipsara.gdb from the schema script and the catalogue
 // files, unless the database file exists already (a user's articles live in
 // it, so it is never overwritten).

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The maker's master database: the same tables as the program's, with every
 // article's ID being its identifier on the update server. Read by the server

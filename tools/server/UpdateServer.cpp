@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "UpdateServer.h"
 
 #include "components/text/Numbers.h"
@@ -39,7 +41,9 @@ std::string literal(const std::string& path) {
 
 } // namespace
 
-std::optional<int32_t> parseId(const std::string& text) { return text::PlainInteger(text, false); }
+std::optional<int32_t> parseId(const std::string& text) {
+    return text::PlainInteger(text, false);
+}
 
 std::optional<std::set<int32_t>> parseIdList(const std::string& text) {
     std::set<int32_t> ids;
@@ -48,8 +52,8 @@ std::optional<std::set<int32_t>> parseIdList(const std::string& text) {
     size_t start = 0;
     while (true) {
         const size_t comma = text.find(',', start);
-        const auto id = parseId(text.substr(start, comma == std::string::npos ? std::string::npos
-                                                                              : comma - start));
+        const auto id = parseId(
+            text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
         if (!id)
             return std::nullopt;
         ids.insert(*id);
@@ -168,12 +172,13 @@ void UpdateServer::routes() {
             return notFound(res);
         res.set_content(*name, kText);
     });
-    s.Get(dir + R"(get_max_sub_cat\.php)", [this](const httplib::Request& req, httplib::Response& res) {
-        const auto cat = param(req, "id");
-        if (!cat)
-            return notFound(res);
-        res.set_content(std::to_string(master_.maxSubCategory(*cat)), kText);
-    });
+    s.Get(dir + R"(get_max_sub_cat\.php)",
+          [this](const httplib::Request& req, httplib::Response& res) {
+              const auto cat = param(req, "id");
+              if (!cat)
+                  return notFound(res);
+              res.set_content(std::to_string(master_.maxSubCategory(*cat)), kText);
+          });
     s.Get(dir + R"(get_sub_cat\.php)", [this](const httplib::Request& req, httplib::Response& res) {
         const auto cat = param(req, "id");
         const auto sub = param(req, "sid");
@@ -182,23 +187,25 @@ void UpdateServer::routes() {
             return notFound(res);
         res.set_content(*name, kText);
     });
-    s.Get(dir + R"(get_new_hints\.php)", [this](const httplib::Request& req, httplib::Response& res) {
-        const auto known = req.has_param("ids") ? parseIdList(req.get_param_value("ids"))
-                                                : std::nullopt;
-        if (!known)
-            return notFound(res);
-        res.set_content(newHintsReply(master_.articles(), *known), kText);
-    });
-    s.Get(dir + R"(files/([^/]*)\.zip)", [this](const httplib::Request& req, httplib::Response& res) {
-        // The member is named as the client asked, since that is the name it
-        // looks for after unpacking.
-        const std::string idText = req.matches[1];
-        const auto id = parseId(idText);
-        const auto body = id ? master_.articleBody(*id) : std::nullopt;
-        if (!body)
-            return notFound(res);
-        res.set_content(zipPackage(idText + ".html", *body), "application/zip");
-    });
+    s.Get(dir + R"(get_new_hints\.php)",
+          [this](const httplib::Request& req, httplib::Response& res) {
+              const auto known =
+                  req.has_param("ids") ? parseIdList(req.get_param_value("ids")) : std::nullopt;
+              if (!known)
+                  return notFound(res);
+              res.set_content(newHintsReply(master_.articles(), *known), kText);
+          });
+    s.Get(dir + R"(files/([^/]*)\.zip)",
+          [this](const httplib::Request& req, httplib::Response& res) {
+              // The member is named as the client asked, since that is the name it
+              // looks for after unpacking.
+              const std::string idText = req.matches[1];
+              const auto id = parseId(idText);
+              const auto body = id ? master_.articleBody(*id) : std::nullopt;
+              if (!body)
+                  return notFound(res);
+              res.set_content(zipPackage(idText + ".html", *body), "application/zip");
+          });
 }
 
 int UpdateServer::bind() {
@@ -207,8 +214,12 @@ int UpdateServer::bind() {
     return http_->bind_to_port(options_.host, options_.port) ? options_.port : -1;
 }
 
-bool UpdateServer::serve() { return http_->listen_after_bind(); }
+bool UpdateServer::serve() {
+    return http_->listen_after_bind();
+}
 
-void UpdateServer::stop() { http_->stop(); }
+void UpdateServer::stop() {
+    http_->stop();
+}
 
 } // namespace server

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The update server: every request of the update protocol, answered from the
 // master database. Text replies are Windows-1251; a request it cannot answer
@@ -20,8 +22,8 @@ namespace server {
 
 struct Options {
     std::string host = "127.0.0.1";
-    int port = 8080; // 0: any free port
-    std::string base; // a folder before /get/tipsara/, e.g. "/mirror"
+    int port = 8080;        // 0: any free port
+    std::string base;       // a folder before /get/tipsara/, e.g. "/mirror"
     std::string statusFile; // empty: a status file of three empty lines
 };
 

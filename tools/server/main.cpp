@@ -1,10 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tipsara-server: the update server of the catalogue, for trying and testing
 // updates for real. Serves a master database; also makes one from catalogue
 // folders.
 
 #include "Master.h"
-#include "components/text/Numbers.h"
 #include "UpdateServer.h"
+#include "components/text/Numbers.h"
+
+#include <pthread.h>
 
 #include <csignal>
 #include <cstdio>
@@ -13,8 +16,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <pthread.h>
 
 namespace {
 

@@ -1,11 +1,14 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "QuitSignals.h"
 
 #include <QSocketNotifier>
 
-#include <csignal>
 #include <spawn.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
+
+#include <csignal>
 
 extern char** environ;
 
@@ -41,8 +44,8 @@ bool startDetachedWithDefaultSignals(const QString& program, const QStringList& 
     sigemptyset(&none);
     posix_spawnattr_setsigmask(&attr, &none);
     posix_spawnattr_setsigdefault(&attr, &defaults);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF |
-                                        POSIX_SPAWN_SETSID);
+    posix_spawnattr_setflags(&attr,
+                             POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
     pid_t pid = 0;
     int rc = posix_spawnp(&pid, argv[0], nullptr, &attr, argv.data(), environ);
     posix_spawnattr_destroy(&attr);

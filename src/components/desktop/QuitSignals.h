@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // SIGTERM and SIGINT close the main window like any other way of closing it,
 // so the settings are saved and the database is closed cleanly.

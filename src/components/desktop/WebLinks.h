@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Links that come with data from the update server (announcements, article
 // pages) are opened outside the program only when they are web pages: any

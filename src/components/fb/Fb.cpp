@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The connection and the transactions that run in it.
 #include "Fb.h"
+
 #include "FbClient.h"
 #include "FbDetail.h"
 
@@ -33,7 +35,9 @@ std::string stripPrefix(std::string name, const char* prefix) {
 
 // ---------------------------------------------------------------- Database
 
-Database::~Database() { Close(); }
+Database::~Database() {
+    Close();
+}
 
 void Database::Open() {
     if (Connected())
@@ -141,7 +145,9 @@ void Database::ExecuteImmediate(Transaction& tr, const std::string& sql) {
 
 // ---------------------------------------------------------------- Transaction
 
-Transaction::Transaction(Database& db) : db_(db) { db_.transactions_.push_back(this); }
+Transaction::Transaction(Database& db) : db_(db) {
+    db_.transactions_.push_back(this);
+}
 
 Transaction::~Transaction() {
     if (Active() && db_.Connected()) {

@@ -1,9 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // A thin layer over the Firebird client's ISC API: one connection, the
 // transactions that run in it and the query objects that run in those.
 //
 // All text crossing this layer is bytes in the connection's character set
 // (Windows-1251 for the program). Failures are thrown as fb::Error.
+
+#include <ibase.h>
 
 #include <cstdint>
 #include <exception>
@@ -13,8 +17,6 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <ibase.h>
 
 namespace fb {
 
@@ -50,8 +52,9 @@ public:
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
-    std::string DBName;                // a plain file path attaches embedded
-    std::vector<std::string> DBParams; // "name=value" lines: lc_ctype, user_name, password, sql_role_name
+    std::string DBName; // a plain file path attaches embedded
+    std::vector<std::string>
+        DBParams; // "name=value" lines: lc_ctype, user_name, password, sql_role_name
     int SQLDialect = 3;
     Transaction* DefaultTransaction = nullptr;
     Transaction* DefaultUpdateTransaction = nullptr;
@@ -121,8 +124,8 @@ class Query;
 class Field {
 public:
     bool IsNull() const;
-    int32_t AsInteger() const;  // NULL gives 0; text is read as a decimal number
-    std::string AsString() const; // NULL gives ""; a BLOB gives its whole content
+    int32_t AsInteger() const;                    // NULL gives 0; text is read as a decimal number
+    std::string AsString() const;                 // NULL gives ""; a BLOB gives its whole content
     std::optional<std::string> AsVariant() const; // NULL stays empty
     std::string Name() const;
 

@@ -1,13 +1,16 @@
-#include "FbClient.h"
-#include "Fb.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
 
+#include "FbClient.h"
+
+#include "Fb.h"
 #include "components/text/Cp1251.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
 
 namespace fb {
 
@@ -46,9 +49,15 @@ void chooseLockDirectory() {
 
 } // namespace
 
-void setLibraryName(const std::string& name) { libraryNameRef() = name; }
-const std::string& libraryName() { return libraryNameRef(); }
-bool loaded() { return loadedApi != nullptr; }
+void setLibraryName(const std::string& name) {
+    libraryNameRef() = name;
+}
+const std::string& libraryName() {
+    return libraryNameRef();
+}
+bool loaded() {
+    return loadedApi != nullptr;
+}
 
 const Api& api() {
     if (loadedApi)
@@ -65,7 +74,7 @@ const Api& api() {
     api->name = reinterpret_cast<decltype(&::name)>(dlsym(lib, #name));                            \
     if (!api->name) {                                                                              \
         dlclose(lib);                                                                              \
-        throw Error("The database client library " + libraryName() + " lacks " #name);            \
+        throw Error("The database client library " + libraryName() + " lacks " #name);             \
     }
     FB_CLIENT_FUNCTIONS(FB_RESOLVE)
 #undef FB_RESOLVE

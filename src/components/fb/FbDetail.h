@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // What the query layer's own files share and its users need not see: the
 // descriptor areas a query and its fields read, and two small text and
@@ -5,13 +7,13 @@
 
 #include "Fb.h"
 
+#include <ibase.h>
+
 #include <algorithm>
 #include <cctype>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <ibase.h>
 
 namespace fb {
 
@@ -47,7 +49,9 @@ inline std::string trim(std::string_view s) {
     return std::string(s.substr(b, e - b));
 }
 
-inline bool failed(const ISC_STATUS* st) { return st[0] == 1 && st[1] != 0; }
+inline bool failed(const ISC_STATUS* st) {
+    return st[0] == 1 && st[1] != 0;
+}
 
 } // namespace detail
 

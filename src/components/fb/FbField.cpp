@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A column of the current row, read as text or integer.
 #include "Fb.h"
 #include "FbClient.h"
@@ -73,7 +74,9 @@ int64_t readInt(const XSQLVAR& v) {
 
 } // namespace
 
-bool Field::IsNull() const { return !q_.hasRow_ || q_.out_->ind[index_] < 0; }
+bool Field::IsNull() const {
+    return !q_.hasRow_ || q_.out_->ind[index_] < 0;
+}
 
 std::string Field::Name() const {
     const XSQLVAR& v = q_.out_->var(index_);

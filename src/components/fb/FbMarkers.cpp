@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Named parameter markers turned into the question marks the client API takes.
 #include "Fb.h"
 

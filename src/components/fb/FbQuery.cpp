@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Queries: preparing, parameters, execution and fetching.
 #include "Fb.h"
 #include "FbClient.h"
@@ -15,7 +16,9 @@ using detail::trim;
 
 // ---------------------------------------------------------------- Query
 
-Query::Query(Database& db, Transaction& tr) : db_(db), tr_(tr) { db_.queries_.push_back(this); }
+Query::Query(Database& db, Transaction& tr) : db_(db), tr_(tr) {
+    db_.queries_.push_back(this);
+}
 
 Query::~Query() {
     freeStatement();
@@ -132,7 +135,8 @@ ISC_QUAD Query::writeBlob(const std::string& text) {
     a.isc_create_blob2(st, &db_.handle_, &tr_.handle_, &blob, &id, 0, nullptr);
     check(st);
     for (size_t pos = 0; pos < text.size();) {
-        unsigned short chunk = static_cast<unsigned short>(std::min<size_t>(text.size() - pos, 32768));
+        unsigned short chunk =
+            static_cast<unsigned short>(std::min<size_t>(text.size() - pos, 32768));
         a.isc_put_segment(st, &blob, chunk, text.data() + pos);
         if (failed(st)) {
             ISC_STATUS_ARRAY ignored;
@@ -253,8 +257,8 @@ void Query::ExecQuery() {
 
 void Query::fetch() {
     ISC_STATUS_ARRAY st;
-    ISC_STATUS rc = api().isc_dsql_fetch(st, &stmt_, static_cast<unsigned short>(db_.SQLDialect),
-                                         out_->da());
+    ISC_STATUS rc =
+        api().isc_dsql_fetch(st, &stmt_, static_cast<unsigned short>(db_.SQLDialect), out_->da());
     if (rc == 100) {
         eof_ = true;
         hasRow_ = false;
@@ -327,7 +331,9 @@ Field Query::Fields(int index) const {
     return Field(*this, index);
 }
 
-int Query::FieldCount() const { return prepared_ ? out_->count() : 0; }
+int Query::FieldCount() const {
+    return prepared_ ? out_->count() : 0;
+}
 
 Param& Query::Params(int index) {
     if (index < 0 || static_cast<size_t>(index) >= params_.size())

@@ -1,8 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "Http.h"
 
 #include "components/text/Cp1251.h"
 
 #include <curl/curl.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -10,13 +14,12 @@
 #include <exception>
 #include <mutex>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace http {
 namespace {
 
-CURL* curlOf(const TInternetSession& session) { return static_cast<CURL*>(session.handle()); }
+CURL* curlOf(const TInternetSession& session) {
+    return static_cast<CURL*>(session.handle());
+}
 
 void globalInit() {
     static std::once_flag once;
@@ -31,7 +34,8 @@ public:
     explicit UrlParts(const std::string& url) : handle_(curl_url()) {
         if (!handle_)
             throw Error(kInternalError);
-        const CURLUcode rc = curl_url_set(handle_.get(), CURLUPART_URL, url.c_str(), CURLU_PATH_AS_IS);
+        const CURLUcode rc =
+            curl_url_set(handle_.get(), CURLUPART_URL, url.c_str(), CURLU_PATH_AS_IS);
         if (rc == CURLUE_BAD_SCHEME || rc == CURLUE_UNSUPPORTED_SCHEME)
             throw Error(kUnrecognizedScheme);
         if (rc != CURLUE_OK)
@@ -232,7 +236,9 @@ void FileStream::Close() {
 
 TInternetSession::TInternetSession() = default;
 
-TInternetSession::~TInternetSession() { Close(); }
+TInternetSession::~TInternetSession() {
+    Close();
+}
 
 void TInternetSession::Open() {
     if (handle_)

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The update client's HTTP layer: one GET at a time of an absolute http://
 // URL, its body copied into a memory string or a file as it arrives, with

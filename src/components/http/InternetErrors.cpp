@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "InternetErrors.h"
 
 #include "components/text/Cp1251.h"
@@ -76,7 +78,8 @@ std::string errorMessage(int code) {
     if (code < 12001)
         return description;
     char buffer[600];
-    std::snprintf(buffer, sizeof buffer, "WININET Error: %s\r\nCode: %d.", description.c_str(), code);
+    std::snprintf(buffer, sizeof buffer, "WININET Error: %s\r\nCode: %d.", description.c_str(),
+                  code);
     return buffer;
 }
 

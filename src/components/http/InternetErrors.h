@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The error numbers and descriptions that the HTTP layer's failures carry.
 // The update client's reports name the failure the way the program always

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "AntiFreeze.h"
 
 #include <QCoreApplication>
@@ -8,7 +10,9 @@ namespace {
 AntiFreeze* current = nullptr;
 }
 
-AntiFreeze::AntiFreeze(QObject* parent) : QObject(parent) { current = this; }
+AntiFreeze::AntiFreeze(QObject* parent) : QObject(parent) {
+    current = this;
+}
 
 AntiFreeze::~AntiFreeze() {
     if (current == this)

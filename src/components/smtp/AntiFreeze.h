@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Keeps the windows alive while the mail layer blocks the GUI thread: while
 // an active AntiFreeze exists, every network wait that has gone IdleTimeOut

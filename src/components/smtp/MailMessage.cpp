@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "MailMessage.h"
 
 #include "components/text/Cp1251.h"
@@ -100,7 +102,8 @@ std::vector<std::string> splitOn(const std::string& s, char sep) {
     size_t start = 0;
     for (;;) {
         size_t pos = s.find(sep, start);
-        parts.push_back(s.substr(start, pos == std::string::npos ? std::string::npos : pos - start));
+        parts.push_back(
+            s.substr(start, pos == std::string::npos ? std::string::npos : pos - start));
         if (pos == std::string::npos)
             return parts;
         start = pos + 1;
@@ -157,7 +160,8 @@ bool holdsDelimiter(const std::vector<std::string>& lines, const std::string& bo
 
 bool isAtext(unsigned char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-           std::string_view("!#$%&'*+-/=?^_`{|}~").find(static_cast<char>(c)) != std::string_view::npos;
+           std::string_view("!#$%&'*+-/=?^_`{|}~").find(static_cast<char>(c)) !=
+               std::string_view::npos;
 }
 
 QByteArray readAttachment(const Attachment& a) {
@@ -207,7 +211,9 @@ bool isPlainAddress(const std::string& address) {
     return label > 0;
 }
 
-std::string encodedWords(const std::string& text) { return joinFolded(encodedWordList(text)); }
+std::string encodedWords(const std::string& text) {
+    return joinFolded(encodedWordList(text));
+}
 
 std::string formatAddress(const Address& a) {
     const std::string name = oneLine(a.Name);

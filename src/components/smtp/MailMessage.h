@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // A mail message and its MIME form. Every text here is Windows-1251 bytes;
 // the composed message is 7-bit, with CR LF line ends.

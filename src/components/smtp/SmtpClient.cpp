@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "SmtpClient.h"
-#include "components/text/Numbers.h"
 
 #include "AntiFreeze.h"
+#include "components/text/Numbers.h"
 #include "components/text/QtText.h"
 
 #include <QDeadlineTimer>
@@ -10,19 +12,19 @@
 #include <QSslSocket>
 #include <QUrl>
 
-#include <algorithm>
-#include <cerrno>
-#include <chrono>
-#include <cstring>
-#include <future>
-#include <thread>
-
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <future>
+#include <thread>
 
 namespace smtp {
 namespace {
@@ -55,8 +57,8 @@ std::string localHostName() {
 int sliceUntil(const QDeadlineTimer& deadline) {
     if (deadline.isForever())
         return AntiFreeze::idleTimeOut();
-    return static_cast<int>(std::min<qint64>(AntiFreeze::idleTimeOut(),
-                                             std::max<qint64>(deadline.remainingTime(), 0)));
+    return static_cast<int>(
+        std::min<qint64>(AntiFreeze::idleTimeOut(), std::max<qint64>(deadline.remainingTime(), 0)));
 }
 
 std::vector<QHostAddress> resolve(const std::string& host, const QByteArray& ace,
@@ -97,9 +99,9 @@ std::vector<QHostAddress> resolve(const std::string& host, const QByteArray& ace
     }
     Result r = lookup.get();
     if (r.rc != 0 || r.addresses.empty())
-        throw Error("Cannot resolve the host name \"" + host + "\": " +
-                    (r.rc != 0 ? text::fromLocale(::gai_strerror(r.rc))
-                               : std::string("no address")));
+        throw Error(
+            "Cannot resolve the host name \"" + host + "\": " +
+            (r.rc != 0 ? text::fromLocale(::gai_strerror(r.rc)) : std::string("no address")));
     // IPv4 first, as mail servers are most often reached there.
     std::stable_partition(r.addresses.begin(), r.addresses.end(), [](const QHostAddress& a) {
         return a.protocol() == QAbstractSocket::IPv4Protocol;
@@ -382,7 +384,9 @@ void Client::startTls() {
     ehlo();
 }
 
-void Client::sendLine(const std::string& line) { writeAll(line + "\r\n"); }
+void Client::sendLine(const std::string& line) {
+    writeAll(line + "\r\n");
+}
 
 void Client::writeAll(const std::string& data) {
     if (!Connected())
@@ -466,8 +470,9 @@ void Client::checkAborted() const {
 }
 
 void Client::idleTimedOut(bool reading) {
-    throw Error((reading ? "The mail server did not answer for " : "The mail server took no data for ") +
-                seconds(IdleTimeout));
+    throw Error(
+        (reading ? "The mail server did not answer for " : "The mail server took no data for ") +
+        seconds(IdleTimeout));
 }
 
 void Client::connectionLost() {

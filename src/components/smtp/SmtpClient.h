@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // A blocking SMTP client for the GUI thread: Connect, Send, Disconnect.
 // Every wait on the network runs in slices; between slices the anti-freeze

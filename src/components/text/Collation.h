@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The order of the program's lists: the user's locale, case-sensitive,
 // punctuation counted, the texts of several columns compared in turn.

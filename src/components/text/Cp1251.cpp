@@ -1,10 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "Cp1251.h"
+
+#include <iconv.h>
+#include <langinfo.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <iconv.h>
-#include <langinfo.h>
 
 namespace text {
 namespace {
@@ -96,7 +99,9 @@ namespace {
 [[maybe_unused]] const char* errorText(int rc, const char* buffer) {
     return rc == 0 ? buffer : nullptr;
 }
-[[maybe_unused]] const char* errorText(const char* text, const char*) { return text; }
+[[maybe_unused]] const char* errorText(const char* text, const char*) {
+    return text;
+}
 
 } // namespace
 

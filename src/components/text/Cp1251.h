@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Conversion between the Windows-1251 bytes that the program stores and
 // exchanges everywhere, and UTF-8 (source files, the terminal, Qt), and of

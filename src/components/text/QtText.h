@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The widget boundary: the program's Windows-1251 bytes become QString only
 // here, and back.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // A panel framed by an outer and an inner one-pixel bevel, each raised or
 // lowered, as the splash and about windows use.

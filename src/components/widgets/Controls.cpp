@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "Controls.h"
 
 #include <QLabel>
@@ -46,8 +48,8 @@ QToolButton* toolButton(QWidget* parent, const char* name, const QString& captio
     return b;
 }
 
-QToolButton* flatButton(QWidget* parent, const char* name, const QString& caption,
-                        const char* hint, int width, int height) {
+QToolButton* flatButton(QWidget* parent, const char* name, const QString& caption, const char* hint,
+                        int width, int height) {
     auto* b = new QToolButton(parent);
     b->setObjectName(QLatin1String(name));
     b->setAutoRaise(true);
@@ -67,7 +69,8 @@ QToolButton* flatButton(QWidget* parent, const char* name, const QString& captio
 
 void keepSelectionVisible(QWidget* view) {
     QPalette pal = view->palette();
-    pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
+    pal.setColor(QPalette::Inactive, QPalette::Highlight,
+                 pal.color(QPalette::Active, QPalette::Highlight));
     pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
                  pal.color(QPalette::Active, QPalette::HighlightedText));
     view->setPalette(pal);

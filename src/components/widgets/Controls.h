@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The small pieces every window of the program is made of, made one way.
 
@@ -31,8 +33,8 @@ QToolButton* toolButton(QWidget* parent, const char* name, const QString& captio
 
 // A flat tool button of a fixed size that takes no focus: a bold caption
 // when there is one, and a UTF-8 hint as its tool tip.
-QToolButton* flatButton(QWidget* parent, const char* name, const QString& caption,
-                        const char* hint, int width, int height);
+QToolButton* flatButton(QWidget* parent, const char* name, const QString& caption, const char* hint,
+                        int width, int height);
 
 // The selection of a list or tree stays plain to see when it loses the
 // focus: the inactive highlight is the active one.

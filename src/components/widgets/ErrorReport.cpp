@@ -1,6 +1,8 @@
-#include "ErrorReport.h"
-#include "MessageBox.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
 
+#include "ErrorReport.h"
+
+#include "MessageBox.h"
 #include "components/text/QtText.h"
 
 namespace ui {
@@ -11,8 +13,12 @@ QString& titleRef() {
 }
 } // namespace
 
-void setApplicationTitle(const QString& title) { titleRef() = title; }
-QString applicationTitle() { return titleRef(); }
+void setApplicationTitle(const QString& title) {
+    titleRef() = title;
+}
+QString applicationTitle() {
+    return titleRef();
+}
 
 std::string withFinalDot(std::string message) {
     if (!message.empty() && static_cast<unsigned char>(message.back()) > '.')
@@ -21,8 +27,8 @@ std::string withFinalDot(std::string message) {
 }
 
 void reportError(const std::exception& e) {
-    showMessage(QApplication::activeWindow(), applicationTitle(),
-                text::toQ(withFinalDot(e.what())), QMessageBox::Critical);
+    showMessage(QApplication::activeWindow(), applicationTitle(), text::toQ(withFinalDot(e.what())),
+                QMessageBox::Critical);
 }
 
 void reportCurrentException() {

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The top-level error report: a failure that no handler catches ends that
 // handler and is shown in a message box captioned with the application
@@ -10,8 +12,8 @@
 
 #include <concepts>
 #include <exception>
-#include <utility>
 #include <string>
+#include <utility>
 
 namespace ui {
 
@@ -26,8 +28,7 @@ void reportError(const std::exception& e);
 void reportCurrentException();
 
 // Runs a handler; a failure that escapes it is reported and swallowed.
-template <class F>
-void guarded(F&& handler) noexcept {
+template <class F> void guarded(F&& handler) noexcept {
     try {
         handler();
     } catch (...) {
@@ -45,9 +46,10 @@ QMetaObject::Connection connectGuarded(const Sender* sender, Signal signal, cons
     // handler takes.
     return QObject::connect(
         sender, signal, context,
-        [handler = std::move(handler)](auto&&... args) -> void
-            requires std::invocable<Handler&, decltype(args)...>
-        { guarded([&] { handler(std::forward<decltype(args)>(args)...); }); });
+        [handler = std::move(handler)](
+            auto&&... args) -> void requires std::invocable<Handler&, decltype(args)...> {
+            guarded([&] { handler(std::forward<decltype(args)>(args)...); });
+        });
 }
 
 // Reports failures that escape any event handler instead of ending the run.

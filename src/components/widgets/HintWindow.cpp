@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "HintWindow.h"
 
 #include <QAction>
@@ -96,8 +98,7 @@ void HintWindow::showHint(const QString& text, const QPoint& globalPos) {
         // What is beneath the hint, to paint it through.
         hide();
         beneath_ = screen->grabWindow(0, at.x() - screen->geometry().x(),
-                                      at.y() - screen->geometry().y(), size.width(),
-                                      size.height());
+                                      at.y() - screen->geometry().y(), size.width(), size.height());
     }
     setGeometry(QRect(at, size));
     show();
@@ -130,6 +131,8 @@ QObject* installHintWindow() {
     return filterInstance;
 }
 
-HintWindow* currentHintWindow() { return filterInstance ? filterInstance->window : nullptr; }
+HintWindow* currentHintWindow() {
+    return filterInstance ? filterInstance->window : nullptr;
+}
 
 } // namespace ui

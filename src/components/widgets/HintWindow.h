@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Tool-tips for the whole application drawn on a translucent background with
 // their text shadowed in silver. The translucency is painted over a grab of

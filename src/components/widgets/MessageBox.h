@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Every message box of the program goes through here, so that tests can
 // read and answer them: in-process through a hook, and in a child process

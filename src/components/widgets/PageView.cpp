@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "PageView.h"
 
 #include "components/desktop/WebLinks.h"
@@ -13,9 +15,10 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <iconv.h>
+
 #include <algorithm>
 #include <cerrno>
-#include <iconv.h>
 #include <stdexcept>
 
 namespace ui {
@@ -132,7 +135,8 @@ bool PageView::insideLinkFolder(const QString& path) const {
         return false;
     // Links are followed through to where they really lead.
     const QString target = QFileInfo(path).canonicalFilePath();
-    const QString prefix = linkFolder_.endsWith(QLatin1Char('/')) ? linkFolder_ : linkFolder_ + QLatin1Char('/');
+    const QString prefix =
+        linkFolder_.endsWith(QLatin1Char('/')) ? linkFolder_ : linkFolder_ + QLatin1Char('/');
     return !target.isEmpty() && target.startsWith(prefix);
 }
 
@@ -177,10 +181,12 @@ void PageView::Highlight(const QStringList& words) {
         if (word.isEmpty())
             continue;
         // A whole word: "строки" is not marked inside "подстроки".
-        const QRegularExpression re(
-            QStringLiteral("(?<!\\w)") + QRegularExpression::escape(word) + QStringLiteral("(?!\\w)"),
-            QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
-        for (QTextCursor at = doc->find(re); !at.isNull() && at.hasSelection(); at = doc->find(re, at))
+        const QRegularExpression re(QStringLiteral("(?<!\\w)") + QRegularExpression::escape(word) +
+                                        QStringLiteral("(?!\\w)"),
+                                    QRegularExpression::CaseInsensitiveOption |
+                                        QRegularExpression::UseUnicodePropertiesOption);
+        for (QTextCursor at = doc->find(re); !at.isNull() && at.hasSelection();
+             at = doc->find(re, at))
             marks.append({at, mark});
     }
     std::sort(marks.begin(), marks.end(), [](const auto& a, const auto& b) {

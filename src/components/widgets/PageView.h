@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // A page view for HTML articles: QTextBrowser behind a small interface of
 // address and completion. It renders synchronously, fetches nothing from the

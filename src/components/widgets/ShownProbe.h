@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // For measuring start-up from outside: once the watched window has been
 // exposed and painted, prints "shown <CLOCK_MONOTONIC nanoseconds>" on

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "TreePictures.h"
 
 #include <QPainter>
@@ -21,8 +23,8 @@ QPixmap categoryBook(int index) {
     QPixmap pm = blank();
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
-    const QColor cover = QColor::fromHsv((index * 137) % 360, 170 + (index % 3) * 30,
-                                         150 + (index % 4) * 25);
+    const QColor cover =
+        QColor::fromHsv((index * 137) % 360, 170 + (index % 3) * 30, 150 + (index % 4) * 25);
     // Pages showing at the bottom edge.
     p.setPen(QPen(kInk, 1));
     p.setBrush(kPaper);

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The browser tree's 18 pictures, drawn by the program itself: 0 to 15 for
 // the categories numbered 1 to 16, 16 for subcategories and articles, 17 for

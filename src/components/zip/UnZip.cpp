@@ -1,8 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "UnZip.h"
 
-#include "components/text/Strings.h"
 #include "components/text/Cp1251.h"
+#include "components/text/Strings.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zip.h>
 
 #include <cerrno>
@@ -11,21 +16,19 @@
 #include <memory>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace unzip {
 namespace {
 
 constexpr size_t kPiece = 64 * 1024;
 
 using text::cp;
-std::string quotedPath(const std::string& path) { return "\"" + text::utf8ToCp1251(path) + "\""; }
+std::string quotedPath(const std::string& path) {
+    return "\"" + text::utf8ToCp1251(path) + "\"";
+}
 
 [[noreturn]] void corrupt(const std::string& archive, const std::string& why) {
-    throw Error(cp("Файл ") + quotedPath(archive) +
-                cp(" не является ZIP-архивом или повреждён: ") + why);
+    throw Error(cp("Файл ") + quotedPath(archive) + cp(" не является ZIP-архивом или повреждён: ") +
+                why);
 }
 
 [[noreturn]] void systemError(const char* what, const std::string& path, int code) {
@@ -48,7 +51,8 @@ class PartFile {
 public:
     explicit PartFile(const std::string& dir) {
         for (unsigned attempt = 0;; ++attempt) {
-            path_ = dir + "/.unzip-" + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".part";
+            path_ = dir + "/.unzip-" + std::to_string(::getpid()) + "-" + std::to_string(attempt) +
+                    ".part";
             fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
             if (fd_ >= 0)
                 return;
@@ -115,7 +119,8 @@ mode_t memberMode(zip_t* za, zip_uint64_t index) {
 
 std::string MemberFileName(std::string_view entryName) {
     const size_t slash = entryName.find_last_of("/\\");
-    std::string_view name = slash == std::string_view::npos ? entryName : entryName.substr(slash + 1);
+    std::string_view name =
+        slash == std::string_view::npos ? entryName : entryName.substr(slash + 1);
     if (name == "." || name == "..")
         return {};
     return std::string(name);
@@ -151,14 +156,16 @@ int TUnZip::UnZip() {
     // The sizes the archive declares are checked before anything is written;
     // the bytes actually unpacked are counted as well, since a damaged or
     // forged archive may declare less than it holds.
-    const std::string tooBig = cp("Архив ") + quotedPath(ZipName) + cp(" распаковывается более чем в ") +
-                               std::to_string(MaxUnpackedSize >> 20) + cp(" МБ; распаковка остановлена");
+    const std::string tooBig =
+        cp("Архив ") + quotedPath(ZipName) + cp(" распаковывается более чем в ") +
+        std::to_string(MaxUnpackedSize >> 20) + cp(" МБ; распаковка остановлена");
     uint64_t declared = 0;
     for (zip_int64_t i = 0; i < count; ++i) {
         zip_stat_t ms;
         if (zip_stat_index(za.get(), static_cast<zip_uint64_t>(i), 0, &ms) != 0)
             corrupt(ZipName, text::fromLocale(zip_strerror(za.get())));
-        if ((ms.valid & ZIP_STAT_SIZE) && (ms.size > MaxUnpackedSize || (declared += ms.size) > MaxUnpackedSize))
+        if ((ms.valid & ZIP_STAT_SIZE) &&
+            (ms.size > MaxUnpackedSize || (declared += ms.size) > MaxUnpackedSize))
             throw Error(tooBig);
     }
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Unpacking a ZIP archive flat into one folder: every member lands directly
 // in the destination under the last part of its name, whatever folders the

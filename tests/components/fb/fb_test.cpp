@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Firebird layer against real embedded databases.
 
 #include "components/fb/Fb.h"
 #include "components/fb/FbClient.h"
-#include "components/text/Strings.h"
 #include "components/text/Cp1251.h"
+#include "components/text/Strings.h"
 #include "support/TempDatabase.h"
 
 #include <gtest/gtest.h>
@@ -81,9 +82,8 @@ struct Fb : ::testing::Test {
 };
 
 TEST(Markers, NamedMarkersBecomeQuestionMarksOutsideLiteralsNamesAndComments) {
-    auto m = fb::rewriteMarkers(
-        "insert into t (a, \"b:c\") values (:A, ':x''s:y') -- :no\n"
-        "/* :none */ where x = :B_2 and y = ? and z = 'a::b'");
+    auto m = fb::rewriteMarkers("insert into t (a, \"b:c\") values (:A, ':x''s:y') -- :no\n"
+                                "/* :none */ where x = :B_2 and y = ? and z = 'a::b'");
     EXPECT_EQ(m.text, "insert into t (a, \"b:c\") values (?, ':x''s:y') -- :no\n"
                       "/* :none */ where x = ? and y = ? and z = 'a::b'");
     EXPECT_EQ(m.count, 3);
@@ -341,7 +341,7 @@ TEST_F(Fb, WritesLeftByAFailedWriterGoWithTheNextCommit) {
 TEST_F(Fb, UncommittedWritesAreRolledBackAtTheEnd) {
     exec(*upd, "INSERT INTO CATEGORIES (CATEGORY_NAME, NUM) values ('a', 1)");
     TearDown(); // the data module's order of destruction, rolling back
-    SetUp(); // attaches to the same file again
+    SetUp();    // attaches to the same file again
     EXPECT_EQ(count("select count(*) from CATEGORIES"), 0);
 }
 
@@ -436,7 +436,8 @@ TEST(FbOpen, AMissingFileFailsWithAnIoError) {
 // and the settings stay in the build tree, apart from a program the user runs.
 TEST(FbOpen, TestsKeepTheEngineLocksAndTheSettingsInTheBuildTree) {
     const std::filesystem::path build = std::filesystem::path(TIPSARA_BIN_DIR).parent_path();
-    for (auto [name, dir] : {std::pair{"FIREBIRD_LOCK", "firebird-lock"}, {"XDG_CONFIG_HOME", "test-config"}}) {
+    for (auto [name, dir] :
+         {std::pair{"FIREBIRD_LOCK", "firebird-lock"}, {"XDG_CONFIG_HOME", "test-config"}}) {
         const char* value = std::getenv(name);
         ASSERT_NE(value, nullptr) << name;
         EXPECT_TRUE(std::filesystem::equivalent(value, build / dir)) << name << "=" << value;

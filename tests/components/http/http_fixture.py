@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A plain HTTP server for the HTTP layer's tests, on 127.0.0.1 and a free
 port, which it prints as "port N". Bodies are bytes 0, 1, 2, ... mod 251.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The HTTP layer against servers on 127.0.0.1 only: a plain Python server
 // (responses with and without Content-Length, chunked, empty, 404, redirect)
 // and a one-shot socket that captures the request as it is sent.
@@ -7,9 +8,8 @@
 #include "support/TempDatabase.h"
 #include "update/UpdateProtocol.h"
 
-#include <gtest/gtest.h>
-
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -66,9 +66,9 @@ protected:
         // The servers are local; a proxy from the environment must not step in.
         for (const char* v : {"http_proxy", "HTTPS_PROXY", "https_proxy", "ALL_PROXY", "all_proxy"})
             unsetenv(v);
-        fixture_ = new ServerProcess(
-            {TIPSARA_PYTHON, std::string(TIPSARA_SOURCE_DIR) + "/tests/components/http/http_fixture.py"},
-            "^port (\\d+)");
+        fixture_ = new ServerProcess({TIPSARA_PYTHON, std::string(TIPSARA_SOURCE_DIR) +
+                                                          "/tests/components/http/http_fixture.py"},
+                                     "^port (\\d+)");
     }
     static void TearDownTestSuite() {
         delete fixture_;
@@ -172,7 +172,9 @@ TEST_F(Http, FileStreamReplacesWhatIsPlantedAtTheNameAndWritesNothingThroughIt) 
     }
     EXPECT_EQ(dbbuild::readFile(victim), "keep me");
     EXPECT_EQ(dbbuild::readFile(elsewhere.file("folder/inside.txt")), "keep me too");
-    EXPECT_EQ(std::distance(fs::directory_iterator(elsewhere.path() / "folder"), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(elsewhere.path() / "folder"),
+                            fs::directory_iterator()),
+              1);
 
     // A folder at the name cannot be replaced: the stream fails naming the
     // file, the folder stays, and nothing is left beside it.
@@ -241,14 +243,17 @@ TEST(HttpUrl, PartsUpTo1023CharactersPassAndLongerOnesFailAtTheAssignment) {
 
     // The server-id list that just fits, and the one that does not.
     const std::string root = "127.0.0.1:8080";
-    EXPECT_NO_THROW(c.request.setURL(update::RequestURL(root, update::NewHintsPath(std::string(1018, '1')))));
-    EXPECT_THROW(c.request.setURL(update::RequestURL(root, update::NewHintsPath(std::string(1019, '1')))),
-                 http::Error);
+    EXPECT_NO_THROW(
+        c.request.setURL(update::RequestURL(root, update::NewHintsPath(std::string(1018, '1')))));
+    EXPECT_THROW(
+        c.request.setURL(update::RequestURL(root, update::NewHintsPath(std::string(1019, '1')))),
+        http::Error);
 }
 
 TEST(HttpUrl, UrlsThatCannotBeSplitFailAtTheAssignment) {
     Client c;
-    for (const char* bad : {"127.0.0.1/get", "ftp://127.0.0.1/x", "http://127.0.0.1:99999/x", "http://[oops/"}) {
+    for (const char* bad :
+         {"127.0.0.1/get", "ftp://127.0.0.1/x", "http://127.0.0.1:99999/x", "http://[oops/"}) {
         try {
             c.request.setURL(bad);
             ADD_FAILURE() << bad << " was taken";
@@ -279,7 +284,8 @@ TEST(HttpFailure, UnresolvableHostGivesTheNameNotResolvedMessage) {
     // the test sends no query to any name server.
     const http::Error e = failure("http://" + std::string(64, 'a') + ".invalid/get/tipsara/");
     EXPECT_EQ(e.code(), 12007);
-    EXPECT_EQ(std::string(e.what()), "WININET Error: " + http::errorDescription(12007) + "\r\nCode: 12007.");
+    EXPECT_EQ(std::string(e.what()),
+              "WININET Error: " + http::errorDescription(12007) + "\r\nCode: 12007.");
 }
 
 TEST(HttpFailure, RefusedPortGivesTheCannotConnectMessage) {
@@ -294,7 +300,8 @@ TEST(HttpFailure, RefusedPortGivesTheCannotConnectMessage) {
     close(s);
     const http::Error e = failure("http://127.0.0.1:" + std::to_string(ntohs(a.sin_port)) + "/");
     EXPECT_EQ(e.code(), 12029);
-    EXPECT_EQ(std::string(e.what()), "WININET Error: " + http::errorDescription(12029) + "\r\nCode: 12029.");
+    EXPECT_EQ(std::string(e.what()),
+              "WININET Error: " + http::errorDescription(12029) + "\r\nCode: 12029.");
 }
 
 // ------------------------------------------------------------------ the request itself
@@ -307,7 +314,8 @@ public:
         sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(listener_, 1) != 0)
+        if (bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+            listen(listener_, 1) != 0)
             throw std::runtime_error("cannot listen");
         socklen_t len = sizeof a;
         getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
@@ -321,7 +329,8 @@ public:
                     break;
                 head_.append(buf, static_cast<size_t>(n));
             }
-            const std::string reply = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
+            const std::string reply =
+                "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
             (void)!write(c, reply.data(), reply.size());
             close(c);
         });
@@ -360,7 +369,8 @@ TEST(HttpRequest, CarriesExactlyTheRequestLineAndHeadersOfTheProtocol) {
         "Host: " + capture.root() + "\r",
         "User-Agent: Mozilla/4.0 (compatible; Tolvane Software Downloader)\r",
         "Referer: http://" + capture.root() + "/?fromTipsara\r",
-        "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, application/x-shockwave-flash, "
+        "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, "
+        "application/x-shockwave-flash, "
         "application/vnd.ms-powerpoint, application/vnd.ms-excel, application/msword, */*\r",
     };
     EXPECT_EQ(headers, expected) << capture.head();

@@ -1,12 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mail layer: the message composer byte for byte, and the SMTP exchange
 // against aiosmtpd and against a scripted server for the fault paths.
 
-#include "support/mail/MailServers.h"
 #include "components/smtp/AntiFreeze.h"
 #include "components/smtp/MailMessage.h"
 #include "components/smtp/SmtpClient.h"
-#include "components/text/Strings.h"
 #include "components/text/Cp1251.h"
+#include "components/text/Strings.h"
+#include "support/mail/MailServers.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -103,14 +104,15 @@ TEST(Message, QuotedPrintableKeepsLinesShortAndTrailingSpaceVisible) {
 
 TEST(Message, DateIsInInternetFormWithTheUtcOffset) {
     EXPECT_EQ(internetDate(kDate), "Tue, 5 Mar 2024 14:03:07 +0300");
-    EXPECT_EQ(internetDate(QDateTime(QDate(2023, 12, 25), QTime(9, 0), QTimeZone(-(5 * 3600 + 1800)))),
-              "Mon, 25 Dec 2023 09:00:00 -0530");
+    EXPECT_EQ(
+        internetDate(QDateTime(QDate(2023, 12, 25), QTime(9, 0), QTimeZone(-(5 * 3600 + 1800)))),
+        "Mon, 25 Dec 2023 09:00:00 -0530");
 }
 
 TEST(Message, TextMessageIsPlainOrQuotedPrintable) {
-    EXPECT_EQ(compose(tip(), kDate), std::string(kHeadFromTo) +
-                                         "Content-Type: text/plain; charset=\"windows-1251\"\r\n" +
-                                         kHeadTail + "Category=A\r\nSubCategory=B\r\n\r\n\r\nHello\r\n");
+    EXPECT_EQ(compose(tip(), kDate),
+              std::string(kHeadFromTo) + "Content-Type: text/plain; charset=\"windows-1251\"\r\n" +
+                  kHeadTail + "Category=A\r\nSubCategory=B\r\n\r\n\r\nHello\r\n");
 
     Message m = tip({cp("Category=Графика"), "SubCategory=", "", "", ".", ".x"});
     m.From.Name = cp("Иван");
@@ -131,28 +133,29 @@ TEST(Message, FileMakesAMultipartMessageWithBase64Lines) {
     m.File = Attachment{QString::fromStdString(writeFile(dir, "src \"1\".zip", bytesUpTo(58))),
                         "src \"1\".zip"};
     const QByteArray b64 = bytesUpTo(58).toBase64();
-    EXPECT_EQ(compose(m, kDate),
-              std::string(kHeadFromTo) +
-                  "Content-Type: multipart/mixed; boundary=\"=_NextPart_2rfkindysadvnqw3nerasdf\"\r\n" +
-                  kHeadTail +
-                  "This is a multi-part message in MIME format\r\n"
-                  "\r\n"
-                  "--=_NextPart_2rfkindysadvnqw3nerasdf\r\n"
-                  "Content-Type: text/plain; charset=\"windows-1251\"\r\n"
-                  "Content-Transfer-Encoding: 7bit\r\n"
-                  "\r\n"
-                  "Category=A\r\nSubCategory=B\r\n\r\n\r\nHello\r\n"
-                  "\r\n"
-                  "--=_NextPart_2rfkindysadvnqw3nerasdf\r\n"
-                  "Content-Type: application/octet-stream;\r\n"
-                  "        name=\"src \\\"1\\\".zip\"\r\n"
-                  "Content-Transfer-Encoding: base64\r\n"
-                  "Content-Disposition: attachment;\r\n"
-                  "        filename=\"src \\\"1\\\".zip\"\r\n"
-                  "\r\n" +
-                  b64.left(76).toStdString() + "\r\n" + b64.mid(76).toStdString() + "\r\n" +
-                  "\r\n"
-                  "--=_NextPart_2rfkindysadvnqw3nerasdf--\r\n");
+    EXPECT_EQ(
+        compose(m, kDate),
+        std::string(kHeadFromTo) +
+            "Content-Type: multipart/mixed; boundary=\"=_NextPart_2rfkindysadvnqw3nerasdf\"\r\n" +
+            kHeadTail +
+            "This is a multi-part message in MIME format\r\n"
+            "\r\n"
+            "--=_NextPart_2rfkindysadvnqw3nerasdf\r\n"
+            "Content-Type: text/plain; charset=\"windows-1251\"\r\n"
+            "Content-Transfer-Encoding: 7bit\r\n"
+            "\r\n"
+            "Category=A\r\nSubCategory=B\r\n\r\n\r\nHello\r\n"
+            "\r\n"
+            "--=_NextPart_2rfkindysadvnqw3nerasdf\r\n"
+            "Content-Type: application/octet-stream;\r\n"
+            "        name=\"src \\\"1\\\".zip\"\r\n"
+            "Content-Transfer-Encoding: base64\r\n"
+            "Content-Disposition: attachment;\r\n"
+            "        filename=\"src \\\"1\\\".zip\"\r\n"
+            "\r\n" +
+            b64.left(76).toStdString() + "\r\n" + b64.mid(76).toStdString() + "\r\n" +
+            "\r\n"
+            "--=_NextPart_2rfkindysadvnqw3nerasdf--\r\n");
 
     // Cyrillic text is quoted-printable in its part; a Cyrillic file name
     // travels in the RFC 2231 form.
@@ -161,7 +164,8 @@ TEST(Message, FileMakesAMultipartMessageWithBase64Lines) {
     const std::string s = compose(m, kDate);
     EXPECT_NE(s.find("Content-Transfer-Encoding: quoted-printable\r\n\r\n=CF=F0=E8=E2=E5=F2\r\n"),
               std::string::npos);
-    EXPECT_NE(s.find("        filename*=windows-1251''%CF%F0%EE%E5%EA%F2.zip\r\n"), std::string::npos);
+    EXPECT_NE(s.find("        filename*=windows-1251''%CF%F0%EE%E5%EA%F2.zip\r\n"),
+              std::string::npos);
 
     m.File->Path = dir.filePath("missing.zip");
     EXPECT_THROW(compose(m, kDate), Error);
@@ -223,7 +227,8 @@ struct Submission {
     std::string error;
     bool aborted = false;
 
-    explicit Submission(const std::string& host, std::string user = "user", std::string password = "pw") {
+    explicit Submission(const std::string& host, std::string user = "user",
+                        std::string password = "pw") {
         client.Host = host;
         client.Username = std::move(user);
         client.Password = std::move(password);
@@ -249,7 +254,9 @@ struct Submission {
     }
 };
 
-std::string local(quint16 port) { return "127.0.0.1:" + std::to_string(port); }
+std::string local(quint16 port) {
+    return "127.0.0.1:" + std::to_string(port);
+}
 
 TEST(Exchange, AiosmtpdReceivesTheMessageAndTheLogin) {
     SinkServer sink;
@@ -264,20 +271,22 @@ TEST(Exchange, AiosmtpdReceivesTheMessageAndTheLogin) {
     Submission run(local(sink.port), "user", cp("пароль"));
     run.send(m);
     ASSERT_EQ(run.error, "");
-    EXPECT_EQ(run.progress, (std::vector<std::string>{"Connecting to 127.0.0.1.", "Connected.",
-                                                       "Encoding attachment", "Disconnecting.",
-                                                       "Disconnected."}));
+    EXPECT_EQ(run.progress,
+              (std::vector<std::string>{"Connecting to 127.0.0.1.", "Connected.",
+                                        "Encoding attachment", "Disconnecting.", "Disconnected."}));
     const QJsonObject got = sink.message();
     EXPECT_EQ(got["login"].toString(), "user");
     EXPECT_EQ(got["password"].toString().toLatin1().toStdString(), cp("пароль"));
     EXPECT_EQ(got["mail_from"].toString(), "ivan@example.com");
     EXPECT_EQ(got["rcpt_tos"].toArray().first().toString(), "hints@example.org");
-    EXPECT_TRUE(got["defects"].toArray().isEmpty()) << QJsonDocument(got["defects"].toArray()).toJson().toStdString();
+    EXPECT_TRUE(got["defects"].toArray().isEmpty())
+        << QJsonDocument(got["defects"].toArray()).toJson().toStdString();
     EXPECT_EQ(got["subject"].toString().toStdString(), text::cp1251ToUtf8(m.Subject));
     EXPECT_EQ(got["from_name"].toString().toStdString(), "Иван \"Грозный\"");
     EXPECT_EQ(got["text"].toString().replace("\r\n", "\n").toStdString(),
               "Category=A\nSubCategory=B\n\n\n.\n.x\nСтрока\n");
-    EXPECT_EQ(QByteArray::fromBase64(got["files"][0]["data"].toString().toLatin1()), bytesUpTo(1000));
+    EXPECT_EQ(QByteArray::fromBase64(got["files"][0]["data"].toString().toLatin1()),
+              bytesUpTo(1000));
 
     // What arrived, after the server undid the dot-stuffing, is the message
     // as composed.
@@ -295,10 +304,10 @@ TEST(Exchange, AiosmtpdReceivesTheMessageAndTheLogin) {
     Submission byName("localhost:" + std::to_string(sink.port));
     byName.send(tip());
     ASSERT_EQ(byName.error, "");
-    EXPECT_EQ(byName.progress, (std::vector<std::string>{"Resolving hostname localhost.",
-                                                          "Connecting to 127.0.0.1.", "Connected.",
-                                                          "Encoding text", "Disconnecting.",
-                                                          "Disconnected."}));
+    EXPECT_EQ(byName.progress,
+              (std::vector<std::string>{"Resolving hostname localhost.", "Connecting to 127.0.0.1.",
+                                        "Connected.", "Encoding text", "Disconnecting.",
+                                        "Disconnected."}));
     EXPECT_EQ(sink.message(2)["text"].toString().replace("\r\n", "\n"),
               "Category=A\nSubCategory=B\n\n\nHello\n");
 }
@@ -306,7 +315,10 @@ TEST(Exchange, AiosmtpdReceivesTheMessageAndTheLogin) {
 TEST(Exchange, BoundaryLinesInTheTextKeepTheAttachment) {
     SinkServer sink;
     QTemporaryDir dir;
-    const std::vector<std::string> body = {"Category=A", "SubCategory=B", "", "",
+    const std::vector<std::string> body = {"Category=A",
+                                           "SubCategory=B",
+                                           "",
+                                           "",
                                            "--=_NextPart_2rfkindysadvnqw3nerasdf--",
                                            "--=_NextPart_2rfkindysadvnqw3nerasdf",
                                            "--=_nextpart_2rfkindysadvnqw3nerasdf and more",
@@ -319,14 +331,16 @@ TEST(Exchange, BoundaryLinesInTheTextKeepTheAttachment) {
 
     // Python's email package reads the message back whole.
     const QJsonObject got = sink.message();
-    EXPECT_TRUE(got["defects"].toArray().isEmpty()) << QJsonDocument(got["defects"].toArray()).toJson().toStdString();
+    EXPECT_TRUE(got["defects"].toArray().isEmpty())
+        << QJsonDocument(got["defects"].toArray()).toJson().toStdString();
     std::string text;
     for (const auto& l : body)
         text += l + "\n";
     EXPECT_EQ(got["text"].toString().replace("\r\n", "\n").toStdString(), text);
     ASSERT_EQ(got["files"].toArray().size(), 1);
     EXPECT_EQ(got["files"][0]["name"].toString(), "a.bin");
-    EXPECT_EQ(QByteArray::fromBase64(got["files"][0]["data"].toString().toLatin1()), bytesUpTo(300));
+    EXPECT_EQ(QByteArray::fromBase64(got["files"][0]["data"].toString().toLatin1()),
+              bytesUpTo(300));
 
     // Without a file there are no parts to break: the text stays plain.
     m.File.reset();
@@ -340,7 +354,8 @@ TEST(Exchange, StartTlsProtectsTheLoginAndChecksTheCertificate) {
     Submission untrusted(local(sink.port));
     untrusted.send(tip());
     EXPECT_NE(untrusted.error.find("Cannot establish a secure connection with 127.0.0.1"),
-              std::string::npos) << untrusted.error;
+              std::string::npos)
+        << untrusted.error;
     EXPECT_EQ(untrusted.progress.back(), "Disconnected.");
     EXPECT_EQ(sink.count(), 0);
 
@@ -386,7 +401,8 @@ TEST(Exchange, AuthenticationOnlyWhenLoginIsOffered) {
 
     EXPECT_EQ(scripted({{"EHLO", "502 Not implemented"}}, error), with({ehlo, helo, "RSET"}));
     EXPECT_EQ(error, "");
-    EXPECT_EQ(scripted({{"EHLO", "250-x\r\n250 AUTH PLAIN CRAM-MD5"}}, error), with({ehlo, "RSET"}));
+    EXPECT_EQ(scripted({{"EHLO", "250-x\r\n250 AUTH PLAIN CRAM-MD5"}}, error),
+              with({ehlo, "RSET"}));
     EXPECT_EQ(scripted({{"EHLO", "250-x\r\n250-auth=login\r\n250 SIZE 100"}, {"RSET", "500 ?"}},
                        error, ""),
               with({ehlo, "RSET", "AUTH LOGIN", "", "cHc="}))
@@ -403,7 +419,8 @@ TEST(Exchange, AuthenticationOnlyWhenLoginIsOffered) {
 
 TEST(Exchange, RefusalEndsTheExchangeWithTheServersTextAndQuit) {
     std::string error;
-    auto commands = scripted({{"AUTH-PASS", "535 5.7.8 Authentication credentials invalid"}}, error);
+    auto commands =
+        scripted({{"AUTH-PASS", "535 5.7.8 Authentication credentials invalid"}}, error);
     EXPECT_EQ(error, "5.7.8 Authentication credentials invalid");
     EXPECT_EQ(commands.back(), "QUIT");
     EXPECT_EQ(commands[commands.size() - 2], "cHc=");
@@ -563,8 +580,8 @@ TEST(Exchange, SilentServersEndTheExchangeAtTheLimits) {
     // writes stall until the limit.
     QTemporaryDir dir;
     Message big = tip();
-    big.File = Attachment{QString::fromStdString(writeFile(dir, "big.bin", QByteArray(32 << 20, 'x'))),
-                          "big.bin"};
+    big.File = Attachment{
+        QString::fromStdString(writeFile(dir, "big.bin", QByteArray(32 << 20, 'x'))), "big.bin"};
     ScriptedServer server;
     server.stallInData = true;
     server.start();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows-1251 conversion and the plain integers of the update protocol.
 
 #include "components/text/Cp1251.h"
@@ -23,7 +24,9 @@ TEST(Cp1251, CharactersTheCodePageLacksFailWhenStrictAndBecomeQuestionMarksOther
     EXPECT_THROW(text::utf8ToCp1251("Жук ✓", true), text::ConversionError);
     // Malformed UTF-8 is not allowed to stop the conversion or run past the end.
     EXPECT_EQ(text::utf8ToCp1251("a\xD0"), "a?");
-    EXPECT_EQ(text::utf8ToCp1251("a\xFF" "b"), "a?b");
+    EXPECT_EQ(text::utf8ToCp1251("a\xFF"
+                                 "b"),
+              "a?b");
     EXPECT_THROW(text::utf8ToCp1251("a\xD0", true), text::ConversionError);
     // Long texts go through in pieces.
     std::string big(100000, 'x');
@@ -52,7 +55,8 @@ TEST(PlainInteger, LeadingZerosPassAndOnlyTheValueDecidesWhetherItFits) {
     EXPECT_EQ(PlainInteger("2147483647", false), 2147483647);
     EXPECT_EQ(PlainInteger("-2147483648", true), INT32_MIN);
     EXPECT_EQ(PlainInteger("-00002147483648", true), INT32_MIN);
-    for (const char* tooBig : {"2147483648", "-2147483649", "0000002147483648", "99999999999999999999999"})
+    for (const char* tooBig :
+         {"2147483648", "-2147483649", "0000002147483648", "99999999999999999999999"})
         EXPECT_FALSE(PlainInteger(tooBig, true)) << tooBig;
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ZIP extractor: what it writes, where, and what it refuses.
 
 #include "components/zip/UnZip.h"
@@ -9,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-
 
 using testing_support::makeZip;
 using testing_support::TempDir;
@@ -24,7 +24,9 @@ std::string slurp(const fs::path& p) {
     return s.str();
 }
 
-void spit(const fs::path& p, const std::string& content) { std::ofstream(p, std::ios::binary) << content; }
+void spit(const fs::path& p, const std::string& content) {
+    std::ofstream(p, std::ios::binary) << content;
+}
 
 std::vector<std::string> listing(const fs::path& dir) {
     std::vector<std::string> names;
@@ -70,7 +72,8 @@ TEST_F(Unpacking, EveryMemberLandsFlatInTheDestinationAndNothingOutside) {
     zip.OnIdle = [&] { ++idle; };
     EXPECT_EQ(zip.UnZip(), 4);
     EXPECT_GE(idle, 4);
-    EXPECT_EQ(listing(dest), (std::vector<std::string>{"1055.html", "abs.txt", "escape.txt", "pic.gif"}));
+    EXPECT_EQ(listing(dest),
+              (std::vector<std::string>{"1055.html", "abs.txt", "escape.txt", "pic.gif"}));
     EXPECT_EQ(slurp(dest / "1055.html"), "<p>a</p>");
     EXPECT_EQ(listing(top.path()), (std::vector<std::string>{"a.zip", "dest"}));
 }
@@ -86,7 +89,8 @@ TEST_F(Unpacking, AnExistingFileIsReplacedOnlyAfterYes) {
         return path.ends_with("2.html");
     };
     EXPECT_EQ(zip.UnZip(), 1);
-    EXPECT_EQ(asked, (std::vector<std::string>{(dest / "1.html").string(), (dest / "2.html").string()}));
+    EXPECT_EQ(asked,
+              (std::vector<std::string>{(dest / "1.html").string(), (dest / "2.html").string()}));
     EXPECT_EQ(slurp(dest / "1.html"), "old one");
     EXPECT_FALSE(fs::is_symlink(dest / "2.html"));
     EXPECT_EQ(slurp(dest / "2.html"), "new two");
@@ -134,11 +138,10 @@ TEST_F(Unpacking, MoreThanTheLimitIsRefusedWhateverTheArchiveDeclares) {
     testing_support::makeZerosZip(archive, "lie.html", 3 << 20);
     std::string bytes = slurp(archive);
     const uint32_t real = 3 << 20, small = 1000;
-    for (size_t at = 0; (at = bytes.find(std::string(reinterpret_cast<const char*>(&real), 4), at)) !=
-                        std::string::npos;)
+    for (size_t at = 0; (at = bytes.find(std::string(reinterpret_cast<const char*>(&real), 4),
+                                         at)) != std::string::npos;)
         bytes.replace(at, 4, std::string(reinterpret_cast<const char*>(&small), 4));
     spit(archive, bytes);
     EXPECT_NE(failure(), "");
     EXPECT_TRUE(listing(dest).empty());
 }
-

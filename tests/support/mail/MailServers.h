@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // SMTP servers for the mail tests, all on 127.0.0.1 and a free port:
 // SinkServer runs Debian's aiosmtpd (tests/support/mail/smtp_sink.py) in a child
@@ -13,6 +15,11 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <functional>
 #include <map>
@@ -20,11 +27,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace mailtest {
 
@@ -40,7 +42,9 @@ public:
         QString python = QStringLiteral("/usr/bin/python3");
         if (!QFileInfo::exists(python))
             python = QStandardPaths::findExecutable(QStringLiteral("python3"));
-        proc_.start(python, QStringList{sourceFile("tests/support/mail/smtp_sink.py"), out_.path()} + extra);
+        proc_.start(python,
+                    QStringList{sourceFile("tests/support/mail/smtp_sink.py"), out_.path()} +
+                        extra);
         while (!proc_.canReadLine() && proc_.waitForReadyRead(30000)) {
         }
         const QByteArray line = proc_.readLine().trimmed();
@@ -92,7 +96,9 @@ public:
     }
 
     // Starts serving one connection; set the replies first.
-    void start() { thread_ = std::thread([this] { serve(); }); }
+    void start() {
+        thread_ = std::thread([this] { serve(); });
+    }
     // Waits until the client has gone.
     void finish() {
         if (thread_.joinable())
@@ -116,12 +122,12 @@ public:
     };
     // A reply that sends nothing: the server stays silent and goes on reading.
     static constexpr const char* kSilent = "(silent)";
-    bool dropInData = false;               // close at the first line of DATA
-    std::atomic<bool> stallInData{false};  // stop reading at DATA until cleared
-    std::function<bool()> holdGreeting;    // the greeting waits until it returns true
-    std::vector<std::string> commands;     // every line outside DATA, in order
-    std::string data;                      // the DATA lines, as received
-    std::atomic<bool> accepted{false};     // whether a client connected at all
+    bool dropInData = false;              // close at the first line of DATA
+    std::atomic<bool> stallInData{false}; // stop reading at DATA until cleared
+    std::function<bool()> holdGreeting;   // the greeting waits until it returns true
+    std::vector<std::string> commands;    // every line outside DATA, in order
+    std::string data;                     // the DATA lines, as received
+    std::atomic<bool> accepted{false};    // whether a client connected at all
 
 private:
     void send(int fd, const std::string& reply) {

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """An SMTP server for the mail tests: aiosmtpd on 127.0.0.1 and a free port.
 
 Prints "PORT <n>" once it listens, then serves until it is killed. Every
