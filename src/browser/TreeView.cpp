@@ -2,6 +2,12 @@
 
 #include "TreeView.h"
 
+#include "components/widgets/Controls.h"
+#include "components/widgets/TreePictures.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
 #include <QPainter>
 
 void TreeDelegate::initStyleOption(QStyleOptionViewItem* opt, const QModelIndex& index) const {
@@ -17,6 +23,48 @@ void TreeDelegate::initStyleOption(QStyleOptionViewItem* opt, const QModelIndex&
         if (!(opt->state & QStyle::State_Selected))
             opt->palette.setColor(QPalette::Text, QColor(0, 102, 204));
     }
+}
+
+CategoryTree::CategoryTree(QWidget* parent) : QTreeWidget(parent) {
+    setObjectName(QStringLiteral("TV"));
+    setFont(ui::formFont());
+    setColumnCount(1);
+    setHeaderHidden(true);
+    header()->setStretchLastSection(false);
+    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setAllColumnsShowFocus(true);
+    setUniformRowHeights(true);
+    setIndentation(19);
+    setIconSize(QSize(treepictures::kSize, treepictures::kSize));
+    setExpandsOnDoubleClick(true);
+    setMouseTracking(true);
+    viewport()->setAttribute(Qt::WA_Hover, true);
+    auto* style = new FullRowStyle;
+    style->setParent(this);
+    setStyle(style);
+    delegate_ = new TreeDelegate(this);
+    setItemDelegate(delegate_);
+    ui::keepSelectionVisible(this);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+}
+
+QFileDialog* makeSaveDialog(QWidget* parent) {
+    auto* sd = new QFileDialog(parent, QString::fromUtf8("Сохранение совета в файл..."));
+    sd->setObjectName(QStringLiteral("SD"));
+    sd->setAcceptMode(QFileDialog::AcceptSave);
+    sd->setFileMode(QFileDialog::AnyFile);
+    // Qt's own dialog everywhere: the same overwrite question and
+    // default-extension rule on every desktop.
+    sd->setOption(QFileDialog::DontUseNativeDialog, true);
+    sd->setOption(QFileDialog::DontConfirmOverwrite, false);
+    sd->setNameFilter(QString::fromUtf8("HTML файлы (*.htm*)"));
+    sd->setDefaultSuffix(QStringLiteral("html"));
+    sd->setFilter(sd->filter() | QDir::Hidden);
+    sd->setSizeGripEnabled(true);
+    return sd;
 }
 
 void CategoryTree::drawRow(QPainter* painter, const QStyleOptionViewItem& option,

@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #pragma once
-// The parts of the browser's tree view: hot tracking, the right-clicked node
-// standing out while its menu is shown, and the selection over the whole row.
+// The parts of the browser window: its tree view (hot tracking, the
+// right-clicked node standing out while its menu is shown, the selection over
+// the whole row), the close button's cross and the save dialog.
 
 #include <QIcon>
 #include <QPersistentModelIndex>
 #include <QProxyStyle>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
+
+class QFileDialog;
 
 // Hot tracking (the node under the mouse underlined in the link colour) and
 // the right-clicked node standing out as selected while its menu is shown.
@@ -25,15 +28,18 @@ protected:
 // the width of the view beyond the names.
 class CategoryTree : public QTreeWidget {
 public:
-    using QTreeWidget::QTreeWidget;
-    void setDelegate(const TreeDelegate* d) { delegate_ = d; }
+    // One column of names without a header, one selection, hot tracking,
+    // the selection kept visible without the focus, menus asked for by the
+    // window.
+    explicit CategoryTree(QWidget* parent);
+    TreeDelegate* delegate() const { return delegate_; }
 
 protected:
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                  const QModelIndex& index) const override;
 
 private:
-    const TreeDelegate* delegate_ = nullptr;
+    TreeDelegate* delegate_ = nullptr;
 };
 
 class FullRowStyle : public QProxyStyle {
@@ -44,3 +50,6 @@ public:
 
 // The cross of the browser's close button.
 QIcon closeGlyph();
+
+// The dialog that saves an article as an HTML file.
+QFileDialog* makeSaveDialog(QWidget* parent);

@@ -17,17 +17,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QContextMenuEvent>
-#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
-#include <QMessageBox>
-#include <QMouseEvent>
 #include <QSplitter>
 #include <QTimer>
 #include <QToolButton>
@@ -77,30 +72,7 @@ TViewFrm::TViewFrm(QMdiArea* area) {
 
     auto* tree = new CategoryTree(Splitter);
     TV = tree;
-    TV->setObjectName(QStringLiteral("TV"));
-    TV->setFont(ui::formFont());
-    TV->setColumnCount(1);
-    TV->setHeaderHidden(true);
-    TV->header()->setStretchLastSection(false);
-    TV->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    TV->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    TV->setSelectionMode(QAbstractItemView::SingleSelection);
-    TV->setSelectionBehavior(QAbstractItemView::SelectRows);
-    TV->setAllColumnsShowFocus(true);
-    TV->setUniformRowHeights(true);
-    TV->setIndentation(19);
-    TV->setIconSize(QSize(treepictures::kSize, treepictures::kSize));
-    TV->setExpandsOnDoubleClick(true);
-    TV->setMouseTracking(true);
-    TV->viewport()->setAttribute(Qt::WA_Hover, true);
-    auto* style = new FullRowStyle;
-    style->setParent(TV);
-    TV->setStyle(style);
-    delegate_ = new TreeDelegate(TV);
-    TV->setItemDelegate(delegate_);
-    tree->setDelegate(delegate_);
-    ui::keepSelectionVisible(TV);
-    TV->setContextMenuPolicy(Qt::CustomContextMenu);
+    delegate_ = tree->delegate();
     ui::connectGuarded(TV, &QTreeWidget::customContextMenuRequested, this,
                        [this](const QPoint& pos) { TVContextMenu(pos); });
     // Expanding and collapsing wait until the selection change is done: a
@@ -273,21 +245,6 @@ void TViewFrm::FormDeactivate() {
     scheduleDestroy();
 }
 
-bool TViewFrm::isOtherForm(const QWidget* w) const {
-    if (w == window() || w->windowType() == Qt::Popup || w->windowType() == Qt::ToolTip ||
-        w->windowType() == Qt::SplashScreen)
-        return false;
-    // Message boxes (error reports among them) and the progress window are
-    // no forms of their own; the save dialog and its questions belong to
-    // this window.
-    if (qobject_cast<const QMessageBox*>(w) || dynamic_cast<const TProgress*>(w))
-        return false;
-    for (const QWidget* p = w; p; p = p->parentWidget())
-        if (p == this)
-            return false;
-    return true;
-}
-
 void TViewFrm::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     layoutParts();
@@ -429,30 +386,15 @@ void TViewFrm::InfoContextMenu(const QPoint& pos) {
     PMenu->exec(Info->browser()->viewport()->mapToGlobal(pos));
 }
 
-// Made at the first save: a file dialog costs more to make than the rest of
-// the window, and the browser is made anew every time it is opened.
-void TViewFrm::makeSaveDialog() {
-    SD = new QFileDialog(this, QString::fromUtf8("Сохранение совета в файл..."));
-    SD->setObjectName(QStringLiteral("SD"));
-    SD->setAcceptMode(QFileDialog::AcceptSave);
-    SD->setFileMode(QFileDialog::AnyFile);
-    // Qt's own dialog everywhere: the same overwrite question and
-    // default-extension rule on every desktop.
-    SD->setOption(QFileDialog::DontUseNativeDialog, true);
-    SD->setOption(QFileDialog::DontConfirmOverwrite, false);
-    SD->setNameFilter(QString::fromUtf8("HTML файлы (*.htm*)"));
-    SD->setDefaultSuffix(QStringLiteral("html"));
-    SD->setFilter(SD->filter() | QDir::Hidden);
-    SD->setSizeGripEnabled(true);
-}
-
 void TViewFrm::SaveFileClick() {
     Busy busy(this);
     QTreeWidgetItem* node = Selected();
     if (!node)
         return;
+    // Made at the first save: a file dialog costs more to make than the rest
+    // of the window, and the browser is made anew every time it is opened.
     if (!SD)
-        makeSaveDialog();
+        SD = makeSaveDialog(this);
     SD->selectFile(text::toQ(MakeFileName(NodeName(node))));
     if (execSaveDialog(*SD) != QDialog::Accepted)
         return;
@@ -461,63 +403,4 @@ void TViewFrm::SaveFileClick() {
     if (!node || NodeLevel(node) != 2 || chosen.isEmpty())
         return;
     WriteWholeFile(chosen.first(), ReadArticle(DataFrm->IBSQL4, NodeArticleID(node)), false);
-}
-
-bool TViewFrm::WMMouseActivate(QObject* watched, QEvent* e) {
-    if (watched != TV->viewport() && watched != Info->browser()->viewport())
-        return false;
-    switch (e->type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick: {
-        const auto* me = static_cast<QMouseEvent*>(e);
-        eatingRight_ = me->button() == Qt::RightButton && (!isActiveWindow() || activationFresh_);
-        return eatingRight_;
-    }
-    case QEvent::MouseButtonRelease:
-        return eatingRight_ && static_cast<QMouseEvent*>(e)->button() == Qt::RightButton;
-    case QEvent::ContextMenu:
-        return eatingRight_ &&
-               static_cast<QContextMenuEvent*>(e)->reason() == QContextMenuEvent::Mouse;
-    default:
-        return false;
-    }
-}
-
-bool TViewFrm::eventFilter(QObject* watched, QEvent* e) {
-    switch (e->type()) {
-    case QEvent::WindowActivate: {
-        if (!watched->isWidgetType())
-            break;
-        auto* w = static_cast<QWidget*>(watched);
-        if (!w->isWindow())
-            break;
-        if (w == window()) {
-            // A press that activates the window arrives with or right after
-            // its activation; until the events at hand are done it counts as
-            // a press on an inactive window.
-            activationFresh_ = true;
-            QTimer::singleShot(0, this, [this] { activationFresh_ = false; });
-        } else if (!dying_ && isOtherForm(w)) {
-            FormDeactivate();
-        }
-        break;
-    }
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseButtonRelease:
-    case QEvent::ContextMenu:
-        if (WMMouseActivate(watched, e))
-            return true;
-        // A right click selects nothing: the menu alone follows the node.
-        if (watched == TV->viewport() && e->type() != QEvent::ContextMenu &&
-            static_cast<QMouseEvent*>(e)->button() == Qt::RightButton)
-            return true;
-        if (e->type() == QEvent::MouseButtonRelease && watched == TV->viewport() &&
-            static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton)
-            ui::guarded([this] { TVClick(); });
-        break;
-    default:
-        break;
-    }
-    return QWidget::eventFilter(watched, e);
 }

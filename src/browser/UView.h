@@ -93,7 +93,6 @@ protected:
 
 private:
     void FormCreate();
-    void makeSaveDialog();
     void FormClose();
     void FormResize();
     void FormDeactivate();

@@ -4,24 +4,19 @@
 
 #include "Analysis.h"
 #include "Cp1251Utf8.h"
+#include "Pipeline.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 #include <xapian.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdio>
-#include <deque>
 #include <exception>
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <mutex>
 #include <optional>
 #include <set>
-#include <thread>
-#include <unordered_set>
 
 namespace fs = std::filesystem;
 
@@ -37,9 +32,6 @@ const char* const kDatabaseKey = "tipsara.database";
 
 // Progress is reported after this many articles.
 constexpr int kProgressStep = 64;
-
-// Documents waiting for the writing thread of a build.
-constexpr size_t kQueueLimit = 256;
 
 // Commits after a build's are not flushed to the disk one by one (the flush
 // costs several times what an added article does). While some may not be,
@@ -154,87 +146,6 @@ void putInPlace(const std::string& fresh, const std::string& folder) {
 
 } // namespace
 
-namespace {
-
-// Writes documents into the index on a thread of its own while the caller's
-// thread reads and analyses the next articles: on two cores a build takes
-// the longer of the two halves instead of their sum.
-class Pipeline {
-public:
-    explicit Pipeline(Xapian::WritableDatabase& db) : db_(db), thread_([this] { run(); }) {}
-    ~Pipeline() {
-        {
-            std::lock_guard lock(mutex_);
-            stop_ = true;
-        }
-        changed_.notify_all();
-        thread_.join();
-    }
-    Pipeline(const Pipeline&) = delete;
-    Pipeline& operator=(const Pipeline&) = delete;
-
-    // Waits while the queue is full; a failure of the writing thread comes
-    // back here.
-    void put(Xapian::docid id, Xapian::Document doc) {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return queue_.size() < kQueueLimit || error_; });
-        if (error_)
-            std::rethrow_exception(error_);
-        queue_.emplace_back(id, std::move(doc));
-        lock.unlock();
-        changed_.notify_all();
-    }
-
-    // Waits until every document is written.
-    void finish() {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return (queue_.empty() && !busy_) || error_; });
-        if (error_)
-            std::rethrow_exception(error_);
-    }
-
-private:
-    void run() {
-        std::unique_lock lock(mutex_);
-        for (;;) {
-            changed_.wait(lock, [&] { return !queue_.empty() || stop_; });
-            if (stop_)
-                return;
-            auto [id, doc] = std::move(queue_.front());
-            queue_.pop_front();
-            busy_ = true;
-            lock.unlock();
-            changed_.notify_all();
-            std::exception_ptr error;
-            try {
-                db_.replace_document(id, doc);
-            } catch (...) {
-                error = std::current_exception();
-            }
-            // The document's last reference goes here, on this thread.
-            doc = Xapian::Document();
-            lock.lock();
-            busy_ = false;
-            if (error) {
-                error_ = error;
-                queue_.clear();
-            }
-            changed_.notify_all();
-        }
-    }
-
-    Xapian::WritableDatabase& db_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<std::pair<Xapian::docid, Xapian::Document>> queue_;
-    bool busy_ = false;
-    bool stop_ = false;
-    std::exception_ptr error_;
-    std::thread thread_;
-};
-
-} // namespace
-
 struct Index::State {
     Xapian::Database db;
     std::optional<Xapian::WritableDatabase> writer;
@@ -242,7 +153,7 @@ struct Index::State {
     // For snippets; it remembers the stems it has made.
     Xapian::Stem stemmer = detail::makeStemmer();
     // Set while a build or a long catch-up writes on its own thread.
-    Pipeline* pipeline = nullptr;
+    detail::Pipeline* pipeline = nullptr;
     // Commits are not flushed one by one (see kUnsyncedFile); empty when the
     // boot cannot be told, and then every commit is flushed.
     std::string boot;
@@ -459,7 +370,7 @@ bool Index::build(const std::string& folder, fb::Database& fdb, const Progress& 
                                         Xapian::DB_NO_SYNC);
         int done = 0;
         {
-            Pipeline pipeline(*state.writer);
+            detail::Pipeline pipeline(*state.writer);
             state.pipeline = &pipeline;
             done = state.addAfter(fdb, r.tr, 0, progress, 0, total, cancelled);
             if (!cancelled)
@@ -558,7 +469,7 @@ int Index::catchUp(fb::Database& fdb, const Progress& progress) {
         int added = state_->addEach(fdb, r.tr, holes, progress, 0, total, cancelled);
         if (!cancelled && newer > 0) {
             if (newer >= kProgressStep) {
-                Pipeline pipeline(w);
+                detail::Pipeline pipeline(w);
                 state_->pipeline = &pipeline;
                 try {
                     added += state_->addAfter(fdb, r.tr, last, progress, added, total, cancelled);
@@ -678,48 +589,6 @@ std::vector<std::string> Index::matchedWords(const Result& result, int32_t id) c
         throw indexError(e);
     }
     return words;
-}
-
-std::vector<HitRow> hitRows(fb::Query& q, const std::vector<Hit>& hits) {
-    std::vector<HitRow> rows;
-    if (hits.empty())
-        return rows;
-    // The names of the places that exist, by category and subcategory: a
-    // few hundred rows, read at once.
-    std::map<std::pair<int32_t, int32_t>, std::pair<std::string, std::string>> places;
-    run(q, "SELECT C.CATNUM, C.NUM, B.CATEGORY_NAME, C.SUB_CAT FROM CATEGORIES B, SUB_CATEGORIES C "
-           "WHERE B.NUM = C.CATNUM");
-    for (; !q.Eof(); q.Next())
-        places[{q.Fields(0).AsInteger(), q.Fields(1).AsInteger()}] = {q.Fields(2).AsString(),
-                                                                      q.Fields(3).AsString()};
-    q.Close();
-    // Then each article by its key, through one prepared statement: a few
-    // microseconds a row, where a list of IDs in the text costs the engine
-    // tens of milliseconds to prepare.
-    q.setSQL("SELECT NAME, CAT, SUBCAT FROM HINTS WHERE ID = :ID");
-    q.Prepare();
-    rows.reserve(hits.size());
-    std::unordered_set<int32_t> listed;
-    for (const Hit& hit : hits) {
-        if (!listed.insert(hit.id).second)
-            continue;
-        q.Params(0).setAsInteger(hit.id);
-        q.ExecQuery();
-        if (!q.Eof() && !q.Fields(1).IsNull() && !q.Fields(2).IsNull()) {
-            const auto place = places.find({q.Fields(1).AsInteger(), q.Fields(2).AsInteger()});
-            if (place != places.end()) {
-                HitRow row;
-                row.id = hit.id;
-                row.name = q.Fields(0).AsString();
-                row.category = place->second.first;
-                row.subcategory = place->second.second;
-                row.snippet = hit.snippet;
-                rows.push_back(std::move(row));
-            }
-        }
-        q.Close();
-    }
-    return rows;
 }
 
 } // namespace fulltext
