@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The search's word splitting, statements and list order, and the add
-// window's article text, without a window.
+// The search's word splitting, statements and list order, without a window.
 
-#include "authoring/Articles.h"
 #include "components/text/Cp1251.h"
 #include "components/text/Strings.h"
 #include "search/Search.h"
@@ -77,12 +75,4 @@ TEST(Order, CategoryThenNameThenSubcategoryInRussianOrder) {
     EXPECT_NE(cmp({"string", "x", ""}, {"String", "x", ""}), 0);
     EXPECT_NE(cmp({"ab", "x", ""}, {"a-b", "x", ""}), 0);
     EXPECT_EQ(cmp({"x"}, {"x", "", ""}), 0);
-}
-
-TEST(AddText, LinesAreJoinedByCarriageReturnAndLineFeedAndNothingIsAdded) {
-    const QString typed = QString::fromUtf8("<p>Первая</p>") + QChar::ParagraphSeparator + "b" +
-                          QChar::LineSeparator + "c\nd\r\ne" + QChar::ParagraphSeparator +
-                          QChar(0x00A0);
-    EXPECT_EQ(authoring::ArticleText(typed), cp("<p>Первая</p>\r\nb\r\nc\r\nd\r\ne\r\n\xC2\xA0"));
-    EXPECT_EQ(authoring::ArticleText(QString()), "");
 }

@@ -14,6 +14,7 @@
 #include "search/UIndexProgress.h"
 #include "search/USearch.h"
 #include "settings/Store.h"
+#include "support/ModalWindows.h"
 #include "support/RecordedMessages.h"
 #include "support/TempDatabase.h"
 
@@ -42,10 +43,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using testing_support::q;
 using text::cp;
-QString q(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 // Article identifiers follow the order of insertion, from 1.
 enum : int { kBubble = 1, kArrays, kRead, kStray, kLong };
@@ -106,26 +105,9 @@ void setInText(TSearchFrm& f, bool on) {
         f.InTextCB->click();
 }
 
-// Runs fn once the command's modal window is up; a window fn leaves open is
-// closed empty, so that a failing case cannot hang the run.
-bool stuckModal = false;
-void whenShown(std::function<void()> fn) {
-    QTimer::singleShot(0, qApp, [fn = std::move(fn)] {
-        QVERIFY(QTest::qWaitFor([] { return QApplication::activeModalWidget() != nullptr; }));
-        fn();
-        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-            stuckModal = true;
-            if (SearchFrm)
-                SearchFrm->LV->clear();
-            d->reject();
-        }
-    });
-}
-
-void choose(QComboBox* c, int i) {
-    c->setCurrentIndex(i);
-    emit c->activated(i);
-}
+using testing_support::choose;
+using testing_support::stuckModal;
+using testing_support::whenShown;
 
 // Every file of the folder overwritten with garbage, and one more added.
 void spoil(const std::string& folder) {

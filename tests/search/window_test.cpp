@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The search window and the add window against a database built for the
-// cases, and the main window's commands that run them.
+// The search window against a database built for the cases, and the main
+// window's command that runs it.
 
 #include "app/UMain.h"
 #include "authoring/UAdd.h"
@@ -10,7 +10,9 @@
 #include "components/widgets/MessageBox.h"
 #include "data/UData.h"
 #include "search/USearch.h"
+#include "support/ModalWindows.h"
 #include "support/RecordedMessages.h"
+#include "support/SmallCatalogue.h"
 #include "support/TempDatabase.h"
 
 #include <QComboBox>
@@ -26,40 +28,9 @@
 #include <functional>
 #include <memory>
 
-using testing_support::TempDatabase;
+using namespace testing_support;
 
 namespace {
-
-using text::cp;
-QString q(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-// Article identifiers follow the order of insertion, from 1.
-enum : int { kCsv = 1, kFind, kConnect, kRead, kFindTwin, kStray, kQuoted, kUnquoted, kServer };
-
-dbbuild::Catalogue catalogue() {
-    dbbuild::Catalogue c;
-    c.categories = {{1, cp("Строки")}, {2, cp("Базы данных")}, {3, cp("Файлы")}, {4, cp("Пустая")}};
-    c.subcategories = {
-        {1, 1, cp("Поиск")}, {1, 2, cp("Разбор")}, {2, 1, cp("Запросы")}, {3, 1, cp("Диски")}};
-    const std::pair<std::pair<int, int>, const char*> rows[] = {
-        {{1, 2}, "Разбор CSV-строки"},
-        {{1, 2}, "Поиск подстроки в Строке"},
-        {{2, 1}, "Строка подключения к базе"},
-        {{3, 1}, "Чтение файла целиком"},
-        {{1, 1}, "Поиск подстроки в Строке"}, // the same name, later, in an earlier subcategory
-        {{3, 2}, "Строка без своей подкатегории"}, // subcategory 2 is category 1's
-        {{3, 1}, "Имя \"Кавычки\" в тексте"},
-        {{3, 1}, "Кавычки в тексте"},
-        {{3, 1}, "Загрузка с сервера"}};
-    for (const auto& [at, title] : rows)
-        c.articles.push_back({"", at.first, at.second, std::nullopt, cp(title), "<p>x</p>"});
-    c.articles.back().servId = 5001;
-    return c;
-}
-
-using testing_support::Recorded;
 
 // The hits as "ID subcategory", in list order.
 QString hits(TSearchFrm& f, QRadioButton* mode, const char* text) {
@@ -72,43 +43,6 @@ QString hits(TSearchFrm& f, QRadioButton* mode, const char* text) {
         out << r->text(TSearchFrm::IdColumn) + ' ' + r->text(2);
     }
     return out.join(',');
-}
-
-// Runs one query on IBSQL4 and reads its first column of every row.
-QStringList read(const std::string& sql) {
-    fb::Query& r = DataFrm->IBSQL4;
-    r.Close();
-    r.setSQL(sql);
-    r.ExecQuery();
-    QStringList out;
-    for (; !r.Eof(); r.Next())
-        out << QString::fromLatin1(QByteArray::fromStdString(r.Fields(0).AsString()).toHex());
-    r.Close();
-    return out;
-}
-
-// Set when a modal window was still open after the actions meant to close it.
-bool stuckModal = false;
-
-// Runs fn once the command's modal window is up; a window fn leaves open is
-// closed empty, so that a failing case cannot hang the run.
-void whenShown(std::function<void()> fn) {
-    QTimer::singleShot(0, qApp, [fn = std::move(fn)] {
-        QVERIFY(QTest::qWaitFor([] { return QApplication::activeModalWidget() != nullptr; }));
-        fn();
-        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-            stuckModal = true;
-            if (SearchFrm)
-                SearchFrm->LV->clear();
-            d->reject();
-        }
-    });
-}
-
-// Chooses item i of a list as a user would.
-void choose(QComboBox* c, int i) {
-    c->setCurrentIndex(i);
-    emit c->activated(i);
 }
 
 } // namespace
@@ -257,131 +191,6 @@ private slots:
             ViewFrm->CloseBtnClick();
             QTRY_VERIFY(!ViewFrm);
         }
-    }
-
-    void theAddWindowUnlocksStepByStep() {
-        TAddFrm* a = AddFrm;
-        a->show();
-        QCOMPARE(a->CategoryNums, std::vector<std::string>({"2", "4", "1", "3"})); // by name
-        QCOMPARE(a->CB1->currentIndex(), -1);
-        for (QWidget* w : std::initializer_list<QWidget*>{a->CB2, a->Name, a->Memo, a->OkBtn})
-            QVERIFY(!w->isEnabled());
-
-        choose(a->CB1, 1); // no subcategories: an empty, open list
-        QVERIFY(a->CB2->isEnabled() && a->CB2->count() == 0 && !a->Name->isEnabled());
-
-        a->CB1->setCurrentIndex(2); // Enter loads the subcategories
-        QTest::keyClick(a->CB1, Qt::Key_Return);
-        QCOMPARE(a->CB2->count(), 2);
-        QCOMPARE(a->SubCategoryNums, std::vector<std::string>({"1", "2"}));
-        QCOMPARE(a->CB2->currentIndex(), -1);
-        QVERIFY(!a->Name->isEnabled());
-
-        choose(a->CB2, 1);
-        QVERIFY(a->Name->isEnabled() && !a->Memo->isEnabled());
-        a->Name->setText(QStringLiteral("x"));
-        QTRY_VERIFY(a->Memo->isEnabled());
-        QVERIFY(!a->OkBtn->isEnabled());
-        a->Memo->setPlainText(QStringLiteral("y"));
-        QVERIFY(a->OkBtn->isEnabled());
-        a->Name->clear();
-        QVERIFY(!a->OkBtn->isEnabled());
-        QTRY_VERIFY(!a->Memo->isEnabled());
-
-        // Another category empties the subcategory choice, not the name.
-        a->Name->setText(QStringLiteral("x"));
-        choose(a->CB1, 0);
-        QCOMPARE(a->CB2->currentIndex(), -1);
-        QVERIFY(a->Name->isEnabled() && a->Name->text() == QStringLiteral("x"));
-
-        a->ResetBtn->click();
-        QVERIFY(a->CB1->currentIndex() == -1 && a->Name->text().isEmpty());
-        QVERIFY(a->Memo->toPlainText().isEmpty() && !a->OkBtn->isEnabled());
-        QTRY_VERIFY(!a->CB2->isEnabled() && !a->Memo->isEnabled() && a->CB2->count() == 0);
-        a->close();
-    }
-
-    void addingCommitsTheArticleAsTypedAndCountsItAsTheUsers() {
-        Recorded r;
-        TAddFrm* a = AddFrm;
-        a->show();
-        choose(a->CB1, 3); // Файлы, category 3
-        choose(a->CB2, 0); // Диски, subcategory 1
-        a->Name->setText(q("  Моя статья "));
-        QTRY_VERIFY(a->Memo->isEnabled());
-        a->Memo->insertPlainText(q("<p>Строка"));
-        QTest::keyClick(a->Memo, Qt::Key_Return);
-        a->Memo->insertPlainText(q("ещё</p>"));
-        a->OkBtn->click();
-        a->OkBtn->click();
-        QVERIFY(r.boxes.isEmpty());
-        QVERIFY(DataFrm->FBTransUpd.Active());
-        QCOMPARE(a->Name->text(), q("  Моя статья ")); // the window stays as it was
-
-        // Read back through the read transaction, bytes as hex.
-        const QString row =
-            QString::fromLatin1(QByteArray::fromStdString("3|1|" + cp("  Моя статья ") + "|" +
-                                                          cp("<p>Строка\r\nещё</p>"))
-                                    .toHex());
-        QCOMPARE(read("select CAT || '|' || SUBCAT || '|' || NAME || '|' || INFORMATION from HINTS "
-                      "where ID > 9 and SERV_ID is NULL"),
-                 QStringList({row, row}));
-        Main->ACount->trigger();
-        QCOMPARE(r.boxes.last().text, CountText(11, 1));
-        a->close();
-    }
-
-    void addingWithoutAChoiceFailsBeforeAnyStatement() {
-        Recorded r;
-        TAddFrm* a = AddFrm;
-        a->show();
-        DataFrm->UpdQ.setSQL("select 1 from rdb$database");
-        choose(a->CB1, 2);
-        choose(a->CB2, 0);
-        a->Name->setText(QStringLiteral("n"));
-        a->Memo->setPlainText(QStringLiteral("t"));
-        choose(a->CB1, 0); // a subcategory no longer chosen
-        a->OkBtn->click();
-        // Left by the close box, the name stays; the next showing chooses no
-        // category.
-        a->close();
-        a->show();
-        QVERIFY(a->Name->isEnabled() && a->Name->text() == QStringLiteral("n"));
-        a->Memo->setPlainText(QStringLiteral("t"));
-        a->OkBtn->click();
-
-        QCOMPARE(r.boxes.size(), 2);
-        QCOMPARE(r.boxes[0].caption, Main->windowTitle());
-        QCOMPARE(r.boxes[0].text, q("Не выбрана подкатегория статьи."));
-        QCOMPARE(r.boxes[1].text, q("Не выбрана категория статьи."));
-        QCOMPARE(read("select count(*) from HINTS"), read("select 9 from rdb$database"));
-        QCOMPARE(DataFrm->UpdQ.SQL(), std::string("select 1 from rdb$database"));
-
-        // "Выход" empties and locks the name.
-        a->CancelBtn->click();
-        QVERIFY(!a->isVisible());
-        a->show();
-        QVERIFY(a->Name->text().isEmpty() && !a->Name->isEnabled());
-        a->close();
-    }
-
-    void anArticleAddedThroughTheCommandIsInTheNextBrowser() {
-        whenShown([] {
-            choose(AddFrm->CB1, 0);
-            choose(AddFrm->CB2, 0);
-            AddFrm->Name->setText(q("Своя статья"));
-            AddFrm->Memo->setPlainText(QStringLiteral("<p>mine</p>"));
-            AddFrm->OkBtn->click();
-            AddFrm->CancelBtn->click();
-        });
-        Main->AAdd->trigger();
-        Main->AViewExecute();
-        const QList<QTreeWidgetItem*> found =
-            ViewFrm->TV->findItems(q("Своя статья"), Qt::MatchExactly | Qt::MatchRecursive);
-        QCOMPARE(found.size(), 1);
-        QCOMPARE(found[0]->parent()->text(0), q("Запросы"));
-        ViewFrm->CloseBtnClick();
-        QTRY_VERIFY(!ViewFrm);
     }
 };
 
