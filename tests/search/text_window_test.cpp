@@ -106,6 +106,7 @@ void setInText(TSearchFrm& f, bool on) {
 }
 
 using testing_support::choose;
+using testing_support::showMainWindow;
 using testing_support::stuckModal;
 using testing_support::whenShown;
 
@@ -135,11 +136,7 @@ private slots:
         const dbbuild::Catalogue c = catalogue();
         file = std::make_unique<TempDatabase>(&c);
         open(*file);
-        Main = new TMain();
-        AddFrm = new TAddFrm(Main);
-        Main->show();
-        QApplication::setActiveWindow(Main);
-        QVERIFY(QTest::qWaitForWindowActive(Main));
+        showMainWindow();
     }
     void cleanup() {
         QVERIFY(!stuckModal);

@@ -60,11 +60,7 @@ private slots:
         const dbbuild::Catalogue c = catalogue();
         file = std::make_unique<TempDatabase>(&c);
         DataFrm = new TDataFrm(file->path());
-        Main = new TMain();
-        AddFrm = new TAddFrm(Main);
-        Main->show();
-        QApplication::setActiveWindow(Main);
-        QVERIFY(QTest::qWaitForWindowActive(Main));
+        showMainWindow();
     }
     void cleanup() {
         QVERIFY(!stuckModal);

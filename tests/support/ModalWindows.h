@@ -5,6 +5,8 @@
 // once the window is up, and a window it leaves open is closed, so that a
 // failing case cannot hang the run.
 
+#include "app/UMain.h"
+#include "authoring/UAdd.h"
 #include "search/USearch.h"
 
 #include <QApplication>
@@ -45,6 +47,16 @@ inline void whenShown(std::function<void()> fn) {
 inline void choose(QComboBox* c, int i) {
     c->setCurrentIndex(i);
     emit c->activated(i);
+}
+
+// The main window with its add window over the data module, shown and
+// active, as the commands under test need them.
+inline void showMainWindow() {
+    Main = new TMain();
+    AddFrm = new TAddFrm(Main);
+    Main->show();
+    QApplication::setActiveWindow(Main);
+    QVERIFY(QTest::qWaitForWindowActive(Main));
 }
 
 } // namespace testing_support
