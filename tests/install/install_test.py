@@ -96,13 +96,16 @@ class Installed(unittest.TestCase):
         self.assertTrue(os.path.isfile(os.path.join(self.opt, "bin/DB/Tipsara.gdb")))
         self.assertFalse(os.path.exists(os.path.join(self.opt, "share/tipsara")))
 
-        # Installing again over a private prefix keeps the user's articles.
-        again = os.path.join(self.tmp, "again")
-        install(again)
-        db = os.path.join(again, "bin/DB/Tipsara.gdb")
+        # Staged (DESTDIR) the same, and installing again over a private
+        # prefix keeps the user's articles.
+        stage = os.path.join(self.tmp, "stage-opt")
+        install("/opt/tipsara", destdir=stage)
+        db = os.path.join(stage, "opt/tipsara/bin/DB/Tipsara.gdb")
+        self.assertTrue(os.path.isfile(db))
+        self.assertEqual(sorted(os.listdir(stage)), ["opt"])
         with open(db, "wb") as f:
             f.write(b"the user's articles")
-        install(again)
+        install("/opt/tipsara", destdir=stage)
         with open(db, "rb") as f:
             self.assertEqual(f.read(), b"the user's articles")
 
