@@ -13,6 +13,7 @@ packages=(
   libcurl4-openssl-dev libzip-dev libcpp-httplib-dev libxapian-dev python3 python3-aiosmtpd
   libgtest-dev clang-format clang-tidy ccache
   xvfb xauth fonts-dejavu-core
+  librsvg2-bin desktop-file-utils appstream
   locales
 )
 # Callers may ask for more (the benchmark needs curl and unzip).

@@ -23,6 +23,9 @@ int main(int argc, char** argv) {
     ui::Application app(argc, argv);
     app.setApplicationName(QStringLiteral("Tipsara"));
     app.setOrganizationName(QStringLiteral("Marvek Systems"));
+    // The installed menu entry's name, by which a Wayland desktop matches the
+    // window to it (and its icon).
+    app.setDesktopFileName(QStringLiteral("ru.marvek.Tipsara"));
     app.setQuitOnLastWindowClosed(true);
     app.setWindowIcon(icons::commandIcon(9));
 

@@ -3,9 +3,11 @@
 #include "UData.h"
 
 #include "components/widgets/MessageBox.h"
+#include "data/DbLocation.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QStandardPaths>
 
 #include <unistd.h>
 
@@ -24,9 +26,14 @@ QString lostConnectionText() {
 }
 
 std::string TDataFrm::DefaultDBName() {
-    return QDir(QCoreApplication::applicationDirPath())
-        .filePath(QStringLiteral("DB/Tipsara.gdb"))
-        .toStdString();
+    // The shipped copy of an install for all users is looked for beside bin/
+    // of the executable's own prefix, so that a staged install works too.
+    const QString exeDir = QCoreApplication::applicationDirPath();
+    const QString sharedDir = QDir::cleanPath(exeDir + QStringLiteral("/../share/tipsara"));
+    const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return data::databaseLocation(exeDir.toStdString(), sharedDir.toStdString(),
+                                  dataHome.toStdString())
+        .string();
 }
 
 TDataFrm::TDataFrm(const std::string& dbName) : TextIndex(fulltext::indexFolderFor(dbName)) {
