@@ -3,6 +3,7 @@
 #include "UView.h"
 
 #include "CatalogueTree.h"
+#include "ReadingAids.h"
 #include "TreeView.h"
 #include "UProgress.h"
 #include "components/text/QtText.h"
@@ -139,6 +140,10 @@ TViewFrm::TViewFrm(QMdiArea* area) {
             FormDeactivate();
     });
     qApp->installEventFilter(this);
+    Aids = new ReadingAids(this, [this](QTreeWidgetItem* node) {
+        Busy busy(this);
+        ShowNodePage(node);
+    });
     Timer->start();
 }
 
@@ -310,6 +315,7 @@ void TViewFrm::ShowNodePage(QTreeWidgetItem* node) {
         Info->Navigate(WriteArticlePage(DataFrm->IBSQL4, NodeArticleID(node)));
     else
         Info->Navigate(text::toQ(BuildNodePage(node)));
+    Aids->Shown(node);
 }
 
 void TViewFrm::InfoDocumentComplete() {
@@ -383,6 +389,7 @@ void TViewFrm::TVContextMenu(const QPoint& pos) {
 void TViewFrm::InfoContextMenu(const QPoint& pos) {
     Busy busy(this);
     TimerTimer();
+    const auto code = Aids->OfferCode(pos);
     PMenu->exec(Info->browser()->viewport()->mapToGlobal(pos));
 }
 

@@ -27,6 +27,7 @@ class QTimer;
 class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
+class ReadingAids;
 class TreeDelegate;
 
 namespace ui {
@@ -56,6 +57,8 @@ public:
     QFileDialog* SD = nullptr; // made at the first SaveFileClick
     QTimer* ShowTopicTimer = nullptr;
     QTimer* Timer = nullptr;
+    // History, zoom, find and code: made last, with the window.
+    ReadingAids* Aids = nullptr;
 
     // The MDI child window that frames this form.
     QMdiSubWindow* subWindow() const { return sub_; }

@@ -185,4 +185,19 @@ void SaveSearchInText(bool on) {
     reg.WriteBool(Section::View, QStringLiteral("SearchInText"), on);
 }
 
+int LoadZoom() {
+    try {
+        Store reg;
+        return reg.ReadInteger(Section::View, QStringLiteral("Zoom"), 100);
+    } catch (const std::exception&) {
+        // A value nobody can read gives the pages their normal size.
+        return 100;
+    }
+}
+
+void SaveZoom(int percent) {
+    Store reg;
+    reg.WriteInteger(Section::View, QStringLiteral("Zoom"), percent);
+}
+
 } // namespace settings

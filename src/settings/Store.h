@@ -67,4 +67,9 @@ void SaveTreeWidth(int width);
 bool LoadSearchInText();
 void SaveSearchInText(bool on);
 
+// The scale of the browser's page text in percent ("Tipsara\View", "Zoom");
+// 100 when missing or unreadable. The caller checks it is a level it has.
+int LoadZoom();
+void SaveZoom(int percent);
+
 } // namespace settings

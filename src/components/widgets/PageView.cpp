@@ -14,6 +14,7 @@
 #include <QTextDocument>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <iconv.h>
 
@@ -117,6 +118,55 @@ PageView::PageView(QWidget* parent) : QWidget(parent), browser_(new QTextBrowser
         }
     });
     setFocusProxy(browser_);
+    // Ctrl and the wheel would scale the text by the editor's own steps;
+    // the owner decides the level instead.
+    browser_->viewport()->installEventFilter(this);
+}
+
+bool PageView::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == browser_->viewport() && e->type() == QEvent::Wheel) {
+        const auto* we = static_cast<QWheelEvent*>(e);
+        if (we->modifiers() & Qt::ControlModifier) {
+            wheelRest_ += we->angleDelta().y();
+            const int notches = wheelRest_ / QWheelEvent::DefaultDeltasPerStep;
+            wheelRest_ -= notches * QWheelEvent::DefaultDeltasPerStep;
+            if (notches != 0)
+                emit ZoomWheel(notches);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+void PageView::SetZoom(int percent) {
+    if (percent == zoom_ && baseTaken_)
+        return;
+    if (!baseTaken_) {
+        baseFont_ = browser_->font();
+        baseTaken_ = true;
+    }
+    zoom_ = percent;
+    QFont f = baseFont_;
+    if (baseFont_.pixelSize() > 0)
+        f.setPixelSize(std::max(1, baseFont_.pixelSize() * percent / 100));
+    else
+        f.setPointSizeF(baseFont_.pointSizeF() * percent / 100.0);
+    // The widget's font is the document's default: the pages' relative
+    // sizes (<font size=7>, headings) follow it.
+    browser_->setFont(f);
+}
+
+void PageView::AddBelow(QWidget* w) {
+    layout()->addWidget(w);
+}
+
+void PageView::SetFindMarks(const QList<QTextEdit::ExtraSelection>& marks) {
+    findMarks_ = marks;
+    applyMarks();
+}
+
+void PageView::applyMarks() {
+    browser_->setExtraSelections(wordMarks_ + findMarks_);
 }
 
 void PageView::Navigate(const QString& address) {
@@ -141,7 +191,10 @@ bool PageView::insideLinkFolder(const QString& path) const {
 }
 
 void PageView::load(const QString& address) {
-    browser_->setExtraSelections({});
+    emit Leaving();
+    wordMarks_.clear();
+    findMarks_.clear();
+    applyMarks();
     if (address.startsWith(QLatin1String("about:"), Qt::CaseInsensitive)) {
         browser_->document()->setBaseUrl(QUrl());
         browser_->setHtml(address.mid(6));
@@ -192,7 +245,8 @@ void PageView::Highlight(const QStringList& words) {
     std::sort(marks.begin(), marks.end(), [](const auto& a, const auto& b) {
         return a.cursor.selectionStart() < b.cursor.selectionStart();
     });
-    browser_->setExtraSelections(marks);
+    wordMarks_ = marks;
+    applyMarks();
     if (marks.isEmpty())
         return;
     QTextCursor first(doc);

@@ -15,6 +15,7 @@
 // https) goes to the user's browser; anything else is not followed.
 
 #include <QByteArray>
+#include <QFont>
 #include <QString>
 #include <QStringList>
 #include <QTextBrowser>
@@ -52,12 +53,35 @@ public:
     // next page.
     void Highlight(const QStringList& words);
     // The marked stretches of the page, in page order.
-    QList<QTextEdit::ExtraSelection> Highlights() const { return browser_->extraSelections(); }
+    QList<QTextEdit::ExtraSelection> Highlights() const { return wordMarks_; }
+
+    // A second set of marks, drawn over those of Highlight and kept apart
+    // from them (a find in the page); they too go with the next page.
+    void SetFindMarks(const QList<QTextEdit::ExtraSelection>& marks);
+    QList<QTextEdit::ExtraSelection> FindMarks() const { return findMarks_; }
+
+    // The page text's scale in percent of the view's own font, for every
+    // page from now on.
+    void SetZoom(int percent);
+    int Zoom() const { return zoom_; }
+
+    // A widget along the bottom edge, under the page.
+    void AddBelow(QWidget* w);
 
 signals:
+    // The page shown is about to be replaced by another (its scroll still
+    // as the reader left it).
+    void Leaving();
     void DocumentComplete(const QString& address);
+    // The wheel turned with Ctrl held over the page: whole notches, up
+    // (larger) positive. The view does not scale itself.
+    void ZoomWheel(int notches);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
+    void applyMarks();
     void load(const QString& address);
     void followLink(const QUrl& url);
     bool insideLinkFolder(const QString& path) const;
@@ -67,6 +91,12 @@ private:
     // lead to files in it (or below it) and nowhere else. Empty for an
     // "about:" page.
     QString linkFolder_;
+    QList<QTextEdit::ExtraSelection> wordMarks_;
+    QList<QTextEdit::ExtraSelection> findMarks_;
+    QFont baseFont_; // the font at 100 %, once a level has been set
+    bool baseTaken_ = false;
+    int zoom_ = 100;
+    int wheelRest_ = 0; // eighths of a degree short of a notch
 };
 
 } // namespace ui
