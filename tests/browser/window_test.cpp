@@ -14,6 +14,7 @@
 #include "components/widgets/PageView.h"
 #include "data/UData.h"
 #include "settings/Store.h"
+#include "support/OwnConfigMain.h"
 #include "support/RecordedMessages.h"
 #include "support/TempDatabase.h"
 
@@ -769,13 +770,7 @@ private slots:
 
 // The stored tree width goes to a settings folder of this run's own.
 int main(int argc, char** argv) {
-    QTemporaryDir config;
-    if (!config.isValid())
-        return 1;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    QApplication app(argc, argv);
-    BrowserTest test;
-    return QTest::qExec(&test, argc, argv);
+    return testing_support::runWithOwnConfig<BrowserTest>(argc, argv);
 }
 
 #include "window_test.moc"

@@ -15,6 +15,7 @@
 #include "search/USearch.h"
 #include "settings/Store.h"
 #include "support/ModalWindows.h"
+#include "support/OwnConfigMain.h"
 #include "support/RecordedMessages.h"
 #include "support/TempDatabase.h"
 
@@ -432,13 +433,7 @@ private slots:
 };
 
 int main(int argc, char** argv) {
-    QTemporaryDir config;
-    if (!config.isValid())
-        return 1;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    QApplication app(argc, argv);
-    TextSearchWindowTest test;
-    return QTest::qExec(&test, argc, argv);
+    return testing_support::runWithOwnConfig<TextSearchWindowTest>(argc, argv);
 }
 
 #include "text_window_test.moc"

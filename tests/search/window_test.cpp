@@ -11,6 +11,7 @@
 #include "data/UData.h"
 #include "search/USearch.h"
 #include "support/ModalWindows.h"
+#include "support/OwnConfigMain.h"
 #include "support/RecordedMessages.h"
 #include "support/SmallCatalogue.h"
 #include "support/TempDatabase.h"
@@ -191,13 +192,7 @@ private slots:
 };
 
 int main(int argc, char** argv) {
-    QTemporaryDir config;
-    if (!config.isValid())
-        return 1;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    QApplication app(argc, argv);
-    SearchWindowTest test;
-    return QTest::qExec(&test, argc, argv);
+    return testing_support::runWithOwnConfig<SearchWindowTest>(argc, argv);
 }
 
 #include "window_test.moc"
