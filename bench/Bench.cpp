@@ -78,7 +78,8 @@ void measureFullText() {
         q.ExecQuery();
         const double textMb = q.Fields(0).AsInteger() / 1048576.0;
         q.Close();
-        Figure size{"full-text index size", folderBytes(folder) / 1048576.0, textMb, 0, "MiB"};
+        Figure size{"full-text index size", static_cast<double>(folderBytes(folder)) / 1048576.0,
+                    textMb, 0, "MiB"};
         size.note = "baseline: the titles and HTML texts";
         report(size);
 

@@ -22,7 +22,7 @@ inline constexpr int kNewOnServer = 500;
 inline constexpr int32_t kFirstNewServerId = 100001;
 inline constexpr int kFirstNewArticle = 1000000;
 // The size of the one large article that the display is measured on.
-inline constexpr size_t kLargeArticleBytes = 100 * 1024;
+inline constexpr size_t kLargeArticleBytes = size_t{100} * 1024;
 
 // Category and subcategory names, Windows-1251.
 std::string categoryName(int cat);

@@ -27,11 +27,13 @@ Spawned spawn(const std::vector<std::string>& argv, const std::vector<std::strin
         env.push_back(x);
     }
     std::vector<char*> envp;
+    envp.reserve(env.size() + 1);
     for (std::string& e : env)
         envp.push_back(e.data());
     envp.push_back(nullptr);
     std::vector<std::string> args = argv;
     std::vector<char*> argp;
+    argp.reserve(args.size() + 1);
     for (std::string& a : args)
         argp.push_back(a.data());
     argp.push_back(nullptr);
@@ -86,7 +88,7 @@ int wait(pid_t pid) {
 std::string firstLine(const std::vector<std::string>& argv, const std::vector<std::string>& extra,
                       int* code) {
     const Spawned c = spawn(argv, extra, true);
-    const std::string line = readLine(c.out);
+    std::string line = readLine(c.out);
     close(c.out);
     *code = wait(c.pid);
     return line;

@@ -23,7 +23,7 @@ namespace bench {
 namespace {
 
 fs::path prepareAppDir() {
-    const fs::path app = opt.work / "app";
+    fs::path app = opt.work / "app";
     fs::create_directories(app / "DB");
     fs::copy_file(opt.bin / "tipsara", app / "tipsara", fs::copy_options::overwrite_existing);
     fs::copy_file(localDb(opt.mainSize), app / "DB" / "Tipsara.gdb",
@@ -108,7 +108,8 @@ void measureMemory(int articles) {
     long hwm = 0, before = 0;
     if (std::sscanf(line.c_str(), "memory %ld %ld", &hwm, &before) != 2)
         throw std::runtime_error("the memory child said '" + line + "'");
-    Figure f{"peak memory, tree of " + std::to_string(articles), hwm / 1024.0, 0, 150, "MiB"};
+    Figure f{"peak memory, tree of " + std::to_string(articles), static_cast<double>(hwm) / 1024.0,
+             0, 150, "MiB"};
     f.note = "before the browser " + std::to_string(before / 1024) + " MiB";
     report(f);
 }

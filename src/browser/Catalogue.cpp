@@ -166,7 +166,7 @@ QString GetTempHTMLFileName() {
     QTemporaryFile file(dir + QStringLiteral("tipXXXXXX.tmp"));
     file.setAutoRemove(false);
     if (file.open()) {
-        const QString name = file.fileName();
+        QString name = file.fileName();
         file.close();
         return name;
     }

@@ -104,7 +104,7 @@ Xapian::Document Analyzer::document(std::string_view title, std::string_view htm
         data.insert(data.begin(), kCp1251Data);
     else
         data = kUtf8Data + text;
-    doc.set_data(std::move(data));
+    doc.set_data(data);
     return doc;
 }
 

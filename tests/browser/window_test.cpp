@@ -412,7 +412,7 @@ private slots:
         answer.cancel = true;
         answer.name.clear();
         DataFrm->IBSQL4.setSQL("select 1 from rdb$database");
-        const int before = QDir(out.path()).entryList(QDir::Files).size();
+        const qsizetype before = QDir(out.path()).entryList(QDir::Files).size();
         v->SaveFile->trigger();
         QCOMPARE(QDir(out.path()).entryList(QDir::Files).size(), before);
         QCOMPARE(DataFrm->IBSQL4.SQL(), std::string("select 1 from rdb$database"));

@@ -122,7 +122,7 @@ TEST_F(SmtpErrors, RefusedUnresolvedAndUntrustedReadAsRussian) {
     smtp::Client unresolved;
     std::string longName;
     for (int i = 0; i < 5; ++i)
-        longName += std::string(60, 'a' + i) + ".";
+        longName += std::string(60, static_cast<char>('a' + i)) + ".";
     unresolved.Host = longName + "invalid";
     const std::string unknown = failureOf([&] { unresolved.Connect(); });
     EXPECT_TRUE(readsAs(unknown, "Cannot resolve the host name"));

@@ -24,6 +24,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <utility>
 
 using testing_support::TempDatabase;
 
@@ -232,7 +233,7 @@ private slots:
             server.replies["RCPT"] = mailtest::ScriptedServer::kSilent;
             server.start();
             PrefsFrm->SMTP->setText("127.0.0.1:" + QString::number(server.port));
-            QTimer::singleShot(300, SendMail, stop);
+            QTimer::singleShot(300, SendMail, std::move(stop));
             boxes.clear();
             QElapsedTimer t;
             t.start();

@@ -64,7 +64,9 @@ TEST(Statement, ModesJoinTheirTermsOnASecondLineAndTakeTheirParameters) {
 TEST(Order, CategoryThenNameThenSubcategoryInRussianOrder) {
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
     const QCollator c = search::ListCollator();
-    auto cmp = [&c](QStringList a, QStringList b) { return search::CompareHits(c, a, b); };
+    auto cmp = [&c](const QStringList& a, const QStringList& b) {
+        return search::CompareHits(c, a, b);
+    };
     // Texts in column order: name, category, subcategory.
     EXPECT_LT(cmp({"b", "a", "b"}, {"a", "b", "a"}), 0);
     EXPECT_LT(cmp({"a", "x", "b"}, {"b", "x", "a"}), 0);

@@ -412,6 +412,7 @@ private slots:
         settings::SaveSearchInText(false);
         open("чтение");
         QVERIFY(ViewFrm && NodeArticleID(ViewFrm->Selected()) == kRead);
+        // NOLINTNEXTLINE(clang-analyzer-core.NullDereference): QVERIFY has returned if it is null
         QVERIFY(ViewFrm->Info->Highlights().isEmpty());
         ViewFrm->CloseBtnClick();
         QTRY_VERIFY(!ViewFrm);

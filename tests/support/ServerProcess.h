@@ -38,6 +38,7 @@ public:
             close(out[0]);
             close(out[1]);
             std::vector<char*> args;
+            args.reserve(argv.size() + 1);
             for (const std::string& a : argv)
                 args.push_back(const_cast<char*>(a.c_str()));
             args.push_back(nullptr);

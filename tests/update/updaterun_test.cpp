@@ -141,7 +141,7 @@ class UpdateRunTest : public QObject {
         PrefsFrm->root->setText(QString::fromStdString(root));
     }
 
-    static dbbuild::Catalogue local(std::vector<int> serverIds = {}) {
+    static dbbuild::Catalogue local(const std::vector<int>& serverIds = {}) {
         dbbuild::Catalogue c;
         c.categories = {{1, "Old"}, {7, cp("Моя")}};
         c.subcategories = {{1, 1, "old sub"}, {7, 1, cp("моя")}};

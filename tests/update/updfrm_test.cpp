@@ -55,7 +55,7 @@ private slots:
         QCOMPARE(f.LVCompare(f.LV->topLevelItem(4), f.LV->topLevelItem(3)), 1);
         // Case counts.
         f.AddEntry(entry("альфа", "Строки", "Арбуз", 0, "6"));
-        const auto* lower = f.LV->topLevelItem(order.size() - 1 + 0);
+        const auto* lower = f.LV->topLevelItem(static_cast<int>(order.size()) - 1 + 0);
         for (int i = 0; i < f.Count(); ++i)
             if (f.Entry(i).servId == "6")
                 lower = f.LV->topLevelItem(i);

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <stdexcept>
 #include <string_view>
+#include <utility>
 
 namespace server {
 namespace {
@@ -136,7 +137,7 @@ UpdateServer::UpdateServer(MasterDatabase& master, Options options)
     http_->set_exception_handler(
         [](const httplib::Request&, httplib::Response& res, std::exception_ptr e) {
             try {
-                std::rethrow_exception(e);
+                std::rethrow_exception(std::move(e));
             } catch (const std::exception& ex) {
                 std::fprintf(stderr, "error: %s\n", ex.what());
             } catch (...) {

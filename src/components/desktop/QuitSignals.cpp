@@ -31,9 +31,11 @@ void block() {
 
 bool startDetachedWithDefaultSignals(const QString& program, const QStringList& args) {
     std::vector<std::string> storage{program.toStdString()};
+    storage.reserve(1 + static_cast<size_t>(args.size()));
     for (const QString& a : args)
         storage.push_back(a.toStdString());
     std::vector<char*> argv;
+    argv.reserve(storage.size() + 1);
     for (std::string& s : storage)
         argv.push_back(s.data());
     argv.push_back(nullptr);

@@ -40,6 +40,7 @@ namespace fb::client {
     X(fb_interpret)
 
 struct Api {
+// NOLINTNEXTLINE(bugprone-macro-parentheses): the second name is a declarator, none allowed
 #define FB_DECLARE(name) decltype(&::name) name = nullptr;
     FB_CLIENT_FUNCTIONS(FB_DECLARE)
 #undef FB_DECLARE

@@ -74,7 +74,7 @@ std::string errorDescription(int code) {
 }
 
 std::string errorMessage(int code) {
-    const std::string description = errorDescription(code);
+    std::string description = errorDescription(code);
     if (code < 12001)
         return description;
     char buffer[600];

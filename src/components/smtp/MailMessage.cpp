@@ -56,6 +56,11 @@ std::vector<std::string> encodedWordList(const std::string& text) {
     const size_t room = 75 - prefix.size() - suffix.size();
     std::vector<std::string> words;
     std::string payload;
+    auto closeWord = [&] {
+        words.push_back(prefix + payload);
+        words.back() += suffix;
+        payload.clear();
+    };
     for (unsigned char c : text) {
         std::string piece;
         // The characters that RFC 2047 allows unencoded in a phrase, which
@@ -67,14 +72,12 @@ std::vector<std::string> encodedWordList(const std::string& text) {
             piece = "_";
         else
             piece = hex(c);
-        if (payload.size() + piece.size() > room) {
-            words.push_back(prefix + payload + suffix);
-            payload.clear();
-        }
+        if (payload.size() + piece.size() > room)
+            closeWord();
         payload += piece;
     }
     if (!payload.empty())
-        words.push_back(prefix + payload + suffix);
+        closeWord();
     return words;
 }
 

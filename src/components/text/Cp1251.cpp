@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 namespace text {
@@ -17,7 +18,7 @@ namespace {
 class Converter {
 public:
     Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
-        if (cd_ == reinterpret_cast<iconv_t>(-1))
+        if (reinterpret_cast<std::intptr_t>(cd_) == -1)
             throw ConversionError(std::string("iconv cannot convert ") + from + " to " + to);
     }
     ~Converter() { iconv_close(cd_); }
@@ -115,7 +116,7 @@ std::string fromLocale(std::string_view localeText) {
     // lacks becomes '?' the same way. Error texts are rare: a converter of
     // their own costs nothing worth keeping one for, and is safe on any thread.
     iconv_t cd = iconv_open("UTF-8", codeset.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
+    if (reinterpret_cast<std::intptr_t>(cd) == -1) {
         // An unknown codeset: ASCII is all that can be trusted.
         std::string out(localeText);
         for (char& c : out)

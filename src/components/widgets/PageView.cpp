@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <stdexcept>
 
 namespace ui {
@@ -36,7 +37,7 @@ bool isWindows1251(const QByteArray& name) {
 // goes on. False when iconv does not know the name.
 bool decodeWith(const QByteArray& charset, const QByteArray& bytes, QString& out) {
     iconv_t cd = iconv_open("UTF-8", charset.constData());
-    if (cd == reinterpret_cast<iconv_t>(-1))
+    if (reinterpret_cast<std::intptr_t>(cd) == -1)
         return false;
     std::string utf8;
     char* src = const_cast<char*>(bytes.constData());

@@ -90,7 +90,8 @@ QPixmap openBook() {
     p.drawPath(left);
     p.drawPath(right);
     p.setPen(QPen(QColor(90, 120, 170), 1));
-    for (double y = 6; y <= 11; y += 2.5) {
+    for (int line = 0; line < 3; ++line) {
+        const double y = 6 + 2.5 * line;
         p.drawLine(QPointF(2.5, y), QPointF(6.5, y + 0.5));
         p.drawLine(QPointF(9.5, y + 0.5), QPointF(13.5, y));
     }

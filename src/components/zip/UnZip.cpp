@@ -19,7 +19,7 @@
 namespace unzip {
 namespace {
 
-constexpr size_t kPiece = 64 * 1024;
+constexpr size_t kPiece = size_t{64} * 1024;
 
 using text::cp;
 std::string quotedPath(const std::string& path) {
@@ -172,6 +172,7 @@ int TUnZip::UnZip() {
     int written = 0;
     uint64_t unpacked = 0;
     std::vector<char> piece(kPiece);
+    const std::string folder = dir + "/";
     for (zip_int64_t i = 0; i < count; ++i) {
         const auto index = static_cast<zip_uint64_t>(i);
         const char* entryName = zip_get_name(za.get(), index, 0);
@@ -180,7 +181,7 @@ int TUnZip::UnZip() {
         const std::string name = MemberFileName(entryName);
         if (name.empty())
             continue; // a folder, or no name a file can have
-        const std::string target = dir + "/" + name;
+        const std::string target = folder + name;
 
         struct stat existing {};
         if (::lstat(target.c_str(), &existing) == 0 && OnFileExists && !OnFileExists(target))

@@ -252,7 +252,7 @@ TEST_F(Fb, TextParametersAreConvertedByTheServer) {
 
 TEST_F(Fb, BlobsOfAnyLengthAndCyrillicTextRoundTrip) {
     std::string big;
-    for (int i = 0; big.size() < 200 * 1024; ++i)
+    for (int i = 0; big.size() < size_t{200} * 1024; ++i)
         big += cp("Строка номер ") + std::to_string(i) + "\r\n";
     addArticle(cp("Привет, мир"), 1, 1, big);
     addArticle("small", 1, 1, std::string("\0\xFF\x98", 3));

@@ -22,6 +22,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 using namespace smtp;
 using mailtest::ScriptedServer;
 using mailtest::SinkServer;
@@ -187,7 +190,7 @@ TEST(Message, OnlyPlainAddressesAreAccepted) {
         "ivan\t@example.com",
         cp("иван@example.com"),
         cp("ivan@пример.рф"),
-        std::string("iv\0an@example.com", 18),
+        std::string("iv\0an@example.com", 17),
         "\x01ivan@example.com",
         "ivan@example.com\x7f",
         "ivan@example.com\r\nRCPT TO:<x@y.z>",
@@ -374,8 +377,9 @@ TEST(Exchange, StartTlsProtectsTheLoginAndChecksTheCertificate) {
 }
 
 // The commands a scripted server saw, its replies changed as given.
-std::vector<std::string> scripted(std::map<std::string, std::string> replies, std::string& error,
-                                  std::string user = "user", bool dropInData = false) {
+std::vector<std::string> scripted(const std::map<std::string, std::string>& replies,
+                                  std::string& error, std::string user = "user",
+                                  bool dropInData = false) {
     ScriptedServer server;
     for (auto& [verb, reply] : replies)
         server.replies[verb] = reply;
@@ -502,12 +506,13 @@ struct Unanswered {
         a.sin_family = AF_INET;
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t len = sizeof a;
-        ::bind(listener, reinterpret_cast<sockaddr*>(&a), len);
-        ::listen(listener, 0);
-        ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+        EXPECT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), len), 0) << strerror(errno);
+        EXPECT_EQ(::listen(listener, 0), 0) << strerror(errno);
+        EXPECT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len), 0);
         port = ntohs(a.sin_port);
         filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        ::connect(filler, reinterpret_cast<sockaddr*>(&a), len);
+        // The one connection the queue holds; the next one hangs.
+        EXPECT_EQ(::connect(filler, reinterpret_cast<sockaddr*>(&a), len), 0) << strerror(errno);
     }
     ~Unanswered() {
         ::close(filler);

@@ -126,7 +126,7 @@ TEST_F(Unpacking, DamagedOrForeignFilesFailClearlyAndLeaveNoPartBehind) {
 TEST_F(Unpacking, MoreThanTheLimitIsRefusedWhateverTheArchiveDeclares) {
     zip.MaxUnpackedSize = 1 << 20;
     testing_support::makeZerosZip(archive, "big.html", (1 << 20) + 1);
-    EXPECT_NE(failure().find("1"), std::string::npos);
+    EXPECT_NE(failure().find('1'), std::string::npos);
     EXPECT_TRUE(listing(dest).empty());
 
     // Two members that only together pass the limit.
