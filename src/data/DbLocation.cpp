@@ -38,12 +38,12 @@ void copyIfMissing(const fs::path& from, const fs::path& to) {
 
 fs::path databaseLocation(const fs::path& exeDir, const fs::path& sharedDir,
                           const fs::path& dataHome) {
-    const fs::path beside = exeDir / "DB" / kFileName;
+    fs::path beside = exeDir / "DB" / kFileName;
     const fs::path shipped = sharedDir / kFileName;
     std::error_code ec;
     if (fs::exists(beside, ec) || !fs::is_regular_file(shipped, ec) || dataHome.empty())
         return beside;
-    const fs::path own = dataHome / "tipsara" / "DB" / kFileName;
+    fs::path own = dataHome / "tipsara" / "DB" / kFileName;
     if (!fs::exists(own, ec))
         copyIfMissing(shipped, own);
     return own;
