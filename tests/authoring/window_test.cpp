@@ -38,21 +38,8 @@ class AddWindowTest : public QObject {
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
 
-    void init() {
-        ShowTopicID = 0;
-        stuckModal = false;
-        const dbbuild::Catalogue c = catalogue();
-        file = std::make_unique<TempDatabase>(&c);
-        DataFrm = new TDataFrm(file->path());
-        showMainWindow();
-    }
-    void cleanup() {
-        QVERIFY(!stuckModal);
-        delete Main;
-        QVERIFY(!AddFrm && !SearchFrm && !ViewFrm);
-        delete DataFrm;
-        DataFrm = nullptr;
-    }
+    void init() { openCatalogueWindows(file); }
+    void cleanup() { closeCatalogueWindows(); }
 
     void theAddWindowUnlocksStepByStep() {
         TAddFrm* a = AddFrm;

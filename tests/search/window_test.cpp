@@ -55,21 +55,8 @@ class SearchWindowTest : public QObject {
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
 
-    void init() {
-        ShowTopicID = 0;
-        stuckModal = false;
-        const dbbuild::Catalogue c = catalogue();
-        file = std::make_unique<TempDatabase>(&c);
-        DataFrm = new TDataFrm(file->path());
-        showMainWindow();
-    }
-    void cleanup() {
-        QVERIFY(!stuckModal);
-        delete Main;
-        QVERIFY(!AddFrm && !SearchFrm && !ViewFrm);
-        delete DataFrm;
-        DataFrm = nullptr;
-    }
+    void init() { openCatalogueWindows(file); }
+    void cleanup() { closeCatalogueWindows(); }
 
     void eachModeFindsLowerCaseWordsInMixedCaseNamesInListOrder() {
         Recorded r;

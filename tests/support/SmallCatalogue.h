@@ -4,12 +4,17 @@
 // The small catalogue that the search and add window tests share, and a way
 // to read back what the windows wrote.
 
+#include "browser/UView.h"
 #include "components/text/Strings.h"
 #include "data/DbBuild.h"
 #include "data/UData.h"
+#include "support/ModalWindows.h"
+#include "support/TempDatabase.h"
 
 #include <QByteArray>
 #include <QStringList>
+
+#include <memory>
 
 namespace testing_support {
 
@@ -50,6 +55,25 @@ inline QStringList read(const std::string& sql) {
         out << QString::fromLatin1(QByteArray::fromStdString(r.Fields(0).AsString()).toHex());
     r.Close();
     return out;
+}
+
+// A fresh database of the small catalogue, the data module on it and the
+// main window shown; and all of it gone again, every window closed.
+inline void openCatalogueWindows(std::unique_ptr<TempDatabase>& file) {
+    ShowTopicID = 0;
+    stuckModal = false;
+    const dbbuild::Catalogue c = catalogue();
+    file = std::make_unique<TempDatabase>(&c);
+    DataFrm = new TDataFrm(file->path());
+    showMainWindow();
+}
+
+inline void closeCatalogueWindows() {
+    QVERIFY(!stuckModal);
+    delete Main;
+    QVERIFY(!AddFrm && !SearchFrm && !ViewFrm);
+    delete DataFrm;
+    DataFrm = nullptr;
 }
 
 } // namespace testing_support
