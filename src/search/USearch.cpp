@@ -186,13 +186,7 @@ void TSearchFrm::OkBtnClick() {
     const std::vector<search::Hit> hits =
         search::Find(DataFrm->IBSQL2, mode(), text::fromQ(Search->text()));
 
-    std::vector<QStringList> rows = search::OrderedRows(collator_, hits);
-    QList<QTreeWidgetItem*> items;
-    items.reserve(static_cast<qsizetype>(rows.size()));
-    for (QStringList& texts : rows)
-        items.append(new HitRow(std::move(texts)));
-    LV->clear();
-    LV->addTopLevelItems(items);
+    fillList(search::OrderedRows(collator_, hits));
 }
 
 int TSearchFrm::LVCompare(const QTreeWidgetItem* a, const QTreeWidgetItem* b) const {
