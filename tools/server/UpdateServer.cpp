@@ -8,9 +8,11 @@
 #include <httplib.h>
 #include <zip.h>
 
+#include <chrono>
 #include <cstdio>
 #include <stdexcept>
 #include <string_view>
+#include <thread>
 #include <utility>
 
 namespace server {
@@ -134,6 +136,12 @@ UpdateServer::UpdateServer(MasterDatabase& master, Options options)
         std::fprintf(stderr, "%s %s -> %d, %zu bytes\n", req.method.c_str(), target.c_str(),
                      res.status, res.body.size());
     });
+    if (options_.delayMs > 0)
+        http_->set_pre_routing_handler([ms = options_.delayMs](const httplib::Request&,
+                                                               httplib::Response&) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+            return httplib::Server::HandlerResponse::Unhandled;
+        });
     http_->set_exception_handler(
         [](const httplib::Request&, httplib::Response& res, std::exception_ptr e) {
             try {

@@ -25,6 +25,7 @@ struct Options {
     int port = 8080;        // 0: any free port
     std::string base;       // a folder before /get/tipsara/, e.g. "/mirror"
     std::string statusFile; // empty: a status file of three empty lines
+    int delayMs = 0;        // every reply held back this long: a distant server
 };
 
 // A decimal identifier as the protocol writes it: digits only, at most

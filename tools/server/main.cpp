@@ -21,11 +21,13 @@ namespace {
 
 int usage(const char* self) {
     std::fprintf(stderr,
-                 "usage: %s [--listen HOST:PORT] [--base /FOLDER] [--status FILE] MASTER.gdb\n"
+                 "usage: %s [--listen HOST:PORT] [--base /FOLDER] [--status FILE] [--delay MS]\n"
+                 "          MASTER.gdb\n"
                  "       %s --make-master MASTER.gdb SCHEMA.sql CATALOGUE-DIR...\n"
                  "Serves the update protocol under [FOLDER]/get/tipsara/ (default listening\n"
                  "address 127.0.0.1:8080; port 0 takes any free port). Without --status the\n"
-                 "status file is three empty lines. Stops on SIGINT or SIGTERM.\n",
+                 "status file is three empty lines. --delay holds every reply back MS\n"
+                 "milliseconds, as a distant server would. Stops on SIGINT or SIGTERM.\n",
                  self, self);
     return 2;
 }
@@ -101,6 +103,11 @@ int main(int argc, char** argv) {
                     options.base.insert(options.base.begin(), '/');
                 while (!options.base.empty() && options.base.back() == '/')
                     options.base.pop_back();
+            } else if (a == "--delay" && hasValue) {
+                const std::optional<int32_t> ms = text::PlainInteger(args[++i], false);
+                if (!ms)
+                    return usage(argv[0]);
+                options.delayMs = *ms;
             } else if (a == "--status" && hasValue) {
                 options.statusFile = args[++i];
             } else if (a.rfind("--", 0) == 0 || !master.empty()) {
