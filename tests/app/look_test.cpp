@@ -325,6 +325,13 @@ private slots:
         QApplication::setPalette(shots::darkPalette());
         const QPalette dark = QApplication::palette();
         {
+            // The splash's loading line stays dark on its light picture.
+            TSplashForm splash;
+            splash.TimerTimer();
+            QVERIFY(!splash.l->text().isEmpty());
+            QVERIFY(splash.l->palette().color(QPalette::WindowText).lightness() < 100);
+        }
+        {
             // The browser's close cross is drawn in the light button text.
             const QImage cross =
                 closeGlyph().pixmap(QSize(9, 8)).toImage().convertToFormat(QImage::Format_ARGB32);
