@@ -41,6 +41,7 @@
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QToolButton>
+#include <QTreeWidgetItem>
 #include <QtTest>
 
 #include <memory>
@@ -393,6 +394,30 @@ private slots:
             QCOMPARE(again.text, dark.color(QPalette::Text));
         }
         QApplication::setPalette(before);
+    }
+
+    void theNodeUnderTheMouseIsInALinkColourThatShowsOnItsTree() {
+        struct Probe : TreeDelegate {
+            using TreeDelegate::TreeDelegate;
+            QColor hotText(const QTreeWidget& tree) const {
+                QStyleOptionViewItem opt;
+                opt.palette = tree.palette();
+                opt.state = QStyle::State_Enabled | QStyle::State_MouseOver;
+                initStyleOption(&opt, tree.model()->index(0, 0));
+                return opt.font.underline() ? opt.palette.color(QPalette::Text) : QColor();
+            }
+        };
+        const QPalette before = QApplication::palette();
+        const auto hotText = [] {
+            CategoryTree tree(nullptr);
+            tree.addTopLevelItem(new QTreeWidgetItem(QStringList(q("Строки"))));
+            return Probe().hotText(tree);
+        };
+        QCOMPARE(hotText(), QColor(0, 102, 204));
+        QApplication::setPalette(shots::darkPalette());
+        const QColor dark = hotText();
+        QApplication::setPalette(before);
+        QCOMPARE(dark, shots::darkPalette().color(QPalette::Link));
     }
 
     void onlyColoursInTheMarkupMakeAPageOwnColoured() {
