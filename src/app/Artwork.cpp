@@ -2,6 +2,8 @@
 
 #include "Artwork.h"
 
+#include "components/widgets/Canvas.h"
+
 #include <QFontMetrics>
 #include <QLinearGradient>
 #include <QPainter>
@@ -76,7 +78,7 @@ void drawEmblem(QPainter& p) {
 } // namespace
 
 QPixmap splashPicture() {
-    QPixmap pm(512, 256);
+    QPixmap pm = ui::canvas(QSize(512, 256));
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
@@ -84,7 +86,7 @@ QPixmap splashPicture() {
     QLinearGradient sky(0, 0, 512, 256);
     sky.setColorAt(0, QColor(255, 255, 255));
     sky.setColorAt(1, QColor(208, 224, 246));
-    p.fillRect(pm.rect(), sky);
+    p.fillRect(QRect(0, 0, 512, 256), sky);
 
     // Faint lines of code across the background.
     QFont code(QStringLiteral("DejaVu Sans Mono"));
@@ -143,8 +145,7 @@ QPixmap splashPicture() {
 }
 
 QPixmap logoPicture() {
-    QPixmap pm(64, 64);
-    pm.fill(Qt::transparent);
+    QPixmap pm = ui::canvas(QSize(64, 64));
     QPainter p(&pm);
     drawEmblem(p);
     return pm;

@@ -9,6 +9,7 @@
 
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPalette>
 #include <QScreen>
 #include <QTimer>
 
@@ -40,6 +41,12 @@ TSplashForm::TSplashForm() : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWi
     font.setBold(true);
     l->setFont(font);
     l->setGeometry(296, 176, 200, 26);
+    // Black, as on the light picture it is drawn over, whatever the
+    // desktop's text colour: a dark desktop's light text would vanish there.
+    QPalette ink = l->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        ink.setColor(group, QPalette::WindowText, Qt::black);
+    l->setPalette(ink);
     l->setAttribute(Qt::WA_TranslucentBackground);
 
     Timer = new QTimer(this);

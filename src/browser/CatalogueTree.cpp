@@ -98,9 +98,7 @@ private:
         if (key >= 0) {
             ic.addPixmap(pictures_[static_cast<size_t>(key)], QIcon::Normal);
         } else {
-            QPixmap none(treepictures::kSize, treepictures::kSize);
-            none.fill(Qt::transparent);
-            ic.addPixmap(none, QIcon::Normal);
+            ic.addPixmap(treepictures::none(), QIcon::Normal);
         }
         if (validImage(SelectedImage))
             ic.addPixmap(pictures_[static_cast<size_t>(SelectedImage)], QIcon::Selected);

@@ -2,11 +2,13 @@
 
 #include "TreeView.h"
 
+#include "components/widgets/Canvas.h"
 #include "components/widgets/Controls.h"
 #include "components/widgets/TreePictures.h"
 
 #include <QDir>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QPainter>
 
@@ -20,8 +22,12 @@ void TreeDelegate::initStyleOption(QStyleOptionViewItem* opt, const QModelIndex&
     }
     if (opt->state & QStyle::State_MouseOver) {
         opt->font.setUnderline(true);
+        // The blue of a light tree would hardly show on a dark one: there
+        // the palette's own link colour, made for its background.
+        const bool dark = opt->palette.color(QPalette::Base).lightness() < 128;
         if (!(opt->state & QStyle::State_Selected))
-            opt->palette.setColor(QPalette::Text, QColor(0, 102, 204));
+            opt->palette.setColor(QPalette::Text,
+                                  dark ? opt->palette.color(QPalette::Link) : QColor(0, 102, 204));
     }
 }
 
@@ -88,10 +94,10 @@ int FullRowStyle::styleHint(StyleHint hint, const QStyleOption* option, const QW
 }
 
 QIcon closeGlyph() {
-    QPixmap pm(9, 8);
-    pm.fill(Qt::transparent);
+    QPixmap pm = ui::canvas(QSize(9, 8));
     QPainter p(&pm);
-    p.setPen(QPen(Qt::black, 1.6));
+    // In the buttons' text colour, which a dark desktop makes light.
+    p.setPen(QPen(QGuiApplication::palette().color(QPalette::ButtonText), 1.6));
     p.setRenderHint(QPainter::Antialiasing);
     p.drawLine(QPointF(1, 0.5), QPointF(8, 7.5));
     p.drawLine(QPointF(8, 0.5), QPointF(1, 7.5));

@@ -4,6 +4,7 @@
 
 #include "components/text/Collation.h"
 #include "components/text/QtText.h"
+#include "components/widgets/Canvas.h"
 #include "components/widgets/Controls.h"
 #include "components/widgets/ErrorReport.h"
 #include "components/widgets/TreePictures.h"
@@ -33,8 +34,7 @@ constexpr int kRawRole = Qt::UserRole + 1;
 
 // The button's picture: an arrow down into a tray.
 QIcon loadPicture() {
-    QPixmap pm(16, 16);
-    pm.fill(Qt::transparent);
+    QPixmap pm = ui::canvas(QSize(16, 16));
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(QColor(60, 60, 70), 1));
@@ -136,9 +136,7 @@ TUpdFrm::TUpdFrm(QWidget* parent)
     const std::vector<QPixmap> pictures = treepictures::imageList();
     for (int i = 0; i < kIcons && i < static_cast<int>(pictures.size()); ++i)
         IL.emplace_back(pictures[static_cast<size_t>(i)]);
-    QPixmap blank(16, 16);
-    blank.fill(Qt::transparent);
-    NoPicture = QIcon(blank);
+    NoPicture = QIcon(treepictures::none());
 
     ui::connectGuarded(SB1, &QToolButton::clicked, this, [this] { SB1Click(); });
     ui::connectGuarded(LoadBtn, &QToolButton::clicked, this, [this] { LoadBtnClick(); });

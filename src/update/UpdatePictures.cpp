@@ -2,6 +2,8 @@
 
 #include "UpdatePictures.h"
 
+#include "components/widgets/Canvas.h"
+
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -10,9 +12,7 @@ namespace update {
 namespace {
 
 QPixmap canvas() {
-    QPixmap pixmap(64, 64);
-    pixmap.fill(Qt::transparent);
-    return pixmap;
+    return ui::canvas(QSize(64, 64));
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPalette>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QTextCursor>
@@ -191,6 +192,65 @@ bool PageView::insideLinkFolder(const QString& path) const {
     return !target.isEmpty() && target.startsWith(prefix);
 }
 
+bool HasOwnColours(const QString& html) {
+    static const QRegularExpression own(
+        QStringLiteral(
+            // An attribute in any tag, and the body's text and link colours.
+            "<[a-z][^>]*\\s(bgcolor|color|background)\\s*="
+            "|<body\\b[^>]*\\s(text|link|vlink|alink)\\s*="
+            // A colour in a style attribute or a style sheet.
+            "|<[a-z][^>]*\\sstyle\\s*=\\s*(\"[^\"]*|'[^']*|[^\\s>]*)(color|background)"
+            "|<style\\b[^>]*>[^<]*(color|background)"),
+        QRegularExpression::CaseInsensitiveOption);
+    return own.match(html).hasMatch();
+}
+
+namespace {
+
+// A colour the body tag gives as an attribute (text="#000080"), invalid
+// when it gives none.
+QColor bodyColour(const QString& html, const char* attribute) {
+    static const QRegularExpression body(QStringLiteral("<body\\b[^>]*>"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QString tag = body.match(html).captured();
+    if (tag.isEmpty())
+        return QColor();
+    const QRegularExpression value(
+        QStringLiteral("\\s%1\\s*=\\s*[\"']?([#\\w]+)").arg(QLatin1String(attribute)),
+        QRegularExpression::CaseInsensitiveOption);
+    return QColor(value.match(tag).captured(1));
+}
+
+} // namespace
+
+void PageView::takePageColours(const QString& html) {
+    if (!HasOwnColours(html)) {
+        // Back to the desktop's colours, dark or light.
+        browser_->setPalette(QPalette());
+        browser_->document()->setDefaultStyleSheet(QString());
+        return;
+    }
+    // The page of a web browser: black on white, blue links, or the colours
+    // the body asks for (the view reads its background colour itself, not
+    // its text and link colours).
+    const QColor text = bodyColour(html, "text");
+    const QColor link = bodyColour(html, "link");
+    const QColor visited = bodyColour(html, "vlink");
+    QPalette page;
+    for (auto group : {QPalette::Active, QPalette::Inactive}) {
+        page.setColor(group, QPalette::Base, Qt::white);
+        page.setColor(group, QPalette::Text, text.isValid() ? text : QColor(Qt::black));
+        page.setColor(group, QPalette::Link, link.isValid() ? link : QColor(0, 0, 255));
+        page.setColor(group, QPalette::LinkVisited,
+                      visited.isValid() ? visited : QColor(128, 0, 128));
+    }
+    browser_->setPalette(page);
+    // The parser colours links from the application's palette; this page
+    // wants its own (a link's own colour still wins over this).
+    browser_->document()->setDefaultStyleSheet(
+        QStringLiteral("a { color: %1; }").arg(page.color(QPalette::Link).name()));
+}
+
 void PageView::load(const QString& address) {
     emit Leaving();
     wordMarks_.clear();
@@ -198,7 +258,9 @@ void PageView::load(const QString& address) {
     applyMarks();
     if (address.startsWith(QLatin1String("about:"), Qt::CaseInsensitive)) {
         browser_->document()->setBaseUrl(QUrl());
-        browser_->setHtml(address.mid(6));
+        const QString html = address.mid(6);
+        takePageColours(html);
+        browser_->setHtml(html);
     } else {
         const QUrl url(address);
         const QString path = url.isLocalFile() ? url.toLocalFile() : address;
@@ -217,7 +279,9 @@ void PageView::load(const QString& address) {
         const QUrl base = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
         browser_->clear();
         browser_->document()->setBaseUrl(base);
-        browser_->setHtml(decodeHtmlPage(bytes));
+        const QString html = decodeHtmlPage(bytes);
+        takePageColours(html);
+        browser_->setHtml(html);
         if (browser_->document()->baseUrl() != base)
             browser_->document()->setBaseUrl(base);
     }

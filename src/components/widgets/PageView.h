@@ -33,6 +33,13 @@ QString decodeHtmlPage(const QByteArray& bytes);
 // empty when none does.
 QByteArray declaredCharset(const QByteArray& bytes);
 
+// Whether the page sets colours of its own: a colour or background attribute
+// (bgcolor, color, background; text and link colours on the body) or a
+// colour or background in a style. Such a page was made for the light page
+// of a web browser and is shown on one, black text on white, whatever the
+// desktop's palette; any other page follows the palette.
+bool HasOwnColours(const QString& html);
+
 class PageView : public QWidget {
     Q_OBJECT
 public:
@@ -82,6 +89,7 @@ protected:
 
 private:
     void applyMarks();
+    void takePageColours(const QString& html);
     void load(const QString& address);
     void followLink(const QUrl& url);
     bool insideLinkFolder(const QString& path) const;

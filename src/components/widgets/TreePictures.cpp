@@ -2,6 +2,8 @@
 
 #include "TreePictures.h"
 
+#include "Canvas.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -12,9 +14,7 @@ const QColor kInk(40, 40, 60);
 const QColor kPaper(252, 252, 246);
 
 QPixmap blank() {
-    QPixmap pm(kSize, kSize);
-    pm.fill(Qt::transparent);
-    return pm;
+    return ui::canvas(QSize(kSize, kSize));
 }
 
 // A closed book in its category's colour, with a white band whose place
@@ -103,6 +103,10 @@ QPixmap openBook() {
 }
 
 } // namespace
+
+QPixmap none() {
+    return blank();
+}
 
 std::vector<QPixmap> imageList() {
     std::vector<QPixmap> list;

@@ -14,6 +14,11 @@ namespace treepictures {
 constexpr int kCount = 18;
 constexpr int kSize = 16;
 
+// Each picture is kSize x kSize in layout units, its pixels as many more as
+// the screen's device pixel ratio asks.
 std::vector<QPixmap> imageList();
+
+// A transparent picture of the same size, for a place kept blank.
+QPixmap none();
 
 } // namespace treepictures
