@@ -41,9 +41,8 @@ std::vector<std::string> stateOf(fb::Database& db) {
              "rdb$get_context('SYSTEM', 'CLIENT_PROCESS') from MON$ATTACHMENTS a "
              "where a.MON$ATTACHMENT_ID = current_connection");
     q.ExecQuery();
-    std::vector<std::string> state;
-    for (int i = 0; i < 3; ++i)
-        state.push_back(q.Fields(i).AsString());
+    std::vector<std::string> state = {q.Fields(0).AsString(), q.Fields(1).AsString(),
+                                      q.Fields(2).AsString()};
     q.Close();
     q.setSQL("select CATEGORY_NAME, NUM from CATEGORIES order by CATEGORY_NAME");
     q.ExecQuery();
@@ -145,6 +144,8 @@ TEST(BackgroundOpen, SeveralAttachesAtOnceEachGetTheirConnection) {
     TempDatabase file;
     std::vector<std::unique_ptr<fb::Database>> dbs;
     std::vector<std::unique_ptr<data::BackgroundOpen>> openings;
+    dbs.reserve(4);
+    openings.reserve(4);
     for (int i = 0; i < 4; ++i) {
         dbs.push_back(std::make_unique<fb::Database>());
         data::configure(*dbs.back(), file.path());
