@@ -17,6 +17,7 @@
 #include <QTranslator>
 
 #include <memory>
+#include <string>
 
 int main(int argc, char** argv) {
     quitsignals::block();
@@ -35,8 +36,8 @@ int main(int argc, char** argv) {
                            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app.installTranslator(&qtTranslation);
 
-    SingleInstance instance(
-        SingleInstance::keyFor(QString::fromStdString(TDataFrm::DefaultDBName())));
+    const std::string dbName = TDataFrm::DefaultDBName();
+    SingleInstance instance(SingleInstance::keyFor(QString::fromStdString(dbName)));
     if (instance.askRunningCopy())
         return 0;
     const auto bringToFront = [] {
@@ -50,13 +51,18 @@ int main(int argc, char** argv) {
     if (!instance.listen(bringToFront) && instance.askRunningCopy())
         return 0;
 
+    // The engine's attach takes about as long as all the windows together:
+    // it runs on a thread of its own while they are made. No window reads
+    // the data module while it is made; it is handed out only once attached.
+    auto data = std::make_unique<TDataFrm>(dbName, TDataFrm::InBackground{});
     Main = new TMain();
     // On screen while the data module and the dialogs are made.
     SplashForm = new TSplashForm();
     SplashForm->ShowAndPaint();
-    DataFrm = new TDataFrm();
-
     MakeLongLivedDialogs();
+    // A failed attach shows its message here and ends the run with 255.
+    data->WaitOpen();
+    DataFrm = data.release();
 
     delete SplashForm;
 

@@ -2,6 +2,10 @@
 
 #include "Database.h"
 
+#include "components/fb/FbClient.h"
+
+#include <utility>
+
 namespace data {
 
 const std::vector<std::string>& ConnectionParams() {
@@ -33,6 +37,36 @@ void commit(fb::Query& upd, fb::Transaction& updTrans) {
     upd.setSQL("COMMIT");
     upd.ExecQuery();
     updTrans.setActive(true);
+}
+
+BackgroundOpen::BackgroundOpen(fb::Database& db) {
+    try {
+        // The engine's environment is set here, on the caller's thread: a
+        // setenv beside the caller's own getenv calls would be a race.
+        fb::client::chooseLockDirectory();
+    } catch (...) {
+        failure_ = std::current_exception();
+        return;
+    }
+    thread_ = std::thread([this, &db] {
+        try {
+            db.Open();
+        } catch (...) {
+            failure_ = std::current_exception();
+        }
+    });
+}
+
+BackgroundOpen::~BackgroundOpen() {
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void BackgroundOpen::join() {
+    if (thread_.joinable())
+        thread_.join();
+    if (failure_)
+        std::rethrow_exception(std::exchange(failure_, nullptr));
 }
 
 } // namespace data

@@ -7,7 +7,9 @@
 
 #include "components/fb/Fb.h"
 
+#include <exception>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace data {
@@ -27,6 +29,27 @@ void configure(fb::Database& db, const std::string& path);
 // "COMMIT" on upd, which ends that transaction; it is started again for the
 // next writer.
 void commit(fb::Query& upd, fb::Transaction& updTrans);
+
+// Attaches a configured database on a thread of its own, so that the caller
+// can make its windows meanwhile. Until join() has returned nothing else may
+// touch db, nor the transactions and queries made on it; after that only the
+// thread that called join(). The object joins when destroyed (a failure is
+// then dropped).
+class BackgroundOpen {
+public:
+    explicit BackgroundOpen(fb::Database& db);
+    ~BackgroundOpen();
+    BackgroundOpen(const BackgroundOpen&) = delete;
+    BackgroundOpen& operator=(const BackgroundOpen&) = delete;
+
+    // Waits for the attach; throws what Open threw, exactly as an attach in
+    // the foreground would. Later calls return at once.
+    void join();
+
+private:
+    std::exception_ptr failure_;
+    std::thread thread_;
+};
 
 } // namespace data
 

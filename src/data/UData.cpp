@@ -37,27 +37,49 @@ std::string TDataFrm::DefaultDBName() {
 }
 
 TDataFrm::TDataFrm(const std::string& dbName) : TextIndex(fulltext::indexFolderFor(dbName)) {
-    setObjectName(QStringLiteral("DataFrm"));
-    IBSQL1.setSQL("select CATEGORY_NAME, NUM from CATEGORIES order by CATEGORY_NAME");
     FormCreate(dbName);
+    try {
+        FBDB.Open();
+    } catch (const std::exception&) {
+        // Told by the connection's state below.
+    }
+    FinishOpen();
+}
+
+TDataFrm::TDataFrm(const std::string& dbName, InBackground)
+    : TextIndex(fulltext::indexFolderFor(dbName)) {
+    FormCreate(dbName);
+    opening_ = std::make_unique<data::BackgroundOpen>(FBDB);
 }
 
 TDataFrm::~TDataFrm() = default;
 
+void TDataFrm::WaitOpen() {
+    if (!opening_)
+        return;
+    try {
+        opening_->join();
+    } catch (const std::exception&) {
+        // Told by the connection's state below.
+    }
+    opening_.reset();
+    FinishOpen();
+}
+
 void TDataFrm::FormCreate(const std::string& dbName) {
+    setObjectName(QStringLiteral("DataFrm"));
+    IBSQL1.setSQL("select CATEGORY_NAME, NUM from CATEGORIES order by CATEGORY_NAME");
     data::configure(FBDB, dbName);
     FBDB.DefaultTransaction = &FBTrans;
     FBDB.DefaultUpdateTransaction = &FBTransUpd;
     FBDB.OnLostConnect = [this] { FBDBLostConnect(); };
     FBTrans.TRParams = data::TransactionParams();
     FBTransUpd.TRParams = data::TransactionParams();
+}
 
-    try {
-        FBDB.Open();
-    } catch (const std::exception&) {
-        // The attach error's own text is not shown: the user gets one plain
-        // message for every way the database can be out of reach.
-    }
+void TDataFrm::FinishOpen() {
+    // The attach error's own text is not shown: the user gets one plain
+    // message for every way the database can be out of reach.
     if (!FBDB.Connected()) {
         QApplication::beep();
         ui::showMessage(this, QString::fromUtf8(kErrorCaption), QString::fromUtf8(kLost),

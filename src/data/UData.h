@@ -9,6 +9,7 @@
 
 #include <QWidget>
 
+#include <memory>
 #include <string>
 
 class TDataFrm : public QWidget {
@@ -16,7 +17,15 @@ public:
     // Opens the database at dbName, or reports the failure and ends the
     // process with exit code 255.
     explicit TDataFrm(const std::string& dbName = DefaultDBName());
+    // Starts the attach on a thread of its own and returns at once, so that
+    // the windows are made meanwhile; WaitOpen() must come before any use.
+    struct InBackground {};
+    TDataFrm(const std::string& dbName, InBackground);
     ~TDataFrm() override;
+
+    // Waits for the attach started by the constructor; on failure reports it
+    // and ends the process with exit code 255, as the plain constructor does.
+    void WaitOpen();
 
     // DB/Tipsara.gdb beside the executable.
     static std::string DefaultDBName();
@@ -40,6 +49,10 @@ public:
 
 private:
     void FormCreate(const std::string& dbName);
+    void FinishOpen();
+
+    // The attach under way; destroyed, and so joined, before the connection.
+    std::unique_ptr<data::BackgroundOpen> opening_;
 };
 
 extern TDataFrm* DataFrm;

@@ -235,6 +235,31 @@ private slots:
         QCOMPARE(&DataFrm->IBSQL4.transaction(), &DataFrm->FBTrans);
     }
 
+    void aDataModuleAttachedInTheBackgroundIsTheSameOnceWaitedFor() {
+        auto data = std::make_unique<TDataFrm>(file->path(), TDataFrm::InBackground{});
+        data->WaitOpen();
+        data->WaitOpen(); // waits for nothing
+        QVERIFY(data->FBDB.Connected());
+        QCOMPARE(data->FBDB.SQLDialect, 1);
+        QCOMPARE(data->FBDB.DBName, DataFrm->FBDB.DBName);
+        QVERIFY(data->FBTrans.Active());
+        QVERIFY(data->FBTransUpd.Active());
+        QCOMPARE(data->IBSQL1.SQL(), DataFrm->IBSQL1.SQL());
+        QCOMPARE(data->objectName(), QStringLiteral("DataFrm"));
+        for (fb::Query* q : {&data->IBSQL2, &data->IBSQL3, &data->IBSQL4, &data->UpdQ})
+            QVERIFY(q->SQL().empty());
+
+        // The main window's count on it, as on the one attached in the foreground.
+        Recorded r;
+        Main->ACount->trigger();
+        closeData();
+        DataFrm = data.release();
+        Main->ACount->trigger();
+        QCOMPARE(r.boxes.size(), 2);
+        QCOMPARE(r.boxes[1].caption, r.boxes[0].caption);
+        QCOMPARE(r.boxes[1].text, r.boxes[0].text);
+    }
+
     void aConnectionLostByTheEndIsReported() {
         Recorded r;
         isc_db_handle copy = *DataFrm->FBDB.handlePtr();

@@ -218,6 +218,33 @@ TEST(Startup, AMissingOrBrokenDatabaseEndsWithTheMessageAndCode255) {
     EXPECT_EQ(broken.err.count(QString::fromUtf8("Соединение с БД потеряно!")), 1);
 }
 
+TEST(Startup, AFailedOpenEndsWith255BeforeTheMainWindowIsShown) {
+    // The database is attached beside the making of the windows; its failure
+    // still comes before any main window, reported the same way.
+    TempDir dir;
+    const QString program = installProgram(dir.path());
+    fs::create_directories(dir.path() / "DB");
+    std::ofstream(dir.path() / "DB/Tipsara.gdb") << "not a database";
+    for (int run = 0; run < 2; ++run) {
+        QProcessEnvironment env = testEnvironment();
+        env.insert("TIPSARA_REPORT_SHOWN", "1");
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(program, {});
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 255);
+        EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()), QString())
+            << "no main window was reported shown";
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        EXPECT_EQ(err.count("message:"), 1) << err.toStdString();
+        EXPECT_TRUE(
+            err.contains(QString::fromUtf8("message: Ошибка БД | Соединение с БД потеряно!\n")))
+            << err.toStdString();
+        fs::remove(dir.path() / "DB/Tipsara.gdb");
+    }
+}
+
 TEST(Startup, ASecondStartHandsOverToTheRunningCopyAndSigtermEndsItCleanly) {
     TempDatabase db;
     const QString program = installProgram(db.dir().path());

@@ -9,8 +9,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <mutex>
 
 namespace fb {
 
@@ -29,7 +31,12 @@ std::string& libraryNameRef() {
     return name;
 }
 
-Api* loadedApi = nullptr;
+// Written once, under loadMutex; read without it by loaded() and api(),
+// which an attach on a thread of its own may call beside the GUI thread.
+std::atomic<Api*> loadedApi{nullptr};
+std::mutex loadMutex;
+
+} // namespace
 
 // The embedded engine keeps its lock files in /tmp/firebird by default,
 // created 0770 by whoever comes first, which shuts every other user out.
@@ -47,8 +54,6 @@ void chooseLockDirectory() {
     setenv("FIREBIRD_LOCK", dir.c_str(), 1);
 }
 
-} // namespace
-
 void setLibraryName(const std::string& name) {
     libraryNameRef() = name;
 }
@@ -60,8 +65,11 @@ bool loaded() {
 }
 
 const Api& api() {
-    if (loadedApi)
-        return *loadedApi;
+    if (const Api* ready = loadedApi.load(std::memory_order_acquire))
+        return *ready;
+    const std::lock_guard<std::mutex> lock(loadMutex);
+    if (const Api* ready = loadedApi.load(std::memory_order_relaxed))
+        return *ready;
     chooseLockDirectory();
     void* lib = dlopen(libraryName().c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!lib) {
@@ -80,8 +88,8 @@ const Api& api() {
 #undef FB_RESOLVE
     // The library stays loaded to the end of the process: the engine's own
     // exit handlers live in it.
-    loadedApi = api.release();
-    return *loadedApi;
+    loadedApi.store(api.release(), std::memory_order_release);
+    return *loadedApi.load(std::memory_order_relaxed);
 }
 
 void check(const ISC_STATUS* status, Texts texts) {

@@ -46,6 +46,12 @@ struct Api {
 #undef FB_DECLARE
 };
 
+// Points the embedded engine's lock files at the user's own folder (the
+// variable FIREBIRD_LOCK) unless one is set already. api() does it before
+// loading; a caller that attaches on another thread calls it first itself, as
+// setenv must not run beside other threads' getenv.
+void chooseLockDirectory();
+
 // Loads the library on first use; throws fb::Error when it or one of its
 // entry points is missing.
 const Api& api();
