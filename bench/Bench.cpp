@@ -4,6 +4,7 @@
 
 #include "BareFb.h"
 #include "Catalogue.h"
+#include "Crowd.h"
 #include "Figures.h"
 #include "FullText.h"
 #include "Process.h"
@@ -157,9 +158,10 @@ std::vector<int> parseSizes(const std::string& text) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: tipsara-bench [--work DIR] [--reps N] [--sizes 1000,8000,...]\n"
-                         "                     [--articles N] [--only "
-                         "startup|memory|tree|display|search|fulltext|sync|update|growth]...\n");
+    std::fprintf(stderr,
+                 "usage: tipsara-bench [--work DIR] [--reps N] [--sizes 1000,8000,...]\n"
+                 "                     [--articles N] [--only "
+                 "startup|memory|tree|display|search|fulltext|sync|update|growth|crowd]...\n");
     return 2;
 }
 
@@ -215,6 +217,8 @@ int main(int argc, char** argv) {
             measureStartup();
         if (wanted("memory"))
             measureMemory(opt.mainSize);
+        if (wanted("crowd"))
+            measureCrowd();
 
         ui::Application app(argc, argv);
         Main = new TMain();
