@@ -149,9 +149,9 @@ public:
             open(i);
         epoll_event events[256];
         while (running_ > 0) {
-            const int n = epoll_wait(ep_, events, 256, 10000);
+            const int n = epoll_wait(ep_, events, 256, 60000);
             if (n == 0)
-                throw std::runtime_error("the crowd heard nothing for 10 s");
+                throw std::runtime_error("the crowd heard nothing for 60 s: " + state());
             for (int k = 0; k < n; ++k)
                 onEvent(events[k].data.u32, events[k].events);
         }
@@ -225,6 +225,15 @@ private:
         c.fd = -1;
         --running_; // open() counts it again
         open(i);
+    }
+
+    std::string state() const {
+        int connecting = 0, waiting = 0, done = 0;
+        for (const Connection& c : conns_)
+            (c.fd < 0 ? done : c.connecting ? connecting : waiting)++;
+        return std::to_string(connecting) + " connecting, " + std::to_string(waiting) +
+               " waiting for a reply, " + std::to_string(done) + " done, " +
+               std::to_string(latenciesNs_.size()) + " replies";
     }
 
     void want(size_t i, uint32_t events) {
