@@ -322,8 +322,11 @@ struct Server {
         child = spawn(argv, {}, true, log);
         const std::string line = readLine(child.out);
         const size_t at = line.find("127.0.0.1:");
-        if (at == std::string::npos)
+        if (at == std::string::npos) {
+            wait(child.pid);
+            close(child.out);
             throw std::runtime_error("the update server did not start: " + line);
+        }
         port = std::stoi(line.substr(at + 10));
     }
     ~Server() {
