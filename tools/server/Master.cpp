@@ -41,51 +41,6 @@ MasterDatabase::~MasterDatabase() {
     }
 }
 
-std::optional<std::string> MasterDatabase::text(const std::string& sql,
-                                                const std::vector<int32_t>& params) {
-    q_.Close();
-    q_.setSQL(sql);
-    for (size_t i = 0; i < params.size(); ++i)
-        q_.Params(static_cast<int>(i)).setAsInteger(params[i]);
-    q_.ExecQuery();
-    std::optional<std::string> value;
-    if (!q_.Eof())
-        value = q_.Fields(0).AsString();
-    q_.Close();
-    return value;
-}
-
-int32_t MasterDatabase::maxCategory() {
-    std::lock_guard lock(mutex_);
-    q_.Close();
-    q_.setSQL("select max(NUM) from CATEGORIES");
-    q_.ExecQuery();
-    const int32_t n = q_.Fields(0).AsInteger();
-    q_.Close();
-    return n;
-}
-
-std::optional<std::string> MasterDatabase::categoryName(int32_t cat) {
-    std::lock_guard lock(mutex_);
-    return text("select CATEGORY_NAME from CATEGORIES where NUM=:ID", {cat});
-}
-
-int32_t MasterDatabase::maxSubCategory(int32_t cat) {
-    std::lock_guard lock(mutex_);
-    q_.Close();
-    q_.setSQL("select max(NUM) from SUB_CATEGORIES where CATNUM=:ID");
-    q_.Params(0).setAsInteger(cat);
-    q_.ExecQuery();
-    const int32_t n = q_.Fields(0).AsInteger();
-    q_.Close();
-    return n;
-}
-
-std::optional<std::string> MasterDatabase::subCategoryName(int32_t cat, int32_t sub) {
-    std::lock_guard lock(mutex_);
-    return text("select SUB_CAT from SUB_CATEGORIES where CATNUM=:CNID and NUM=:ID", {cat, sub});
-}
-
 std::vector<MasterDatabase::Article> MasterDatabase::articles() {
     std::lock_guard lock(mutex_);
     q_.Close();
@@ -99,9 +54,16 @@ std::vector<MasterDatabase::Article> MasterDatabase::articles() {
     return out;
 }
 
-std::optional<std::string> MasterDatabase::articleBody(int32_t id) {
+std::unordered_map<int32_t, std::string> MasterDatabase::articleBodies() {
     std::lock_guard lock(mutex_);
-    return text("select INFORMATION from HINTS where ID=:ID", {id});
+    q_.Close();
+    q_.setSQL("select ID, INFORMATION from HINTS");
+    q_.ExecQuery();
+    std::unordered_map<int32_t, std::string> out;
+    for (; !q_.Eof(); q_.Next())
+        out.emplace(q_.Fields(0).AsInteger(), q_.Fields(1).AsString());
+    q_.Close();
+    return out;
 }
 
 MasterDatabase::Places MasterDatabase::places() {
@@ -131,9 +93,10 @@ constexpr size_t kNewHintsCacheEntries = 1024;
 
 } // namespace
 
-Replies::Replies(std::unique_ptr<MasterDatabase> db) : db_(std::move(db)) {
-    const MasterDatabase::Places places = db_->places();
-    maxCategory_ = std::to_string(places.categories.empty() ? 0 : places.categories.rbegin()->first);
+Replies::Replies(MasterDatabase& db) {
+    const MasterDatabase::Places places = db.places();
+    maxCategory_ =
+        std::to_string(places.categories.empty() ? 0 : places.categories.rbegin()->first);
     for (const auto& [num, name] : places.categories)
         categories_.emplace(num, name);
     for (const auto& [place, name] : places.subcategories) {
@@ -141,7 +104,8 @@ Replies::Replies(std::unique_ptr<MasterDatabase> db) : db_(std::move(db)) {
         // In key order, so the last one seen is the highest.
         maxSubCategories_[place.first] = std::to_string(place.second);
     }
-    articles_ = db_->articles();
+    articles_ = db.articles();
+    bodies_ = db.articleBodies();
 }
 
 const std::string* Replies::categoryName(int32_t cat) const {
@@ -184,16 +148,25 @@ std::shared_ptr<const std::string> Replies::package(const std::string& idText, i
         if (it != packages_.end())
             return it->second;
     }
-    const std::optional<std::string> body = db_->articleBody(id);
-    if (!body)
+    const auto body = bodies_.find(id);
+    if (body == bodies_.end())
         return nullptr;
-    auto reply = std::make_shared<const std::string>(make(*body));
+    auto reply = std::make_shared<const std::string>(make(body->second));
     std::lock_guard lock(cacheMutex_);
     if (packageBytes_ + reply->size() <= kPackageCacheBytes &&
         packages_.emplace(idText, reply).second)
         packageBytes_ += reply->size();
     return reply;
 }
+
+namespace {
+
+std::shared_ptr<const Replies> read(const std::string& path) {
+    MasterDatabase db(path);
+    return std::make_shared<const Replies>(db);
+}
+
+} // namespace
 
 FileSignature signatureOf(const std::string& path) {
     struct stat st {};
@@ -214,7 +187,7 @@ ServedMaster::ServedMaster(std::string masterPath, std::string statusFile)
     // is read once: its changes cannot be seen from here.
     masterSeen_ = signatureOf(masterPath_);
     watchMaster_ = masterSeen_.exists;
-    replies_ = std::make_shared<const Replies>(std::make_unique<MasterDatabase>(masterPath_));
+    replies_ = read(masterPath_);
     readStatus(signatureOf(statusFile_));
 }
 
@@ -269,14 +242,14 @@ void ServedMaster::refresh() {
     // it changes again, not every interval.
     masterSeen_ = s;
     try {
-        auto fresh =
-            std::make_shared<const Replies>(std::make_unique<MasterDatabase>(masterPath_));
+        auto fresh = read(masterPath_);
         std::lock_guard lock(mutex_);
         replies_.swap(fresh);
         // The old reading goes with the last request that holds it.
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "tipsara-server: the changed master cannot be read, still serving "
-                             "the one before: %s\n",
+        std::fprintf(stderr,
+                     "tipsara-server: the changed master cannot be read, still serving "
+                     "the one before: %s\n",
                      e.what());
     }
 }

@@ -3,8 +3,8 @@
 #pragma once
 // The maker's master database: the same tables as the program's, with every
 // article's ID being its identifier on the update server. The server reads
-// it whole into a snapshot, and again when the file changes; only article
-// bodies are read afterwards, one statement at a time.
+// it whole into memory and detaches, and reads it again when the file
+// changes.
 
 #include "components/fb/Fb.h"
 
@@ -42,12 +42,8 @@ public:
         int32_t subcat;
     };
 
-    int32_t maxCategory();
-    std::optional<std::string> categoryName(int32_t cat);
-    int32_t maxSubCategory(int32_t cat);
-    std::optional<std::string> subCategoryName(int32_t cat, int32_t sub);
-    std::vector<Article> articles(); // by ID
-    std::optional<std::string> articleBody(int32_t id);
+    std::vector<Article> articles();                          // by ID
+    std::unordered_map<int32_t, std::string> articleBodies(); // by ID
 
     // The categories and subcategories: names by number, and the highest
     // subcategory number of every category that has one.
@@ -58,7 +54,6 @@ public:
     Places places();
 
 private:
-    std::optional<std::string> text(const std::string& sql, const std::vector<int32_t>& params);
     std::mutex mutex_;
     fb::Database db_;
     fb::Transaction tr_{db_};
@@ -71,7 +66,7 @@ private:
 // never changed but for those two caches.
 class Replies {
 public:
-    explicit Replies(std::unique_ptr<MasterDatabase> db);
+    explicit Replies(MasterDatabase& db);
 
     const std::string& maxCategory() const { return maxCategory_; }
     const std::string* categoryName(int32_t cat) const;
@@ -92,12 +87,12 @@ private:
     static int64_t key(int32_t cat, int32_t sub) {
         return (static_cast<int64_t>(cat) << 32) | static_cast<uint32_t>(sub);
     }
-    std::unique_ptr<MasterDatabase> db_; // for the bodies of packages
     std::string maxCategory_;
     std::unordered_map<int32_t, std::string> categories_;
     std::unordered_map<int32_t, std::string> maxSubCategories_;
     std::unordered_map<int64_t, std::string> subcategories_;
     std::vector<MasterDatabase::Article> articles_;
+    std::unordered_map<int32_t, std::string> bodies_;
 
     mutable std::mutex cacheMutex_;
     mutable std::unordered_map<std::string, std::shared_ptr<const std::string>> newHints_;
@@ -119,6 +114,8 @@ FileSignature signatureOf(const std::string& path);
 // watching thread, at most once per interval, when either file changes. A
 // new reading is made aside and then swapped in, so that requests never
 // wait for it; a master that cannot be read keeps the previous one served.
+// No attachment stays open between readings: the engine would take a path
+// it has open for the same database, and so miss a file renamed over it.
 class ServedMaster {
 public:
     // Throws when the master cannot be read. An empty statusFile serves
