@@ -23,7 +23,9 @@ struct CrowdResult {
 // serverPid (when > 0) is read for the server's CPU time.
 CrowdResult runCrowd(int port, int clients, int serverPid);
 
-// The figures: the server with request logging off, then on (to a file).
-void measureCrowd();
+// The figures: the server with request logging off, then on (to a file);
+// or, with port > 0, the crowd against a server already listening there on
+// the bench master (e.g. replicas behind a proxy).
+void measureCrowd(int port = 0);
 
 } // namespace bench
