@@ -201,6 +201,14 @@ TEST_F(ServerLoad, MasterAndStatusChangedOnDiskAreServedWithinSeconds) {
     Connection later(server->port()); // the first one has been idle too long
     EXPECT_EQ(later.get(CatPath(1)).second, "Second 1");
     EXPECT_EQ(later.get(kStatusFilePath).first, 404) << "a status file gone is not served";
+
+    // A good master after the broken one is served again.
+    makeMaster(master_, dir_.path() / "first");
+    const auto mended = Clock::now();
+    while (later.get(CatPath(1)).second != "First 1" && secondsSince(mended) < 5)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_LT(secondsSince(mended), 3) << "the master after a broken one was not served in time";
+    EXPECT_EQ(later.get(kMaxCatPath).second, "3");
     EXPECT_EQ(server->stop(), 0);
 }
 

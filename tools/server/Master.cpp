@@ -238,19 +238,22 @@ void ServedMaster::refresh() {
     const FileSignature s = signatureOf(masterPath_);
     if (s == masterSeen_ || !s.exists)
         return;
-    // Seen either way: a file that cannot be read now is tried again when
-    // it changes again, not every interval.
-    masterSeen_ = s;
+    // A file that cannot be read is tried again every interval (it may be
+    // held for a moment by another reader, or still being copied), but
+    // reported once.
     try {
         auto fresh = read(masterPath_);
         std::lock_guard lock(mutex_);
         replies_.swap(fresh);
+        masterSeen_ = s;
         // The old reading goes with the last request that holds it.
     } catch (const std::exception& e) {
-        std::fprintf(stderr,
-                     "tipsara-server: the changed master cannot be read, still serving "
-                     "the one before: %s\n",
-                     e.what());
+        if (!(s == masterFailed_))
+            std::fprintf(stderr,
+                         "tipsara-server: the changed master cannot be read, still serving "
+                         "the one before: %s\n",
+                         e.what());
+        masterFailed_ = s;
     }
 }
 

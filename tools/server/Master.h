@@ -138,7 +138,7 @@ private:
     mutable std::mutex mutex_; // guards the two pointers only
     std::shared_ptr<const Replies> replies_;
     std::shared_ptr<const std::optional<std::string>> status_;
-    FileSignature masterSeen_, statusSeen_;
+    FileSignature masterSeen_, statusSeen_, masterFailed_;
     bool watchMaster_ = false;
 
     std::thread watcher_;
