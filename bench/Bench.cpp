@@ -4,6 +4,7 @@
 
 #include "BareFb.h"
 #include "Catalogue.h"
+#include "Crowd.h"
 #include "Figures.h"
 #include "FullText.h"
 #include "Process.h"
@@ -157,9 +158,11 @@ std::vector<int> parseSizes(const std::string& text) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: tipsara-bench [--work DIR] [--reps N] [--sizes 1000,8000,...]\n"
-                         "                     [--articles N] [--only "
-                         "startup|memory|tree|display|search|fulltext|sync|update|growth]...\n");
+    std::fprintf(stderr,
+                 "usage: tipsara-bench [--work DIR] [--reps N] [--sizes 1000,8000,...]\n"
+                 "                     [--articles N] [--only "
+                 "startup|memory|tree|display|search|fulltext|sync|update|growth|crowd]...\n"
+                 "                     [--crowd-port PORT]\n");
     return 2;
 }
 
@@ -168,6 +171,7 @@ int usage() {
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     std::vector<std::string> only;
+    int crowdPort = 0;
     for (size_t i = 0; i < args.size(); ++i) {
         const bool value = i + 1 < args.size();
         if (args[i] == "--attach-child" && value) {
@@ -187,6 +191,8 @@ int main(int argc, char** argv) {
             opt.mainSize = std::stoi(args[++i]);
         else if (args[i] == "--only" && value)
             only.push_back(args[++i]);
+        else if (args[i] == "--crowd-port" && value)
+            crowdPort = std::stoi(args[++i]);
         else
             return usage();
     }
@@ -215,6 +221,8 @@ int main(int argc, char** argv) {
             measureStartup();
         if (wanted("memory"))
             measureMemory(opt.mainSize);
+        if (wanted("crowd"))
+            measureCrowd(crowdPort);
 
         ui::Application app(argc, argv);
         Main = new TMain();

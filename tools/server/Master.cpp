@@ -5,7 +5,10 @@
 #include "data/Database.h"
 #include "data/DbBuild.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -38,51 +41,6 @@ MasterDatabase::~MasterDatabase() {
     }
 }
 
-std::optional<std::string> MasterDatabase::text(const std::string& sql,
-                                                const std::vector<int32_t>& params) {
-    q_.Close();
-    q_.setSQL(sql);
-    for (size_t i = 0; i < params.size(); ++i)
-        q_.Params(static_cast<int>(i)).setAsInteger(params[i]);
-    q_.ExecQuery();
-    std::optional<std::string> value;
-    if (!q_.Eof())
-        value = q_.Fields(0).AsString();
-    q_.Close();
-    return value;
-}
-
-int32_t MasterDatabase::maxCategory() {
-    std::lock_guard lock(mutex_);
-    q_.Close();
-    q_.setSQL("select max(NUM) from CATEGORIES");
-    q_.ExecQuery();
-    const int32_t n = q_.Fields(0).AsInteger();
-    q_.Close();
-    return n;
-}
-
-std::optional<std::string> MasterDatabase::categoryName(int32_t cat) {
-    std::lock_guard lock(mutex_);
-    return text("select CATEGORY_NAME from CATEGORIES where NUM=:ID", {cat});
-}
-
-int32_t MasterDatabase::maxSubCategory(int32_t cat) {
-    std::lock_guard lock(mutex_);
-    q_.Close();
-    q_.setSQL("select max(NUM) from SUB_CATEGORIES where CATNUM=:ID");
-    q_.Params(0).setAsInteger(cat);
-    q_.ExecQuery();
-    const int32_t n = q_.Fields(0).AsInteger();
-    q_.Close();
-    return n;
-}
-
-std::optional<std::string> MasterDatabase::subCategoryName(int32_t cat, int32_t sub) {
-    std::lock_guard lock(mutex_);
-    return text("select SUB_CAT from SUB_CATEGORIES where CATNUM=:CNID and NUM=:ID", {cat, sub});
-}
-
 std::vector<MasterDatabase::Article> MasterDatabase::articles() {
     std::lock_guard lock(mutex_);
     q_.Close();
@@ -96,9 +54,218 @@ std::vector<MasterDatabase::Article> MasterDatabase::articles() {
     return out;
 }
 
-std::optional<std::string> MasterDatabase::articleBody(int32_t id) {
+std::unordered_map<int32_t, std::string> MasterDatabase::articleBodies() {
     std::lock_guard lock(mutex_);
-    return text("select INFORMATION from HINTS where ID=:ID", {id});
+    q_.Close();
+    q_.setSQL("select ID, INFORMATION from HINTS");
+    q_.ExecQuery();
+    std::unordered_map<int32_t, std::string> out;
+    for (; !q_.Eof(); q_.Next())
+        out.emplace(q_.Fields(0).AsInteger(), q_.Fields(1).AsString());
+    q_.Close();
+    return out;
+}
+
+MasterDatabase::Places MasterDatabase::places() {
+    std::lock_guard lock(mutex_);
+    Places out;
+    q_.Close();
+    q_.setSQL("select NUM, CATEGORY_NAME from CATEGORIES");
+    q_.ExecQuery();
+    for (; !q_.Eof(); q_.Next())
+        out.categories[q_.Fields(0).AsInteger()] = q_.Fields(1).AsString();
+    q_.Close();
+    q_.setSQL("select CATNUM, NUM, SUB_CAT from SUB_CATEGORIES");
+    q_.ExecQuery();
+    for (; !q_.Eof(); q_.Next())
+        out.subcategories[{q_.Fields(0).AsInteger(), q_.Fields(1).AsInteger()}] =
+            q_.Fields(2).AsString();
+    q_.Close();
+    return out;
+}
+
+namespace {
+
+// Packages kept at most, in bytes; past it they are made on each request.
+constexpr size_t kPackageCacheBytes = size_t{256} << 20;
+// New-article lists kept at most: each client sends the list of its own.
+constexpr size_t kNewHintsCacheEntries = 1024;
+
+} // namespace
+
+Replies::Replies(MasterDatabase& db) {
+    const MasterDatabase::Places places = db.places();
+    maxCategory_ =
+        std::to_string(places.categories.empty() ? 0 : places.categories.rbegin()->first);
+    for (const auto& [num, name] : places.categories)
+        categories_.emplace(num, name);
+    for (const auto& [place, name] : places.subcategories) {
+        subcategories_.emplace(key(place.first, place.second), name);
+        // In key order, so the last one seen is the highest.
+        maxSubCategories_[place.first] = std::to_string(place.second);
+    }
+    articles_ = db.articles();
+    bodies_ = db.articleBodies();
+}
+
+const std::string* Replies::categoryName(int32_t cat) const {
+    const auto it = categories_.find(cat);
+    return it == categories_.end() ? nullptr : &it->second;
+}
+
+const std::string& Replies::maxSubCategory(int32_t cat) const {
+    static const std::string kNone = "0";
+    const auto it = maxSubCategories_.find(cat);
+    return it == maxSubCategories_.end() ? kNone : it->second;
+}
+
+const std::string* Replies::subCategoryName(int32_t cat, int32_t sub) const {
+    const auto it = subcategories_.find(key(cat, sub));
+    return it == subcategories_.end() ? nullptr : &it->second;
+}
+
+std::shared_ptr<const std::string> Replies::newHints(const std::string& idsText,
+                                                     const ListMaker& make) const {
+    {
+        std::lock_guard lock(cacheMutex_);
+        const auto it = newHints_.find(idsText);
+        if (it != newHints_.end())
+            return it->second;
+    }
+    auto reply = std::make_shared<const std::string>(make(articles_));
+    std::lock_guard lock(cacheMutex_);
+    if (newHints_.size() >= kNewHintsCacheEntries)
+        newHints_.clear();
+    newHints_.emplace(idsText, reply);
+    return reply;
+}
+
+std::shared_ptr<const std::string> Replies::package(const std::string& idText, int32_t id,
+                                                    const PackageMaker& make) const {
+    {
+        std::lock_guard lock(cacheMutex_);
+        const auto it = packages_.find(idText);
+        if (it != packages_.end())
+            return it->second;
+    }
+    const auto body = bodies_.find(id);
+    if (body == bodies_.end())
+        return nullptr;
+    auto reply = std::make_shared<const std::string>(make(body->second));
+    std::lock_guard lock(cacheMutex_);
+    if (packageBytes_ + reply->size() <= kPackageCacheBytes &&
+        packages_.emplace(idText, reply).second)
+        packageBytes_ += reply->size();
+    return reply;
+}
+
+namespace {
+
+std::shared_ptr<const Replies> read(const std::string& path) {
+    MasterDatabase db(path);
+    return std::make_shared<const Replies>(db);
+}
+
+} // namespace
+
+FileSignature signatureOf(const std::string& path) {
+    struct stat st {};
+    FileSignature s;
+    if (::stat(path.c_str(), &st) != 0)
+        return s;
+    s.exists = true;
+    s.device = st.st_dev;
+    s.inode = st.st_ino;
+    s.size = static_cast<uint64_t>(st.st_size);
+    s.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    return s;
+}
+
+ServedMaster::ServedMaster(std::string masterPath, std::string statusFile)
+    : masterPath_(std::move(masterPath)), statusFile_(std::move(statusFile)) {
+    // A path that is no local file (a database on a server, "host:/path")
+    // is read once: its changes cannot be seen from here.
+    masterSeen_ = signatureOf(masterPath_);
+    watchMaster_ = masterSeen_.exists;
+    replies_ = read(masterPath_);
+    readStatus(signatureOf(statusFile_));
+}
+
+ServedMaster::~ServedMaster() {
+    {
+        std::lock_guard lock(stopMutex_);
+        stopping_ = true;
+    }
+    stopCv_.notify_all();
+    if (watcher_.joinable())
+        watcher_.join();
+}
+
+std::shared_ptr<const Replies> ServedMaster::replies() const {
+    std::lock_guard lock(mutex_);
+    return replies_;
+}
+
+std::shared_ptr<const std::optional<std::string>> ServedMaster::status() const {
+    std::lock_guard lock(mutex_);
+    return status_;
+}
+
+void ServedMaster::readStatus(const FileSignature& signature) {
+    std::optional<std::string> text;
+    if (statusFile_.empty()) {
+        text = "\r\n\r\n\r\n";
+    } else {
+        try {
+            text = dbbuild::readFile(statusFile_);
+        } catch (const std::exception&) {
+        }
+    }
+    auto fresh = std::make_shared<const std::optional<std::string>>(std::move(text));
+    std::lock_guard lock(mutex_);
+    status_ = std::move(fresh);
+    statusSeen_ = signature;
+}
+
+void ServedMaster::refresh() {
+    if (!statusFile_.empty()) {
+        const FileSignature s = signatureOf(statusFile_);
+        if (!(s == statusSeen_))
+            readStatus(s);
+    }
+    if (!watchMaster_)
+        return;
+    const FileSignature s = signatureOf(masterPath_);
+    if (s == masterSeen_ || !s.exists)
+        return;
+    // A file that cannot be read is tried again every interval (it may be
+    // held for a moment by another reader, or still being copied), but
+    // reported once.
+    try {
+        auto fresh = read(masterPath_);
+        std::lock_guard lock(mutex_);
+        replies_.swap(fresh);
+        masterSeen_ = s;
+        // The old reading goes with the last request that holds it.
+    } catch (const std::exception& e) {
+        if (!(s == masterFailed_))
+            std::fprintf(stderr,
+                         "tipsara-server: the changed master cannot be read, still serving "
+                         "the one before: %s\n",
+                         e.what());
+        masterFailed_ = s;
+    }
+}
+
+void ServedMaster::watch(std::chrono::milliseconds interval) {
+    watcher_ = std::thread([this, interval] {
+        std::unique_lock lock(stopMutex_);
+        while (!stopCv_.wait_for(lock, interval, [this] { return stopping_; })) {
+            lock.unlock();
+            refresh();
+            lock.lock();
+        }
+    });
 }
 
 } // namespace server

@@ -3,13 +3,17 @@
 #include "UpdateServer.h"
 
 #include "components/text/Numbers.h"
-#include "data/DbBuild.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
+#include <mutex>
 #include <stdexcept>
 #include <string_view>
 #include <thread>
@@ -41,6 +45,65 @@ std::string literal(const std::string& path) {
     }
     return out;
 }
+
+// The library serves a connection on one pool thread for as long as it is
+// kept alive, so a fixed pool smaller than the crowd lets the connections
+// beyond it wait for others to end. This pool grows up to the cap whenever no
+// thread is free: a thread waiting on its socket costs only its stack, which
+// hundreds of connections can afford, and it keeps the library's simple
+// blocking model (an event-driven front would mean another HTTP layer).
+// Threads stay once made, ready for the next crowd.
+class GrowingPool : public httplib::TaskQueue {
+public:
+    explicit GrowingPool(size_t max) : max_(max) {}
+    ~GrowingPool() override { shutdown(); }
+
+    void enqueue(std::function<void()> fn) override {
+        std::lock_guard lock(mutex_);
+        jobs_.push_back(std::move(fn));
+        if (idle_ < jobs_.size() && threads_.size() < max_)
+            threads_.emplace_back([this] { work(); });
+        else
+            cv_.notify_one();
+    }
+
+    void shutdown() override {
+        {
+            std::lock_guard lock(mutex_);
+            if (stopping_)
+                return;
+            stopping_ = true;
+        }
+        cv_.notify_all();
+        for (std::thread& t : threads_)
+            t.join();
+    }
+
+private:
+    void work() {
+        std::unique_lock lock(mutex_);
+        while (true) {
+            ++idle_;
+            cv_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+            --idle_;
+            if (jobs_.empty())
+                return; // stopping, and nothing left to do
+            std::function<void()> fn = std::move(jobs_.front());
+            jobs_.pop_front();
+            lock.unlock();
+            fn();
+            lock.lock();
+        }
+    }
+
+    const size_t max_;
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    std::deque<std::function<void()>> jobs_;
+    std::vector<std::thread> threads_;
+    size_t idle_ = 0;
+    bool stopping_ = false;
+};
 
 } // namespace
 
@@ -120,22 +183,37 @@ std::string zipPackage(const std::string& memberName, const std::string& body) {
     return out;
 }
 
-UpdateServer::UpdateServer(MasterDatabase& master, Options options)
+UpdateServer::UpdateServer(ServedMaster& master, Options options)
     : master_(master), options_(std::move(options)), http_(std::make_unique<httplib::Server>()) {
+    http_->new_task_queue = [max = static_cast<size_t>(std::max(1, options_.maxThreads))] {
+        return new GrowingPool(max);
+    };
+    // The library listens with a backlog of 5: a crowd connecting at once
+    // overflows it, and the connections beyond wait for the kernel's
+    // retransmissions, a second and more. The socket is noted here and
+    // listens again with the system's backlog once bound.
+    http_->set_socket_options([this](socket_t sock) {
+        httplib::default_socket_options(sock);
+        listening_ = sock;
+    });
     // An update run asks one request after another on one connection. An
-    // idle one is dropped soon, since stopping waits for it.
+    // idle one is dropped soon: it holds a thread, and stopping waits for it.
+    // A request that stalls half-sent is given up after the read time-out.
     http_->set_keep_alive_max_count(1000);
-    http_->set_keep_alive_timeout(2);
+    http_->set_keep_alive_timeout(options_.keepAliveSeconds);
+    http_->set_read_timeout(5, 0);
+    http_->set_write_timeout(5, 0);
     // Replies go out in two writes (head, body); without this the second waits
     // for the delayed acknowledgement of the first, some 40 ms a request.
     http_->set_tcp_nodelay(true);
-    http_->set_logger([](const httplib::Request& req, const httplib::Response& res) {
-        // Long id lists are cut short: the log is for reading.
-        const std::string target =
-            req.target.size() > 160 ? req.target.substr(0, 160) + "..." : req.target;
-        std::fprintf(stderr, "%s %s -> %d, %zu bytes\n", req.method.c_str(), target.c_str(),
-                     res.status, res.body.size());
-    });
+    if (options_.log)
+        http_->set_logger([](const httplib::Request& req, const httplib::Response& res) {
+            // Long id lists are cut short: the log is for reading.
+            const std::string target =
+                req.target.size() > 160 ? req.target.substr(0, 160) + "..." : req.target;
+            std::fprintf(stderr, "%s %s -> %d, %zu bytes\n", req.method.c_str(), target.c_str(),
+                         res.status, res.body.size());
+        });
     if (options_.delayMs > 0)
         http_->set_pre_routing_handler(
             [ms = options_.delayMs](const httplib::Request&, httplib::Response&) {
@@ -163,20 +241,18 @@ void UpdateServer::routes() {
     httplib::Server& s = *http_;
 
     s.Get(dir + R"(tipsara_update\.txt)", [this](const httplib::Request&, httplib::Response& res) {
-        if (options_.statusFile.empty())
-            return res.set_content("\r\n\r\n\r\n", kText);
-        try {
-            res.set_content(dbbuild::readFile(options_.statusFile), kText);
-        } catch (const std::exception&) {
-            notFound(res);
-        }
+        const auto status = master_.status();
+        if (!*status)
+            return notFound(res);
+        res.set_content(**status, kText);
     });
     s.Get(dir + R"(get_max_cat\.php)", [this](const httplib::Request&, httplib::Response& res) {
-        res.set_content(std::to_string(master_.maxCategory()), kText);
+        res.set_content(master_.replies()->maxCategory(), kText);
     });
     s.Get(dir + R"(get_cat\.php)", [this](const httplib::Request& req, httplib::Response& res) {
+        const auto replies = master_.replies();
         const auto cat = param(req, "id");
-        const auto name = cat ? master_.categoryName(*cat) : std::nullopt;
+        const std::string* name = cat ? replies->categoryName(*cat) : nullptr;
         if (!name)
             return notFound(res);
         res.set_content(*name, kText);
@@ -186,23 +262,30 @@ void UpdateServer::routes() {
               const auto cat = param(req, "id");
               if (!cat)
                   return notFound(res);
-              res.set_content(std::to_string(master_.maxSubCategory(*cat)), kText);
+              res.set_content(master_.replies()->maxSubCategory(*cat), kText);
           });
     s.Get(dir + R"(get_sub_cat\.php)", [this](const httplib::Request& req, httplib::Response& res) {
+        const auto replies = master_.replies();
         const auto cat = param(req, "id");
         const auto sub = param(req, "sid");
-        const auto name = cat && sub ? master_.subCategoryName(*cat, *sub) : std::nullopt;
+        const std::string* name = cat && sub ? replies->subCategoryName(*cat, *sub) : nullptr;
         if (!name)
             return notFound(res);
         res.set_content(*name, kText);
     });
     s.Get(dir + R"(get_new_hints\.php)",
           [this](const httplib::Request& req, httplib::Response& res) {
-              const auto known =
-                  req.has_param("ids") ? parseIdList(req.get_param_value("ids")) : std::nullopt;
+              if (!req.has_param("ids"))
+                  return notFound(res);
+              const std::string idsText = req.get_param_value("ids");
+              const auto known = parseIdList(idsText);
               if (!known)
                   return notFound(res);
-              res.set_content(newHintsReply(master_.articles(), *known), kText);
+              const auto reply = master_.replies()->newHints(
+                  idsText, [&](const std::vector<MasterDatabase::Article>& articles) {
+                      return newHintsReply(articles, *known);
+                  });
+              res.set_content(*reply, kText);
           });
     s.Get(dir + R"(files/([^/]*)\.zip)",
           [this](const httplib::Request& req, httplib::Response& res) {
@@ -210,17 +293,25 @@ void UpdateServer::routes() {
               // looks for after unpacking.
               const std::string idText = req.matches[1];
               const auto id = parseId(idText);
-              const auto body = id ? master_.articleBody(*id) : std::nullopt;
-              if (!body)
+              const auto package =
+                  id ? master_.replies()->package(idText, *id,
+                                                  [&](const std::string& body) {
+                                                      return zipPackage(idText + ".html", body);
+                                                  })
+                     : nullptr;
+              if (!package)
                   return notFound(res);
-              res.set_content(zipPackage(idText + ".html", *body), "application/zip");
+              res.set_content(*package, "application/zip");
           });
 }
 
 int UpdateServer::bind() {
-    if (options_.port == 0)
-        return http_->bind_to_any_port(options_.host);
-    return http_->bind_to_port(options_.host, options_.port) ? options_.port : -1;
+    const int port = options_.port == 0 ? http_->bind_to_any_port(options_.host)
+                     : http_->bind_to_port(options_.host, options_.port) ? options_.port
+                                                                         : -1;
+    if (port >= 0 && listening_ >= 0)
+        ::listen(listening_, SOMAXCONN);
+    return port;
 }
 
 bool UpdateServer::serve() {

@@ -2,7 +2,7 @@
 
 #pragma once
 // The update server: every request of the update protocol, answered from the
-// master database. Text replies are Windows-1251; a request it cannot answer
+// master as read into memory. Text replies are Windows-1251; a request it cannot answer
 // (an unknown path, a number that is not one, a missing row) gets 404 with
 // an empty body.
 
@@ -22,10 +22,13 @@ namespace server {
 
 struct Options {
     std::string host = "127.0.0.1";
-    int port = 8080;        // 0: any free port
-    std::string base;       // a folder before /get/tipsara/, e.g. "/mirror"
-    std::string statusFile; // empty: a status file of three empty lines
-    int delayMs = 0;        // every reply held back this long: a distant server
+    int port = 8080;          // 0: any free port
+    std::string base;         // a folder before /get/tipsara/, e.g. "/mirror"
+    std::string statusFile;   // empty: a status file of three empty lines
+    int delayMs = 0;          // every reply held back this long: a distant server
+    bool log = true;          // a line on standard error for every request
+    int maxThreads = 1024;    // the most connections served at once
+    int keepAliveSeconds = 2; // a kept-alive connection idle this long is closed
 };
 
 // A decimal identifier as the protocol writes it: digits only, at most
@@ -44,7 +47,7 @@ std::string zipPackage(const std::string& memberName, const std::string& body);
 
 class UpdateServer {
 public:
-    UpdateServer(MasterDatabase& master, Options options);
+    UpdateServer(ServedMaster& master, Options options);
     ~UpdateServer();
 
     // Binds the listening socket; returns the port, or -1 when it cannot.
@@ -55,9 +58,10 @@ public:
 
 private:
     void routes();
-    MasterDatabase& master_;
+    ServedMaster& master_;
     Options options_;
     std::unique_ptr<httplib::Server> http_;
+    int listening_ = -1; // the listening socket, once made
 };
 
 } // namespace server

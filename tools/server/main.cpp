@@ -9,6 +9,7 @@
 
 #include <pthread.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -22,12 +23,16 @@ namespace {
 int usage(const char* self) {
     std::fprintf(stderr,
                  "usage: %s [--listen HOST:PORT] [--base /FOLDER] [--status FILE] [--delay MS]\n"
-                 "          MASTER.gdb\n"
+                 "          [--no-log] [--threads N] MASTER.gdb\n"
                  "       %s --make-master MASTER.gdb SCHEMA.sql CATALOGUE-DIR...\n"
                  "Serves the update protocol under [FOLDER]/get/tipsara/ (default listening\n"
                  "address 127.0.0.1:8080; port 0 takes any free port). Without --status the\n"
                  "status file is three empty lines. --delay holds every reply back MS\n"
-                 "milliseconds, as a distant server would. Stops on SIGINT or SIGTERM.\n",
+                 "milliseconds, as a distant server would. Every request is logged on\n"
+                 "standard error unless --no-log. At most N connections (default 1024) are\n"
+                 "served at once; an idle one is closed after 2 s. The master and status\n"
+                 "file are read into memory, and again within a second of a change (replace\n"
+                 "the master by renaming a new one over it). Stops on SIGINT or SIGTERM.\n",
                  self, self);
     return 2;
 }
@@ -56,8 +61,9 @@ int serve(const std::string& master, const server::Options& options) {
     sigaddset(&stopSignals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-    server::MasterDatabase db(master);
-    server::UpdateServer http(db, options);
+    server::ServedMaster served(master, options.statusFile);
+    served.watch(std::chrono::seconds(1));
+    server::UpdateServer http(served, options);
     const int port = http.bind();
     if (port < 0) {
         std::fprintf(stderr, "tipsara-server: cannot listen on %s:%d\n", options.host.c_str(),
@@ -108,6 +114,13 @@ int main(int argc, char** argv) {
                 if (!ms)
                     return usage(argv[0]);
                 options.delayMs = *ms;
+            } else if (a == "--no-log") {
+                options.log = false;
+            } else if (a == "--threads" && hasValue) {
+                const std::optional<int32_t> n = text::PlainInteger(args[++i], false);
+                if (!n || *n < 1)
+                    return usage(argv[0]);
+                options.maxThreads = *n;
             } else if (a == "--status" && hasValue) {
                 options.statusFile = args[++i];
             } else if (a.rfind("--", 0) == 0 || !master.empty()) {
