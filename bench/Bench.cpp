@@ -157,9 +157,10 @@ std::vector<int> parseSizes(const std::string& text) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: tipsara-bench [--work DIR] [--reps N] [--sizes 1000,8000,...]\n"
-                         "                     [--articles N] [--only "
-                         "startup|memory|tree|display|search|fulltext|sync|update|growth]...\n");
+    std::fprintf(stderr,
+                 "usage: tipsara-bench [--work DIR] [--reps N] [--sizes 1000,8000,...]\n"
+                 "                     [--articles N] [--only "
+                 "startup|memory|tree|display|search|fulltext|sync|update|slownet|growth]...\n");
     return 2;
 }
 
@@ -234,6 +235,8 @@ int main(int argc, char** argv) {
             measureFullText();
         if (wanted("update") || wanted("sync"))
             measureUpdate(wanted("update"));
+        if (wanted("slownet"))
+            measureSlowUpdate(50);
         if (wanted("growth"))
             measureGrowth();
         printTable();
