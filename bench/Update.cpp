@@ -10,6 +10,7 @@
 #include "Views.h"
 #include "app/UMain.h"
 #include "components/fb/Fb.h"
+#include "components/http/Http.h"
 #include "components/widgets/PaintNow.h"
 #include "data/UData.h"
 #include "settings/UPrefs.h"
@@ -27,6 +28,7 @@
 
 #include <unistd.h>
 
+#include <charconv>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
@@ -195,6 +197,30 @@ private:
     QStatusBar* status_;
     QProgressBar* waitBar_;
 };
+
+// curl -K fetching the URLs one after another on one connection, each
+// reply thrown away; the time of each request, as curl saw it.
+std::vector<double> curlEach(const std::vector<std::string>& urls) {
+    const fs::path config = opt.work / "curl-each.cfg";
+    {
+        std::ofstream out(config);
+        for (const std::string& u : urls)
+            out << "url = \"" << u << "\"\noutput = \"/dev/null\"\n";
+    }
+    const Spawned c =
+        spawn({"/usr/bin/curl", "-s", "-w", "%{time_total}\\n", "-K", config.string()}, {}, true);
+    std::vector<double> times;
+    for (std::string line = readLine(c.out); !line.empty(); line = readLine(c.out)) {
+        // curl writes a point, whatever the locale.
+        double seconds = 0;
+        std::from_chars(line.data(), line.data() + line.size(), seconds);
+        times.push_back(seconds * 1000);
+    }
+    close(c.out);
+    if (wait(c.pid) != 0 || times.size() != urls.size())
+        throw std::runtime_error("curl did not fetch every URL");
+    return times;
+}
 
 } // namespace
 
@@ -374,11 +400,34 @@ void measureSlowUpdate(int delayMs) {
         lastText = text;
         texts.insert(text);
     };
-    std::vector<double> times, paintGaps, textGaps;
+    // Each transfer event's start and end: the time the transfer progress
+    // takes, and where a pause of the painting went.
+    struct Event {
+        double at, done;
+        uint32_t position, total;
+    };
+    std::vector<Event> events;
+    const auto progress = Main->InternetHTTPRequest->OnProgress;
+    Main->InternetHTTPRequest->OnProgress = [&](uint32_t position, uint32_t total) {
+        const double at = nowMs();
+        progress(position, total);
+        events.push_back({at, nowMs(), position, total});
+    };
+    // However the runs end, the program is left as it was.
+    struct Restore {
+        http::ProgressEvent progress;
+        ListWatch* watch;
+        ~Restore() {
+            Main->InternetHTTPRequest->OnProgress = progress;
+            UpdFrm->removeEventFilter(watch);
+        }
+    } restore{progress, &watch};
+    std::vector<double> times, paintGaps, textGaps, curlTimes, curlLongest, progressTimes;
     size_t requests = 0;
     const int runs = std::min(opt.reps, 3);
     for (int i = 0; i < runs; ++i) {
         log.clear();
+        events.clear();
         texts.clear();
         lastText.clear();
         textGap = 0;
@@ -390,15 +439,47 @@ void measureSlowUpdate(int delayMs) {
             throw std::runtime_error("the update run showed no list");
         times.push_back(watch.shownAt - t0);
         paintGaps.push_back(log.longestGap(t0, watch.shownAt));
+        double inProgress = 0;
+        for (const Event& e : events)
+            inProgress += e.done - e.at;
+        progressTimes.push_back(inProgress);
         textGaps.push_back(std::max(textGap, watch.shownAt - lastTextAt));
-        requests = server.newTargets().size();
-        if (getenv("TIPSARA_BENCH_VERBOSE"))
+        const std::vector<std::string> targets = server.newTargets();
+        requests = targets.size();
+        // The same requests from curl: what a client that does nothing else
+        // takes against this server on this machine.
+        std::vector<std::string> urls;
+        for (const std::string& t : targets)
+            urls.push_back("http://" + server.root() + t);
+        const double curlT0 = nowMs();
+        const std::vector<double> each = curlEach(urls);
+        curlTimes.push_back(nowMs() - curlT0);
+        curlLongest.push_back(*std::max_element(each.begin(), each.end()));
+        server.newTargets();
+        if (getenv("TIPSARA_BENCH_VERBOSE")) {
             std::printf("    %.1f ms, %zu requests, %zu paintings, %zu status texts, longest "
                         "without a painting %.1f ms, without a new text %.1f ms\n",
                         times.back(), requests, log.passes().size(), texts.size(), paintGaps.back(),
                         textGaps.back());
+            std::printf("    curl: %.1f ms, longest request %.1f ms\n", curlTimes.back(),
+                        curlLongest.back());
+            // Where the pauses of the painting longer than two requests are.
+            double last = t0;
+            QString lastWindow = QStringLiteral("(start)");
+            for (const PaintLog::Pass& p : log.passes()) {
+                if (p.at - last > 2 * delayMs) {
+                    std::printf("    no painting from %.1f ms (%s) to %.1f ms (%s)\n", last - t0,
+                                qPrintable(lastWindow), p.at - t0, qPrintable(p.window));
+                    for (const Event& e : events)
+                        if (e.done >= last - 1 && e.at <= p.at + 1)
+                            std::printf("      event %u of %u from %.1f to %.1f ms\n", e.position,
+                                        e.total, e.at - t0, e.done - t0);
+                }
+                last = p.at;
+                lastWindow = p.window;
+            }
+        }
     }
-    UpdFrm->removeEventFilter(&watch);
     const double floor = static_cast<double>(requests) * delayMs;
     Figure fig{"update run, " + std::to_string(delayMs) + " ms a request", median(times), floor,
                1.05};
@@ -410,6 +491,14 @@ void measureSlowUpdate(int delayMs) {
                   *std::max_element(textGaps.begin(), textGaps.end()), texts.size());
     fig.note = note;
     report(fig);
+    Figure shown{"  of which: the transfer progress", median(progressTimes), 0, 0};
+    shown.note = "the status text and the bar of each transfer, painted at once";
+    report(shown);
+    Figure bare{"  of which: curl -K, same requests and server", median(curlTimes), floor, 0};
+    std::snprintf(note, sizeof note, "its longest request %.0f ms",
+                  *std::max_element(curlLongest.begin(), curlLongest.end()));
+    bare.note = note;
+    report(bare);
 }
 
 } // namespace bench
