@@ -137,11 +137,11 @@ UpdateServer::UpdateServer(MasterDatabase& master, Options options)
                      res.status, res.body.size());
     });
     if (options_.delayMs > 0)
-        http_->set_pre_routing_handler([ms = options_.delayMs](const httplib::Request&,
-                                                               httplib::Response&) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-            return httplib::Server::HandlerResponse::Unhandled;
-        });
+        http_->set_pre_routing_handler(
+            [ms = options_.delayMs](const httplib::Request&, httplib::Response&) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+                return httplib::Server::HandlerResponse::Unhandled;
+            });
     http_->set_exception_handler(
         [](const httplib::Request&, httplib::Response& res, std::exception_ptr e) {
             try {
