@@ -195,7 +195,7 @@ void BareFb::rollback() {
     check("start transaction");
 }
 
-size_t bareTreeLoad(BareFb& fb) {
+size_t bareTreeLoad(BareFb& fb, const std::function<void()>& step) {
     size_t read = 0;
     const auto categories =
         fb.select("select CATEGORY_NAME, NUM from CATEGORIES order by CATEGORY_NAME");
@@ -204,10 +204,13 @@ size_t bareTreeLoad(BareFb& fb) {
     for (const auto& c : categories) {
         const auto subs = fb.select("select SUB_CAT,NUM from SUB_CATEGORIES where CATNUM=" + c[1]);
         read += subs.size();
-        for (const auto& s : subs)
+        for (const auto& s : subs) {
             read += fb.select("select NAME,ID from HINTS where CAT=" + c[1] +
                               " and SUBCAT=" + s[1] + " order by NAME")
                         .size();
+            if (step)
+                step();
+        }
     }
     return read;
 }

@@ -6,6 +6,7 @@
 
 #include <ibase.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,7 +39,8 @@ private:
 
 // The statements of one tree load, back to back: the categories, the count,
 // each category's subcategories and each subcategory's articles. Returns the
-// number of rows read.
-size_t bareTreeLoad(BareFb& fb);
+// number of rows read. step, when given, is called after each subcategory's
+// articles.
+size_t bareTreeLoad(BareFb& fb, const std::function<void()>& step = {});
 
 } // namespace bench

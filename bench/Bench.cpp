@@ -161,8 +161,10 @@ int usage() {
     std::fprintf(stderr,
                  "usage: tipsara-bench [--work DIR] [--reps N] [--sizes 1000,8000,...]\n"
                  "                     [--articles N] [--only "
-                 "startup|memory|tree|display|search|fulltext|sync|update|growth|crowd]...\n"
-                 "                     [--crowd-port PORT]\n");
+                 "startup|memory|tree|display|search|fulltext|sync|update|slownet|growth|
+"
+                 "                     crowd]... [--crowd-port PORT]
+");
     return 2;
 }
 
@@ -242,6 +244,8 @@ int main(int argc, char** argv) {
             measureFullText();
         if (wanted("update") || wanted("sync"))
             measureUpdate(wanted("update"));
+        if (wanted("slownet"))
+            measureSlowUpdate(50);
         if (wanted("growth"))
             measureGrowth();
         printTable();

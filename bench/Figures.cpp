@@ -31,7 +31,7 @@ std::string targetText(const Figure& f) {
         return "";
     char text[64];
     if (f.base > 0)
-        std::snprintf(text, sizeof text, "<= %.1f", f.target);
+        std::snprintf(text, sizeof text, "<= %g", f.target);
     else
         std::snprintf(text, sizeof text, "<= %.0f %s", f.target, f.unit.c_str());
     return text;
