@@ -158,13 +158,10 @@ std::vector<int> parseSizes(const std::string& text) {
 }
 
 int usage() {
-    std::fprintf(stderr,
-                 "usage: tipsara-bench [--work DIR] [--reps N] [--sizes 1000,8000,...]\n"
-                 "                     [--articles N] [--only "
-                 "startup|memory|tree|display|search|fulltext|sync|update|slownet|growth|
-"
-                 "                     crowd]... [--crowd-port PORT]
-");
+    std::fprintf(stderr, "usage: tipsara-bench [--work DIR] [--reps N] [--sizes 1000,8000,...]\n"
+                         "                     [--articles N] [--only "
+                         "startup|memory|tree|display|search|fulltext|sync|update|slownet|growth|\n"
+                         "                     crowd]... [--crowd-port PORT]\n");
     return 2;
 }
 
