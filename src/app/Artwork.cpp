@@ -10,6 +10,8 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 
+#include <algorithm>
+
 namespace artwork {
 namespace {
 
@@ -119,11 +121,12 @@ QPixmap splashPicture() {
     // The title, as large as fits right of the emblem in the font at hand.
     QFont title(QStringLiteral("Tahoma"));
     title.setBold(true);
-    int px = 54;
-    do {
-        title.setPixelSize(px);
-        px -= 2;
-    } while (px > 20 && QFontMetrics(title).horizontalAdvance(QStringLiteral("Tipsara")) > 200);
+    // One measurement: the advance grows with the size, near enough in
+    // proportion (each size tried is another font to load, slow at start-up).
+    title.setPixelSize(54);
+    const int wide = QFontMetrics(title).horizontalAdvance(QStringLiteral("Tipsara"));
+    if (wide > 200)
+        title.setPixelSize(std::max(20, 54 * 200 / wide / 2 * 2));
     p.setFont(title);
     p.setPen(QColor(150, 165, 190));
     p.drawText(QPointF(293, 84), QStringLiteral("Tipsara"));
