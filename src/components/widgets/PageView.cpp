@@ -225,9 +225,12 @@ QColor bodyColour(const QString& html, const char* attribute) {
 
 void PageView::takePageColours(const QString& html) {
     if (!HasOwnColours(html)) {
-        // Back to the desktop's colours, dark or light.
-        browser_->setPalette(QPalette());
-        browser_->document()->setDefaultStyleSheet(QString());
+        // Back to the desktop's colours, dark or light. Set only when they
+        // differ: a palette set anew repolishes the view, at every page.
+        if (browser_->testAttribute(Qt::WA_SetPalette))
+            browser_->setPalette(QPalette());
+        if (!browser_->document()->defaultStyleSheet().isEmpty())
+            browser_->document()->setDefaultStyleSheet(QString());
         return;
     }
     // The page of a web browser: black on white, blue links, or the colours
