@@ -165,8 +165,8 @@ public:
         std::sort(latenciesNs_.begin(), latenciesNs_.end());
         if (!latenciesNs_.empty()) {
             auto at = [&](double q) {
-                return static_cast<double>(
-                           latenciesNs_[static_cast<size_t>(q * (latenciesNs_.size() - 1))]) /
+                return static_cast<double>(latenciesNs_[static_cast<size_t>(
+                           q * static_cast<double>(latenciesNs_.size() - 1))]) /
                        1e6;
             };
             r.p50Ms = at(0.5);

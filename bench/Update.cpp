@@ -449,6 +449,7 @@ void measureSlowUpdate(int delayMs) {
         // The same requests from curl: what a client that does nothing else
         // takes against this server on this machine.
         std::vector<std::string> urls;
+        urls.reserve(targets.size());
         for (const std::string& t : targets)
             urls.push_back("http://" + server.root() + t);
         const double curlT0 = nowMs();

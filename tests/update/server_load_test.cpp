@@ -216,6 +216,7 @@ TEST_F(ServerLoad, ManyClientsAtOnceEachGetTheirOwnReplies) {
     auto server = start();
     constexpr int kClients = 64;
     std::vector<std::thread> threads;
+    threads.reserve(kClients);
     std::vector<int> wrong(kClients, 0);
     for (int t = 0; t < kClients; ++t)
         threads.emplace_back([&, t] {

@@ -56,7 +56,7 @@ std::string literal(const std::string& path) {
 class GrowingPool : public httplib::TaskQueue {
 public:
     explicit GrowingPool(size_t max) : max_(max) {}
-    ~GrowingPool() override { shutdown(); }
+    ~GrowingPool() override { stopAll(); }
 
     void enqueue(std::function<void()> fn) override {
         std::lock_guard lock(mutex_);
@@ -67,7 +67,11 @@ public:
             cv_.notify_one();
     }
 
-    void shutdown() override {
+    void shutdown() override { stopAll(); }
+
+private:
+    // Not virtual: the destructor calls it too.
+    void stopAll() {
         {
             std::lock_guard lock(mutex_);
             if (stopping_)
@@ -79,7 +83,6 @@ public:
             t.join();
     }
 
-private:
     void work() {
         std::unique_lock lock(mutex_);
         while (true) {
