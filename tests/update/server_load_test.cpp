@@ -156,11 +156,12 @@ protected:
         status_ = dir_.file("status.txt");
         std::ofstream(status_, std::ios::binary) << "\r\nfirst\r\n\r\n";
     }
-    std::unique_ptr<ServerProcess> start() {
-        return std::make_unique<ServerProcess>(
-            std::vector<std::string>{kServer, "--listen", "127.0.0.1:0", "--no-log", "--status",
-                                     status_, master_},
-            "listening on http://127\\.0\\.0\\.1:(\\d+)/");
+    std::unique_ptr<ServerProcess> start(const std::vector<std::string>& more = {}) {
+        std::vector<std::string> argv = {kServer,    "--listen", "127.0.0.1:0",
+                                         "--no-log", "--status", status_};
+        argv.insert(argv.end(), more.begin(), more.end());
+        argv.push_back(master_);
+        return std::make_unique<ServerProcess>(argv, "listening on http://127\\.0\\.0\\.1:(\\d+)/");
     }
 
     TempDir dir_;
@@ -281,3 +282,28 @@ TEST_F(ServerLoad, IdleKeptAliveConnectionsNeitherStarveANewClientNorStay) {
 }
 
 } // namespace
+
+// A distant server, for measuring: every reply comes the delay late, the
+// same reply; clients waiting at once wait side by side, not in turn.
+TEST_F(ServerLoad, DelayHoldsEveryReplyBackButNotOneBehindAnother) {
+    auto server = start({"--delay", "300"});
+    Connection one(server->port());
+    for (int round = 0; round < 2; ++round) {
+        const auto t0 = Clock::now();
+        EXPECT_EQ(one.get(CatPath(2)), std::make_pair(200, std::string("First 2")));
+        EXPECT_GE(secondsSince(t0), 0.3);
+    }
+    constexpr int kClients = 8;
+    std::vector<std::unique_ptr<Connection>> crowd;
+    crowd.reserve(kClients);
+    for (int i = 0; i < kClients; ++i)
+        crowd.push_back(std::make_unique<Connection>(server->port()));
+    const auto t0 = Clock::now();
+    for (auto& c : crowd)
+        c->send(kMaxCatPath);
+    for (auto& c : crowd)
+        EXPECT_EQ(c->receive(), std::make_pair(200, std::string("3")));
+    const double took = secondsSince(t0);
+    EXPECT_GE(took, 0.3);
+    EXPECT_LT(took, 0.3 * kClients / 2);
+}
