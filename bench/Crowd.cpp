@@ -313,31 +313,6 @@ private:
     std::vector<long long> latenciesNs_;
 };
 
-struct Server {
-    Server(const std::vector<std::string>& extra, const std::string& log) {
-        std::vector<std::string> argv = {(opt.bin / "tipsara-server").string(), "--listen",
-                                         "127.0.0.1:0"};
-        argv.insert(argv.end(), extra.begin(), extra.end());
-        argv.push_back(masterDb().string());
-        child = spawn(argv, {}, true, log);
-        const std::string line = readLine(child.out);
-        const size_t at = line.find("127.0.0.1:");
-        if (at == std::string::npos) {
-            wait(child.pid);
-            close(child.out);
-            throw std::runtime_error("the update server did not start: " + line);
-        }
-        port = std::stoi(line.substr(at + 10));
-    }
-    ~Server() {
-        kill(child.pid, SIGTERM);
-        wait(child.pid);
-        close(child.out);
-    }
-    Spawned child;
-    int port = 0;
-};
-
 void reportCrowd(const std::string& label, const CrowdResult& r) {
     const double rps = static_cast<double>(r.requests) / r.seconds;
     const bool ok = rps >= 5000 && r.p99Ms <= 50 && r.errors == 0 && r.slow == 0;
@@ -399,15 +374,18 @@ void measureCrowd(int port) {
     for (const Mode& m : modes) {
         const fs::path log = opt.work / "crowd-server.log";
         fs::remove(log);
-        std::unique_ptr<Server> started;
+        std::vector<std::string> argv = {(opt.bin / "tipsara-server").string(), "--listen",
+                                         "127.0.0.1:0"};
+        argv.insert(argv.end(), m.args.begin(), m.args.end());
+        argv.push_back(masterDb().string());
+        std::unique_ptr<ServerChild> started;
         try {
-            started = std::make_unique<Server>(m.args, log.string());
+            started = std::make_unique<ServerChild>(argv, log.string());
         } catch (const std::exception& e) {
             std::printf("  %s: %s\n", m.label, e.what()); // a server without the option
             continue;
         }
-        Server& server = *started;
-        reportCrowd(m.label, medianRun(server.port, server.child.pid));
+        reportCrowd(m.label, medianRun(started->port(), started->pid()));
     }
 }
 

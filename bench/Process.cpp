@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <ctime>
 #include <stdexcept>
@@ -104,6 +105,24 @@ long long monotonicNs() {
     timespec t{};
     clock_gettime(CLOCK_MONOTONIC, &t);
     return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec;
+}
+
+ServerChild::ServerChild(const std::vector<std::string>& argv, const std::string& errFile)
+    : child_(spawn(argv, {}, true, errFile)) {
+    const std::string line = readLine(child_.out);
+    const size_t at = line.find("127.0.0.1:");
+    if (at == std::string::npos) {
+        wait(child_.pid);
+        close(child_.out);
+        throw std::runtime_error("the update server did not start: " + line);
+    }
+    port_ = std::stoi(line.substr(at + 10));
+}
+
+ServerChild::~ServerChild() {
+    kill(child_.pid, SIGTERM);
+    wait(child_.pid);
+    close(child_.out);
 }
 
 double nowMs() {

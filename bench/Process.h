@@ -36,6 +36,24 @@ std::string firstLine(const std::vector<std::string>& argv, const std::vector<st
 // Runs a program to its end; throws when it fails.
 void run(const std::vector<std::string>& argv);
 
+// tipsara-server, started from argv with its standard error going to
+// errFile: the port is read from the line it prints when listening on
+// 127.0.0.1. Stopped with SIGTERM when the object goes.
+class ServerChild {
+public:
+    ServerChild(const std::vector<std::string>& argv, const std::string& errFile);
+    ~ServerChild();
+    ServerChild(const ServerChild&) = delete;
+    ServerChild& operator=(const ServerChild&) = delete;
+
+    pid_t pid() const { return child_.pid; }
+    int port() const { return port_; }
+
+private:
+    Spawned child_;
+    int port_ = 0;
+};
+
 double nowMs();
 long long monotonicNs();
 

@@ -45,27 +45,9 @@ namespace {
 class UpdateServer {
 public:
     // delayMs: every reply held back that long, as by a distant server.
-    explicit UpdateServer(int delayMs = 0) {
-        log_ = opt.work / "server.log";
-        fs::remove(log_);
-        std::vector<std::string> argv = {(opt.bin / "tipsara-server").string(), "--listen",
-                                         "127.0.0.1:0"};
-        if (delayMs > 0)
-            argv.insert(argv.end(), {"--delay", std::to_string(delayMs)});
-        argv.push_back(masterDb().string());
-        child_ = spawn(argv, {}, true, log_.string());
-        const std::string line = readLine(child_.out);
-        const size_t at = line.find("127.0.0.1:");
-        if (at == std::string::npos)
-            throw std::runtime_error("the update server did not start: " + line);
-        port_ = std::stoi(line.substr(at + 10));
-    }
-    ~UpdateServer() {
-        kill(child_.pid, SIGTERM);
-        wait(child_.pid);
-        close(child_.out);
-    }
-    std::string root() const { return "127.0.0.1:" + std::to_string(port_); }
+    explicit UpdateServer(int delayMs = 0)
+        : log_(freshLog()), child_(arguments(delayMs), log_.string()) {}
+    std::string root() const { return "127.0.0.1:" + std::to_string(child_.port()); }
     // The targets asked for since the last call, from the server's log.
     std::vector<std::string> newTargets() {
         std::ifstream in(log_);
@@ -82,9 +64,21 @@ public:
     }
 
 private:
-    fs::path log_;
-    Spawned child_;
-    int port_ = 0;
+    static fs::path freshLog() {
+        fs::path log = opt.work / "server.log";
+        fs::remove(log);
+        return log;
+    }
+    static std::vector<std::string> arguments(int delayMs) {
+        std::vector<std::string> argv = {(opt.bin / "tipsara-server").string(), "--listen",
+                                         "127.0.0.1:0"};
+        if (delayMs > 0)
+            argv.insert(argv.end(), {"--delay", std::to_string(delayMs)});
+        argv.push_back(masterDb().string());
+        return argv;
+    }
+    fs::path log_; // before child_: the server writes it
+    ServerChild child_;
     size_t read_ = 0;
 };
 
