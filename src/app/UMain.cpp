@@ -11,6 +11,7 @@
 #include "components/widgets/ErrorReport.h"
 #include "components/widgets/HintWindow.h"
 #include "components/widgets/MessageBox.h"
+#include "data/Lists.h"
 #include "data/UData.h"
 #include "mail/USendMail.h"
 #include "search/USearch.h"
@@ -248,23 +249,10 @@ void TMain::AViewExecute() {
 }
 
 void TMain::ACountExecute() {
-    fb::Query& q = DataFrm->IBSQL4;
-    q.Close();
-    q.setSQL("SELECT count(*) from HINTS");
-    q.Prepare();
-    q.ExecQuery();
-    const int total = q.Fields(0).AsInteger();
-    q.Close();
-
-    q.Close();
-    q.setSQL("SELECT count(*) from HINTS where SERV_ID IS NOT NULL");
-    q.Prepare();
-    q.ExecQuery();
-    const int fromServer = q.Fields(0).AsInteger();
-    q.Close();
-
-    ui::showMessage(this, QString::fromUtf8("Количество статей"), CountText(total, fromServer),
-                    QMessageBox::Information, QMessageBox::Ok);
+    const data::ArticleCounts counts = data::CountArticles(DataFrm->IBSQL4);
+    ui::showMessage(this, QString::fromUtf8("Количество статей"),
+                    CountText(counts.total, counts.fromServer), QMessageBox::Information,
+                    QMessageBox::Ok);
 }
 
 void TMain::ASearchExecute() {

@@ -16,6 +16,12 @@ std::string SubcategoryStatement(const std::string& catNum) {
     return "select SUB_CAT,NUM from SUB_CATEGORIES where (CATNUM=" + catNum + ") ORDER BY SUB_CAT";
 }
 
+std::vector<data::NamedNumber> Subcategories(fb::Query& q, const std::string& catNum) {
+    q.Close();
+    q.setSQL(SubcategoryStatement(catNum));
+    return data::ReadNamedNumbers(q);
+}
+
 const std::string& NumberAt(const std::vector<std::string>& list, int index, const char* what) {
     if (index < 0 || static_cast<size_t>(index) >= list.size())
         throw std::out_of_range(text::utf8ToCp1251(what));

@@ -4,6 +4,8 @@
 // The user's own articles without a window: the statements of the add
 // window and the insert with its commit.
 
+#include "data/Lists.h"
+
 #include <string>
 #include <vector>
 
@@ -22,6 +24,8 @@ inline constexpr const char* InsertStatement = "INSERT INTO hints (cat, subcat, 
 // The statement that lists a category's subcategories; catNum is pasted in
 // as it is kept in the number list.
 std::string SubcategoryStatement(const std::string& catNum);
+// A category's subcategories by name, read with that statement on q.
+std::vector<data::NamedNumber> Subcategories(fb::Query& q, const std::string& catNum);
 
 // Entry index of a number list; fails, naming what is missing, when no item
 // is chosen (index out of the list).

@@ -175,16 +175,12 @@ void TAddFrm::FormShow() {
     Memo->clear();
     CategoryNums.clear();
 
-    fb::Query& q = DataFrm->IBSQL1;
-    RunReading(q);
-    while (!q.Eof()) {
-        CB1->addItem(text::toQ(q.Fields(0).AsVariant().value_or(std::string())));
-        CategoryNums.push_back(q.Fields(1).AsString());
-        q.Next();
+    for (const data::NamedNumber& row : data::ReadNamedNumbers(DataFrm->IBSQL1)) {
+        CB1->addItem(text::toQ(row.name));
+        CategoryNums.push_back(row.num);
     }
     // Filling an empty list chooses its first item; no category is chosen.
     CB1->setCurrentIndex(-1);
-    q.Close();
 }
 
 void TAddFrm::CB1Select() {
@@ -194,19 +190,15 @@ void TAddFrm::CB1Select() {
     if (CB1->currentIndex() < 0)
         return;
 
-    q.setSQL(authoring::SubcategoryStatement(
-        authoring::NumberAt(CategoryNums, CB1->currentIndex(), "Не выбрана категория статьи")));
-    RunReading(q);
-
+    const std::vector<data::NamedNumber> rows = authoring::Subcategories(
+        q, authoring::NumberAt(CategoryNums, CB1->currentIndex(), "Не выбрана категория статьи"));
     CB2->clear();
     SubCategoryNums.clear();
-    while (!q.Eof()) {
-        CB2->addItem(text::toQ(q.Fields(0).AsVariant().value_or(std::string())));
-        SubCategoryNums.push_back(q.Fields(1).AsString());
-        q.Next();
+    for (const data::NamedNumber& row : rows) {
+        CB2->addItem(text::toQ(row.name));
+        SubCategoryNums.push_back(row.num);
     }
     CB2->setCurrentIndex(-1);
-    q.Close();
     CB2->setEnabled(true);
     CB2->setFocus();
 }

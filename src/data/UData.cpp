@@ -4,6 +4,7 @@
 
 #include "components/widgets/MessageBox.h"
 #include "data/DbLocation.h"
+#include "data/Lists.h"
 
 #include <QApplication>
 #include <QDir>
@@ -68,7 +69,7 @@ void TDataFrm::WaitOpen() {
 
 void TDataFrm::FormCreate(const std::string& dbName) {
     setObjectName(QStringLiteral("DataFrm"));
-    IBSQL1.setSQL("select CATEGORY_NAME, NUM from CATEGORIES order by CATEGORY_NAME");
+    data::SetCategoryList(IBSQL1);
     data::configure(FBDB, dbName);
     FBDB.DefaultTransaction = &FBTrans;
     FBDB.DefaultUpdateTransaction = &FBTransUpd;

@@ -5,6 +5,7 @@
 #include "components/fb/Fb.h"
 #include "components/http/Http.h"
 #include "components/text/Strings.h"
+#include "components/zip/UnZip.h"
 #include "data/Database.h"
 
 #include <QDir>
@@ -107,6 +108,31 @@ void InsertPackageArticle(fb::Query& upd, const TUpdEntry& entry, const std::str
                                  text::utf8ToCp1251(package) + cp("\" нет файла статьи)"));
     upd.Params(4).setAsString(ReadArticleFile(article));
     upd.ExecQuery();
+}
+
+void ImportPackages(const std::vector<TUpdEntry>& chosen, const ImportParts& p) {
+    const int n = static_cast<int>(chosen.size());
+    for (int i = 0; i < n; ++i) {
+        const TUpdEntry& entry = chosen[static_cast<size_t>(i)];
+        const std::string temp = TempFolder();
+        const std::string package = temp + "/" + entry.servId + ".zip";
+        const std::string article = temp + "/" + entry.servId + ".html";
+
+        FetchFile(*p.request, p.root(), PackagePath(entry.servId), package);
+        if (p.progress)
+            p.progress(i + 1, n);
+
+        p.zip->DestDir = temp;
+        p.zip->ZipName = package;
+        p.zip->UnZip();
+
+        InsertPackageArticle(*p.upd, entry, package, article);
+
+        std::error_code ignored;
+        std::filesystem::remove(package, ignored);
+        std::filesystem::remove(article, ignored);
+    }
+    data::commit(*p.upd, *p.updTrans);
 }
 
 std::string TempFolder() {

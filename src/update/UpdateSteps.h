@@ -24,6 +24,9 @@ class Transaction;
 namespace http {
 class TInternetHTTPRequest;
 }
+namespace unzip {
+class TUnZip;
+}
 
 // One entry of the list; every text is Windows-1251.
 struct TUpdEntry {
@@ -58,6 +61,23 @@ TUpdEntry EntryFor(fb::Query& q, const NewHint& hint, int icons);
 // committed).
 void InsertPackageArticle(fb::Query& upd, const TUpdEntry& entry, const std::string& package,
                           const std::string& article);
+
+// What the import of chosen entries works with; the root is read afresh for
+// every request, as the preferences may change it meanwhile.
+struct ImportParts {
+    http::TInternetHTTPRequest* request = nullptr;
+    std::function<std::string()> root;
+    unzip::TUnZip* zip = nullptr;
+    fb::Query* upd = nullptr;
+    fb::Transaction* updTrans = nullptr;
+    // After each package: how many are in, of how many.
+    std::function<void(int done, int total)> progress;
+};
+
+// Downloads each entry's package into the temporary folder, unpacks it,
+// inserts its article and removes both files; then one commit for them all.
+// A failure leaves the inserts made so far pending and is thrown on.
+void ImportPackages(const std::vector<TUpdEntry>& chosen, const ImportParts& parts);
 
 // The folder for the packages: TEMP, read afresh at every call, or the
 // system's temporary folder when TEMP is unset or empty. No trailing '/'.

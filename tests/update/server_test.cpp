@@ -5,10 +5,13 @@
 
 #include "components/http/Http.h"
 #include "components/text/Cp1251.h"
+#include "components/zip/UnZip.h"
+#include "data/Database.h"
 #include "data/DbBuild.h"
 #include "support/ServerProcess.h"
 #include "support/TempDatabase.h"
 #include "update/UpdateProtocol.h"
+#include "update/UpdateSteps.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -201,6 +204,63 @@ TEST_F(Server, PackageHoldsTheArticleUnderItsIdentifier) {
             article = &a;
     ASSERT_TRUE(article);
     EXPECT_EQ(zipMember(file, "1055.html"), article->body);
+}
+
+// The import of chosen entries: each package in, its files gone, one commit;
+// a package the server lacks stops it with nothing committed.
+TEST_F(Server, ImportPackagesInsertsTheChosenArticlesWithOneCommit) {
+    testing_support::TempDatabase database;
+    TempDir temp;
+    setenv("TEMP", temp.path().c_str(), 1);
+    fb::Database db;
+    data::configure(db, database.path());
+    db.Open();
+    fb::Transaction read(db), write(db);
+    read.TRParams = write.TRParams = data::TransactionParams();
+    read.setActive(true);
+    write.setActive(true);
+    fb::Query upd(db, write), q(db, read);
+    unzip::TUnZip zip;
+
+    auto entry = [](const std::string& servId, const std::string& title) {
+        TUpdEntry e;
+        e.servId = servId;
+        e.title = title;
+        e.cat = "1";
+        e.subcat = "1";
+        return e;
+    };
+    std::vector<std::pair<int, int>> steps;
+    ImportParts parts;
+    parts.request = &request;
+    parts.root = [] { return server_->root(); };
+    parts.zip = &zip;
+    parts.upd = &upd;
+    parts.updTrans = &write;
+    parts.progress = [&](int done, int total) { steps.emplace_back(done, total); };
+
+    auto count = [&] {
+        read.Commit();
+        read.setActive(true);
+        q.Close();
+        q.setSQL("select count(*) from HINTS where SERV_ID in ('1051', '1055', '99999')");
+        q.ExecQuery();
+        const int n = q.Fields(0).AsInteger();
+        q.Close();
+        return n;
+    };
+    EXPECT_THROW(ImportPackages({entry("1051", "a"), entry("99999", "b")}, parts), std::exception);
+    write.Rollback();
+    write.setActive(true);
+    EXPECT_EQ(count(), 0);
+
+    steps.clear();
+    ImportPackages({entry("1051", "a"), entry("1055", "b")}, parts);
+    EXPECT_EQ(steps, (std::vector<std::pair<int, int>>{{1, 2}, {2, 2}}));
+    EXPECT_EQ(count(), 2);
+    for (const char* name : {"1051.zip", "1051.html", "1055.zip", "1055.html"})
+        EXPECT_FALSE(std::filesystem::exists(temp.path() / name)) << name;
+    unsetenv("TEMP");
 }
 
 TEST_F(Server, RequestsItCannotAnswerGet404WithNoBody) {
