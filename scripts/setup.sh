@@ -8,7 +8,7 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 packages=(
   cmake make g++ pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-translations-l10n
   libfbclient2 firebird3.0-server-core firebird-dev
   libcurl4-openssl-dev libzip-dev libcpp-httplib-dev libxapian-dev python3 python3-aiosmtpd
   libgtest-dev clang-format clang-tidy ccache

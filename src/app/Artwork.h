@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #pragma once
-// The pictures of the splash and about windows, drawn by the program itself.
+// The pictures of the splash and about windows: the emblem and the splash's
+// ground from src/icons/artwork, the splash's texts in the fonts at hand.
 
 #include <QPixmap>
 

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #pragma once
-// The 23 command pictures of the main window, drawn by the program itself so
-// that no command is ever without one, whatever icon themes are installed.
+// The 23 command pictures of the main window, the program's own (SVG files in
+// src/icons/commands) so that no command is ever without one, whatever icon
+// themes are installed.
 
 #include <QIcon>
 

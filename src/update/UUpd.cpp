@@ -2,9 +2,9 @@
 
 #include "UUpd.h"
 
+#include "UpdatePictures.h"
 #include "components/text/Collation.h"
 #include "components/text/QtText.h"
-#include "components/widgets/Canvas.h"
 #include "components/widgets/Controls.h"
 #include "components/widgets/ErrorReport.h"
 #include "components/widgets/TreePictures.h"
@@ -13,8 +13,6 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QPainter>
-#include <QPainterPath>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
@@ -31,30 +29,6 @@ enum Column { kTitle, kCatName, kSubName, kCat, kSubcat, kServId, kColumns };
 // Each column keeps the exact Windows-1251 bytes beside the text shown, so
 // that what is read back is what was put in.
 constexpr int kRawRole = Qt::UserRole + 1;
-
-// The button's picture: an arrow down into a tray.
-QIcon loadPicture() {
-    QPixmap pm = ui::canvas(QSize(16, 16));
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(60, 60, 70), 1));
-    p.setBrush(QColor(200, 200, 205));
-    p.drawRect(QRectF(1.5, 11.5, 13, 3));
-    QPainterPath arrow;
-    arrow.moveTo(6, 1);
-    arrow.lineTo(10, 1);
-    arrow.lineTo(10, 6);
-    arrow.lineTo(13, 6);
-    arrow.lineTo(8, 11);
-    arrow.lineTo(3, 6);
-    arrow.lineTo(6, 6);
-    arrow.closeSubpath();
-    p.setPen(QPen(QColor(20, 100, 35), 1));
-    p.setBrush(QColor(60, 175, 75));
-    p.drawPath(arrow);
-    p.end();
-    return QIcon(pm);
-}
 
 QToolButton* flatButton(QWidget* parent, const char* name, const char* caption, int width) {
     QToolButton* b = ui::toolButton(parent, name, QString::fromUtf8(caption));
@@ -88,7 +62,7 @@ TUpdFrm::TUpdFrm(QWidget* parent)
     barLayout->setContentsMargins(1, 1, 1, 1);
     SB1 = flatButton(bar, "SB1", "Обратить выбор", 105);
     LoadBtn = flatButton(bar, "LoadBtn", "Загрузить", 89);
-    LoadBtn->setIcon(loadPicture());
+    LoadBtn->setIcon(update::loadIcon());
     LoadBtn->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     LoadBtn->setToolTip(QString::fromUtf8("Загрузка отмеченных советов на Ваш компьютер"));
     barLayout->addWidget(SB1);

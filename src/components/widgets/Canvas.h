@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #pragma once
-// Transparent pixmaps to draw the program's own pictures on, made for the
-// screen's device pixel ratio: at 200 % a 16 x 16 picture has 32 x 32 pixels
-// and is drawn as sharply as at 100 %, instead of being a small bitmap
-// blown up.
+// The program's own pictures, SVG files among its resources (src/icons),
+// drawn on transparent pixmaps made for the screen's device pixel ratio: at
+// 200 % a 16 x 16 picture has 32 x 32 pixels and is drawn as sharply as at
+// 100 %, instead of being a small bitmap blown up.
 
+#include <QIcon>
 #include <QPixmap>
 #include <QSize>
+#include <QString>
 
 namespace ui {
 
@@ -19,5 +21,14 @@ qreal pictureRatio();
 // in) at `ratio` (pictureRatio() when 0). A QPainter on it draws in logical
 // units; the pixels are logical × ratio.
 QPixmap canvas(QSize logical, qreal ratio = 0);
+
+// The picture in the SVG resource `file` (":/icons/…"), drawn to fill a
+// canvas(logical, ratio). A missing or broken file gives a blank canvas.
+QPixmap picture(const QString& file, QSize logical, qreal ratio = 0);
+
+// The same picture as an icon of any square size, drawn when a size is
+// first asked for: icons are made at start-up but seen only when a menu
+// opens.
+QIcon pictureIcon(const QString& file);
 
 } // namespace ui
