@@ -192,14 +192,25 @@ void TMain::FormShow() {
 void TMain::closeEvent(QCloseEvent* e) {
     // A save that fails is reported and keeps the window open.
     bool saved = false;
-    ui::guarded([this, &saved] {
+    const auto save = [this, &saved] {
         FormClose();
         saved = true;
-    });
+    };
+    if (signalled_)
+        ui::guardedToStderr(save);
+    else
+        ui::guarded(save);
     if (saved)
         e->accept();
     else
         e->ignore();
+}
+
+bool TMain::CloseForSignal() {
+    signalled_ = true;
+    const bool closed = close();
+    signalled_ = false;
+    return closed;
 }
 
 void TMain::FormClose() {

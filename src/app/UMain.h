@@ -84,6 +84,11 @@ public:
     void LoadSettings();
     void SaveSettings();
 
+    // Closes the window for a quit signal. A failed save is reported on
+    // standard error, not in a box: nobody may be there to answer one.
+    // Returns whether the settings were saved.
+    bool CloseForSignal();
+
 protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
@@ -96,6 +101,7 @@ private:
     QAction* addCommand(QMenu* menu, const char* name, const char* caption, const char* shortcut,
                         int icon, const char* hint, void (TMain::*handler)());
     bool shown_ = false;
+    bool signalled_ = false;
 };
 
 extern TMain* Main;

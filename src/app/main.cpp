@@ -66,21 +66,15 @@ int main(int argc, char** argv) {
 
     delete SplashForm;
 
-    // A signal closes the window, which saves the settings; if the save fails
-    // it is reported and the window stays open for a user, but a signal ends
-    // the run all the same. quit() would not do: it asks the windows again
-    // and the main window refuses. exit() also leaves any dialog's loop. The
-    // code is 1 when the settings were not stored, so that whoever sent the
-    // signal can tell; a second signal while the report is up ends at once.
+    // A signal closes the window, which saves the settings, and ends the run
+    // whatever the outcome: a session manager logging out or a shutdown has
+    // nobody to answer a box, so a failed save goes to standard error
+    // instead. quit() would not do: it asks the windows again and the main
+    // window refuses. exit() also leaves any dialog's loop. The code is 1
+    // when the settings were not stored, so that whoever sent the signal can
+    // tell.
     QuitSignals quitSignals([] {
-        static bool closing = false;
-        if (closing) {
-            QCoreApplication::exit(1);
-            return;
-        }
-        closing = true;
-        const bool saved = !Main || Main->close();
-        closing = false;
+        const bool saved = !Main || Main->CloseForSignal();
         QCoreApplication::exit(saved ? 0 : 1);
     });
 

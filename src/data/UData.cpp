@@ -12,7 +12,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <vector>
 
 TDataFrm* DataFrm = nullptr;
 
@@ -26,15 +29,44 @@ QString lostConnectionText() {
            QString::fromUtf8("Программа автоматически закрывается!");
 }
 
-std::string TDataFrm::DefaultDBName() {
+namespace {
+
+struct Folders {
+    std::filesystem::path exeDir, sharedDir, dataHome;
+};
+
+Folders defaultFolders() {
     // The shipped copy of an install for all users is looked for beside bin/
     // of the executable's own prefix, so that a staged install works too.
     const QString exeDir = QCoreApplication::applicationDirPath();
     const QString sharedDir = QDir::cleanPath(exeDir + QStringLiteral("/../share/tipsara"));
     const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    return data::databaseLocation(exeDir.toStdString(), sharedDir.toStdString(),
-                                  dataHome.toStdString())
-        .string();
+    return {exeDir.toStdString(), sharedDir.toStdString(), dataHome.toStdString()};
+}
+
+// The plain message, and for a database file that is not there the files
+// looked for, so that the user can tell what is missing where.
+QString notOpenedText(const std::string& dbName) {
+    QString message = QString::fromUtf8(kLost);
+    std::error_code ec;
+    if (std::filesystem::exists(dbName, ec))
+        return message;
+    const Folders f = defaultFolders();
+    std::vector<std::filesystem::path> files =
+        data::databaseCandidates(f.exeDir, f.sharedDir, f.dataHome);
+    if (std::find(files.begin(), files.end(), std::filesystem::path(dbName)) == files.end())
+        files = {dbName};
+    message += QString::fromUtf8("\r\rФайл базы данных не найден:");
+    for (const std::filesystem::path& file : files)
+        message += QStringLiteral("\r") + QString::fromStdString(file.string());
+    return message;
+}
+
+} // namespace
+
+std::string TDataFrm::DefaultDBName() {
+    const Folders f = defaultFolders();
+    return data::databaseLocation(f.exeDir, f.sharedDir, f.dataHome).string();
 }
 
 TDataFrm::TDataFrm(const std::string& dbName) : TextIndex(fulltext::indexFolderFor(dbName)) {
@@ -68,6 +100,7 @@ void TDataFrm::WaitOpen() {
 }
 
 void TDataFrm::FormCreate(const std::string& dbName) {
+    dbName_ = dbName;
     setObjectName(QStringLiteral("DataFrm"));
     data::SetCategoryList(IBSQL1);
     data::configure(FBDB, dbName);
@@ -80,10 +113,11 @@ void TDataFrm::FormCreate(const std::string& dbName) {
 
 void TDataFrm::FinishOpen() {
     // The attach error's own text is not shown: the user gets one plain
-    // message for every way the database can be out of reach.
+    // message for every way the database can be out of reach, with the files
+    // looked for when there is none.
     if (!FBDB.Connected()) {
         QApplication::beep();
-        ui::showMessage(this, QString::fromUtf8(kErrorCaption), QString::fromUtf8(kLost),
+        ui::showMessage(this, QString::fromUtf8(kErrorCaption), notOpenedText(dbName_),
                         QMessageBox::Critical, QMessageBox::Ok, true);
         std::fflush(nullptr);
         ::_exit(255);

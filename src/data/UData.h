@@ -51,6 +51,7 @@ private:
     void FormCreate(const std::string& dbName);
     void FinishOpen();
 
+    std::string dbName_;
     // The attach under way; destroyed, and so joined, before the connection.
     std::unique_ptr<data::BackgroundOpen> opening_;
 };

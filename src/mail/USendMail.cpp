@@ -24,8 +24,8 @@
 
 TSendMail* SendMail = nullptr;
 
-MailSettings mailSettings() {
-    MailSettings s;
+mail::MailSettings mailSettings() {
+    mail::MailSettings s;
     if (!PrefsFrm)
         return s;
     s.Host = text::fromQ(PrefsFrm->SMTP->text());
@@ -44,21 +44,6 @@ QPushButton* flatButton(QWidget* parent, const char* name, const char* caption) 
     b->setFlat(true);
     b->setAutoDefault(false);
     return b;
-}
-
-// The lines of a multi-line field, as a string list holds them: a final line
-// break does not start another line.
-std::vector<std::string> lines(const QString& text) {
-    QStringList parts = text.split(QLatin1Char('\n'));
-    if (parts.last().isEmpty())
-        parts.removeLast();
-    std::vector<std::string> out;
-    for (QString& p : parts) {
-        if (p.endsWith(QLatin1Char('\r')))
-            p.chop(1);
-        out.push_back(text::fromQ(p));
-    }
-    return out;
 }
 
 } // namespace
@@ -195,16 +180,10 @@ void TSendMail::FormShow() {
     CB1->clear();
     CB2->clear();
     CB2->clearEditText();
-    fb::Query& q = DataFrm->IBSQL1;
-    RunReading(q);
-    while (!q.Eof()) {
-        CB1->addItem(text::toQ(q.Fields(0).AsVariant().value_or(std::string())),
-                     q.Fields(1).AsInteger());
-        // Adding to an empty list chooses the item; no category is chosen.
-        CB1->setCurrentIndex(-1);
-        q.Next();
-    }
-    q.Close();
+    for (const mail::Category& c : mail::ReadCategories(DataFrm->IBSQL1))
+        CB1->addItem(text::toQ(c.Name), c.Num);
+    // Adding to an empty list chooses the item; no category is chosen.
+    CB1->setCurrentIndex(-1);
 }
 
 void TSendMail::CB1Select() {
@@ -212,18 +191,12 @@ void TSendMail::CB1Select() {
     CB2->clearEditText();
     if (CB1->currentIndex() < 0)
         return;
-    fb::Query& q = DataFrm->IBSQL2;
-    q.setSQL("select SUB_CAT,NUM from SUB_CATEGORIES where (CATNUM=" +
-             std::to_string(CB1->currentData().toInt()) + ")");
-    RunReading(q);
-    while (!q.Eof()) {
-        CB2->addItem(text::toQ(q.Fields(0).AsVariant().value_or(std::string())));
-        // The box's text stays empty until the user picks or types one.
-        CB2->setCurrentIndex(-1);
-        CB2->clearEditText();
-        q.Next();
-    }
-    q.Close();
+    for (const std::string& name :
+         mail::ReadSubcategories(DataFrm->IBSQL2, CB1->currentData().toInt()))
+        CB2->addItem(text::toQ(name));
+    // The box's text stays empty until the user picks or types one.
+    CB2->setCurrentIndex(-1);
+    CB2->clearEditText();
 }
 
 void TSendMail::makeOpenDialog() {
@@ -272,28 +245,18 @@ void TSendMail::SendBtnClick() {
         }
     } done{this};
 
-    const MailSettings s = mailSettings();
-    // The address goes into the "From" header and the envelope as it is;
-    // anything but a plain address would corrupt both.
-    if (!smtp::isPlainAddress(s.FromAddress))
-        throw smtp::Error(text::utf8ToCp1251(
-            "В настройках, в поле \"Ваш E-mail\", указан неверный адрес отправителя. "
-            "Укажите адрес вида имя@домен латинскими буквами, цифрами и знаками, без пробелов."));
+    const mail::MailSettings s = mailSettings();
+    mail::Submission tip;
+    tip.Subject = text::fromQ(Title->text());
+    tip.Category = text::fromQ(CB1->currentText());
+    tip.Subcategory = text::fromQ(CB2->currentText());
+    tip.Comment = text::fromQ(Body->toPlainText());
+    if (FileName->count() > 0)
+        tip.File = chosenFile_;
+    SMTPMsg = mail::ComposeSubmission(s, tip);
     SMTPSend.Host = s.Host;
     SMTPSend.Username = s.Login;
     SMTPSend.Password = s.Password;
-
-    SMTPMsg = smtp::Message{};
-    SMTPMsg.Recipients = {{SubmissionsName, SubmissionsMailbox}};
-    SMTPMsg.From = {s.FromName, s.FromAddress};
-    SMTPMsg.Subject = "Delphi-Hint: " + text::fromQ(Title->text());
-    SMTPMsg.Body = {"Category=" + text::fromQ(CB1->currentText()),
-                    "SubCategory=" + text::fromQ(CB2->currentText()), "", ""};
-    for (auto& l : lines(Body->toPlainText()))
-        SMTPMsg.Body.push_back(std::move(l));
-    if (FileName->count() > 0)
-        SMTPMsg.File =
-            smtp::Attachment{chosenFile_, text::fromQ(QFileInfo(chosenFile_).fileName())};
 
     try {
         SMTPSend.Connect();

@@ -7,6 +7,7 @@
 
 #include "components/smtp/MailMessage.h"
 #include "components/smtp/SmtpClient.h"
+#include "mail/Submission.h"
 
 #include <QDialog>
 #include <QIcon>
@@ -25,22 +26,8 @@ class QLineEdit;
 class QPushButton;
 class QStatusBar;
 
-// Where the tips go.
-inline constexpr const char* SubmissionsName = "Marvek Delphi Hints";
-inline constexpr const char* SubmissionsMailbox = "hints@marvek.ru";
-
-// The SMTP settings as the sender reads them at the moment of sending; all
-// Windows-1251.
-struct MailSettings {
-    std::string Host; // "host" or "host:port"
-    std::string Login;
-    std::string Password;
-    std::string FromName;
-    std::string FromAddress;
-};
-
 // Read from the preferences dialog's fields, the live settings of the run.
-MailSettings mailSettings();
+mail::MailSettings mailSettings();
 
 class TSendMail : public QDialog {
     Q_OBJECT

@@ -66,10 +66,20 @@ void CheckRoot(std::string_view root) {
     } else {
         host = host.substr(0, host.find(':'));
     }
-    if (text::allBlank(host))
+    // Only a port may follow the host: "http://example.org" would otherwise
+    // send every request to a host named "http".
+    bool portOk = true;
+    if (host.size() < authority.size()) {
+        const std::string_view port = authority.substr(host.size());
+        portOk = port.size() >= 2 && port.size() <= 6 && port.front() == ':' &&
+                 port.find_first_not_of("0123456789", 1) == std::string_view::npos &&
+                 std::stoi(std::string(port.substr(1))) <= 65535;
+    }
+    if (text::allBlank(host) || !portOk)
         throw RootError(
             text::utf8ToCp1251("Адрес сервера обновлений \"") + std::string(root) +
-            text::utf8ToCp1251("\" не начинается с имени сервера. Обновление прервано"));
+            text::utf8ToCp1251("\" не начинается с имени сервера. Укажите только имя сервера, при "
+                               "необходимости порт и папку, без \"http://\". Обновление прервано"));
 }
 
 std::string FetchText(http::TInternetHTTPRequest& request, const std::string& root,

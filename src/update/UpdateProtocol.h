@@ -38,9 +38,10 @@ class RootError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
-// The root must begin with a host name (optionally "[address]", a ":" and a
-// port), before any "/" of its folder: an empty root would make the first
-// folder of the path the host. User information ("name:password@") is refused
+// The root must begin with a host name (or "[address]"), then at most ":"
+// and a port of digits, before any "/" of its folder: an empty root would
+// make the first folder of the path the host, and a scheme ("http://") its
+// own name the host. User information ("name:password@") is refused
 // rather than sent as credentials with every request. Throws RootError.
 void CheckRoot(std::string_view root);
 // The Referer sent with every request, rebuilt from the current root.

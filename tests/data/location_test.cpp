@@ -6,12 +6,14 @@
 #include "support/TempDatabase.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 namespace fs = std::filesystem;
+using data::databaseCandidates;
 using data::databaseLocation;
 using testing_support::TempDir;
 
@@ -112,6 +114,39 @@ TEST(DatabaseLocation, ACopyThatCannotBeMadeLeavesThePathWithoutAFile) {
     EXPECT_EQ(l.locate(), l.own);
     EXPECT_FALSE(fs::exists(l.own));
     EXPECT_EQ(read(l.home), "not a folder");
+}
+
+TEST(DatabaseLocation, ALinkPlantedAtTheCopysTemporaryNameIsNotWrittenThrough) {
+    // The temporary name was the database's name and the process ID, which
+    // anyone can foresee; a link there must not make the copy land in its
+    // target, nor the user's database a link to it.
+    Layout l;
+    l.ship("shipped");
+    const fs::path folder = l.own.parent_path();
+    fs::create_directories(folder);
+    const fs::path victim = l.dir.path() / "victim";
+    write(victim, "someone else's file");
+    fs::create_symlink(victim, folder / ("Tipsara.gdb.part-" + std::to_string(::getpid())));
+
+    EXPECT_EQ(l.locate(), l.own);
+    EXPECT_EQ(read(victim), "someone else's file");
+    EXPECT_FALSE(fs::is_symlink(l.own));
+    EXPECT_EQ(read(l.own), "shipped");
+}
+
+TEST(DatabaseLocation, TheUsersCopyServesWhenTheShippedOneIsGone) {
+    // A broken upgrade, or the package removed with the user's data kept.
+    Layout l;
+    write(l.own, "the user's articles");
+    EXPECT_EQ(l.locate(), l.own);
+    EXPECT_EQ(read(l.own), "the user's articles");
+
+    // The files looked for, for the message when none of them exists: the
+    // one beside the program, the user's copy, the shipped copy.
+    const std::vector<fs::path> all{l.bin / "DB/Tipsara.gdb", l.own, l.share / "Tipsara.gdb"};
+    EXPECT_EQ(databaseCandidates(l.bin, l.share, l.home), all);
+    EXPECT_EQ(databaseCandidates(l.bin, l.share, {}),
+              (std::vector<fs::path>{l.bin / "DB/Tipsara.gdb"}));
 }
 
 } // namespace

@@ -182,7 +182,7 @@ private slots:
         QJsonObject got = sink.message();
         QCOMPARE(got["subject"].toString(), QString("Delphi-Hint: Как рисовать на Canvas"));
         QCOMPARE(got["from_name"].toString(), QString("Иван Петров"));
-        QCOMPARE(got["rcpt_tos"].toArray().first().toString(), QString(SubmissionsMailbox));
+        QCOMPARE(got["rcpt_tos"].toArray().first().toString(), QString(mail::SubmissionsMailbox));
         QCOMPARE(got["login"].toString(), QString("ivan"));
         QCOMPARE(got["text"].toString().replace("\r\n", "\n"),
                  QString("Category=Графика\nSubCategory=Растры\n\n\n"

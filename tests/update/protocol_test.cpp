@@ -118,13 +118,15 @@ TEST(Requests, UrlsAreTheRootVerbatimFollowedByThePath) {
 }
 
 TEST(Requests, ARootMustBeginWithAHostAndCarryNoUserInformation) {
-    for (const char* good :
-         {"host", "host:8080/folder", "127.0.0.1:8080", "[::1]:8080", "example.test/a@b/c", "h:1/"})
+    for (const char* good : {"host", "host:8080/folder", "127.0.0.1:8080", "[::1]:8080", "[::1]/x",
+                             "example.test/a@b/c", "h:1/", "h:65535?x", "h/a:b"})
         EXPECT_NO_THROW(CheckRoot(good)) << good;
     // Each of these would make a URL whose host is not the root's own: the
-    // path's first folder, or nothing at all.
-    for (const char* hostless :
-         {"", "   ", "/x", ":8080", ":8080/x", "?x", "[", "[oops/x", "\t/x"}) {
+    // path's first folder, nothing at all, or a scheme's name taken for the
+    // host; after the host only a port of digits may follow.
+    for (const char* hostless : {"", "   ", "/x", ":8080", ":8080/x", "?x", "[", "[oops/x", "\t/x",
+                                 "http://example.org/tips", "https://example.org", "host:/x",
+                                 "host:80x", "host:99999", "host:8080:1", "[::1]x/y", "[::1]:"}) {
         try {
             CheckRoot(hostless);
             ADD_FAILURE() << "taken: '" << hostless << "'";

@@ -5,6 +5,8 @@
 #include "MessageBox.h"
 #include "components/text/QtText.h"
 
+#include <cstdio>
+
 namespace ui {
 namespace {
 QString& titleRef() {
@@ -29,6 +31,13 @@ std::string withFinalDot(std::string message) {
 void reportError(const std::exception& e) {
     showMessage(QApplication::activeWindow(), applicationTitle(), text::toQ(withFinalDot(e.what())),
                 QMessageBox::Critical);
+}
+
+void reportErrorToStderr(const std::exception& e) {
+    const QString line =
+        applicationTitle() + QStringLiteral(": ") + text::toQ(withFinalDot(e.what())) + '\n';
+    std::fputs(line.toLocal8Bit().constData(), stderr);
+    std::fflush(stderr);
 }
 
 void reportCurrentException() {

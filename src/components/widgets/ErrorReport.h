@@ -12,6 +12,7 @@
 
 #include <concepts>
 #include <exception>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -33,6 +34,20 @@ template <class F> void guarded(F&& handler) noexcept {
         handler();
     } catch (...) {
         reportCurrentException();
+    }
+}
+
+// The same report on standard error, for a run that nobody may be watching
+// (a quit signal at log-out or shutdown), where a box would wait for ever.
+void reportErrorToStderr(const std::exception& e);
+
+template <class F> void guardedToStderr(F&& handler) noexcept {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        reportErrorToStderr(e);
+    } catch (...) {
+        reportErrorToStderr(std::runtime_error("Unknown error"));
     }
 }
 
