@@ -6,6 +6,7 @@
 #include <langinfo.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -13,82 +14,166 @@
 namespace text {
 namespace {
 
-// One converter per direction for the whole run: iconv_open is far dearer
-// than a conversion of a title, and the tree load converts thousands.
-class Converter {
-public:
-    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
-        if (reinterpret_cast<std::intptr_t>(cd_) == -1)
-            throw ConversionError(std::string("iconv cannot convert ") + from + " to " + to);
-    }
-    ~Converter() { iconv_close(cd_); }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-
-    // Converts the longest prefix it can; returns the number of input bytes used.
-    size_t run(std::string_view in, std::string& out) {
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        char* src = const_cast<char*>(in.data());
-        size_t srcLeft = in.size();
-        char buf[4096];
-        while (srcLeft > 0) {
-            char* dst = buf;
-            size_t dstLeft = sizeof buf;
-            size_t rc = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
-            out.append(buf, dst);
-            if (rc == static_cast<size_t>(-1) && errno != E2BIG)
-                break;
-        }
-        return in.size() - srcLeft;
-    }
-
-private:
-    iconv_t cd_;
+// 0x80..0xBF; 0xC0..0xFF are U+0410..U+044F in order, below 0x80 ASCII.
+constexpr char16_t kHigh[64] = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, // 80
+    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F, // 88
+    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, // 90
+    0xFFFD, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, // 98
+    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7, // A0
+    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407, // A8
+    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7, // B0
+    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457, // B8
 };
 
-size_t utf8SequenceLength(unsigned char lead) {
-    if (lead < 0x80)
+// The UTF-8 of every byte (at most three bytes), made once; a local
+// static's initialisation is safe against threads, and the table is only
+// read afterwards, so the index build and the windows may convert at once.
+struct Table {
+    std::array<std::array<char, 3>, 256> utf8{};
+    std::array<unsigned char, 256> length{};
+    Table() {
+        for (int b = 0; b < 256; ++b) {
+            std::string s;
+            appendUtf8(s, cp1251CodePoint(static_cast<unsigned char>(b)));
+            std::copy(s.begin(), s.end(), utf8[static_cast<size_t>(b)].begin());
+            length[static_cast<size_t>(b)] = static_cast<unsigned char>(s.size());
+        }
+    }
+};
+
+const Table& table() {
+    static const Table t;
+    return t;
+}
+
+// The Windows-1251 byte of a code point, or -1.
+int byteOf(char32_t cp) {
+    if (cp < 0x80)
+        return static_cast<int>(cp);
+    if (cp >= 0x0410 && cp <= 0x044F)
+        return static_cast<int>(cp - 0x0410 + 0xC0);
+    if (cp == 0xFFFD)
+        return -1;
+    for (int i = 0; i < 64; ++i)
+        if (kHigh[i] == cp)
+            return 0x80 + i;
+    return -1;
+}
+
+// Decodes one UTF-8 sequence at in[pos]; returns its length and sets cp, or
+// returns 0 for a malformed one (overlong forms, surrogates and values past
+// U+10FFFF included).
+size_t decodeUtf8(std::string_view in, size_t pos, char32_t& cp) {
+    const unsigned char lead = static_cast<unsigned char>(in[pos]);
+    size_t len;
+    char32_t min;
+    if (lead < 0x80) {
+        cp = lead;
         return 1;
-    if ((lead & 0xE0) == 0xC0)
-        return 2;
-    if ((lead & 0xF0) == 0xE0)
-        return 3;
-    if ((lead & 0xF8) == 0xF0)
-        return 4;
-    return 1;
+    }
+    if ((lead & 0xE0) == 0xC0) {
+        cp = lead & 0x1F;
+        len = 2;
+        min = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        cp = lead & 0x0F;
+        len = 3;
+        min = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        cp = lead & 0x07;
+        len = 4;
+        min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (pos + len > in.size())
+        return 0;
+    for (size_t k = 1; k < len; ++k) {
+        const unsigned char c = static_cast<unsigned char>(in[pos + k]);
+        if ((c & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return len;
 }
 
 } // namespace
 
+char32_t cp1251CodePoint(unsigned char byte) {
+    if (byte < 0x80)
+        return byte;
+    if (byte >= 0xC0)
+        return 0x0410 + (byte - 0xC0);
+    return kHigh[byte - 0x80];
+}
+
+void appendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
 std::string cp1251ToUtf8(std::string_view cp1251) {
-    static Converter conv("UTF-8", "WINDOWS-1251");
-    std::string out;
-    out.reserve(cp1251.size() * 2);
-    size_t pos = 0;
-    while (pos < cp1251.size()) {
-        pos += conv.run(cp1251.substr(pos), out);
-        if (pos < cp1251.size()) {
-            out += "\xEF\xBF\xBD";
-            ++pos;
+    // Whole article pages pass here: written through a pointer into room for
+    // the longest case, not appended piece by piece.
+    const Table& t = table();
+    std::string out(cp1251.size() * 3, '\0');
+    char* o = out.data();
+    for (unsigned char b : cp1251) {
+        if (b < 0x80) {
+            *o++ = static_cast<char>(b);
+        } else {
+            const auto& u = t.utf8[b];
+            o[0] = u[0];
+            o[1] = u[1];
+            o[2] = u[2];
+            o += t.length[b];
         }
     }
+    out.resize(static_cast<size_t>(o - out.data()));
     return out;
 }
 
 std::string utf8ToCp1251(std::string_view utf8, bool strict) {
-    static Converter conv("WINDOWS-1251", "UTF-8");
     std::string out;
     out.reserve(utf8.size());
     size_t pos = 0;
     while (pos < utf8.size()) {
-        pos += conv.run(utf8.substr(pos), out);
-        if (pos < utf8.size()) {
-            if (strict)
-                throw ConversionError("text at byte " + std::to_string(pos) +
-                                      " has no Windows-1251 form or is not UTF-8");
-            out += '?';
-            pos += std::min(utf8SequenceLength(static_cast<unsigned char>(utf8[pos])),
-                            utf8.size() - pos);
+        char32_t cp = 0;
+        const size_t len = decodeUtf8(utf8, pos, cp);
+        const int b = len ? byteOf(cp) : -1;
+        if (b >= 0) {
+            out += static_cast<char>(b);
+            pos += len;
+            continue;
+        }
+        if (strict)
+            throw ConversionError("text at byte " + std::to_string(pos) +
+                                  " has no Windows-1251 form or is not UTF-8");
+        out += '?';
+        if (len) {
+            pos += len;
+        } else {
+            // A malformed sequence: its lead and the continuation bytes that
+            // follow it, but never a byte that could start the next character.
+            ++pos;
+            while (pos < utf8.size() && (static_cast<unsigned char>(utf8[pos]) & 0xC0) == 0x80)
+                ++pos;
         }
     }
     return out;

@@ -15,13 +15,21 @@ struct ConversionError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The Unicode code point of a Windows-1251 byte; the one unassigned byte
+// (0x98) gives U+FFFD.
+char32_t cp1251CodePoint(unsigned char byte);
+
+// Appends a code point's UTF-8.
+void appendUtf8(std::string& out, char32_t codePoint);
+
 // Windows-1251 -> UTF-8. Every byte value is accepted; the one unassigned
 // code (0x98) becomes U+FFFD.
 std::string cp1251ToUtf8(std::string_view cp1251);
 
 // UTF-8 -> Windows-1251. With strict, a character that the code page lacks
 // or malformed UTF-8 throws ConversionError naming the offset; otherwise it
-// becomes '?'.
+// becomes '?' (a malformed sequence one '?' for its lead and continuation
+// bytes). Both directions are tables of this file, safe on any thread.
 std::string utf8ToCp1251(std::string_view utf8, bool strict = false);
 
 // A text of the C library or of a library that uses it (strerror,

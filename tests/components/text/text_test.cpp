@@ -28,6 +28,15 @@ TEST(Cp1251, CharactersTheCodePageLacksFailWhenStrictAndBecomeQuestionMarksOther
                                  "b"),
               "a?b");
     EXPECT_THROW(text::utf8ToCp1251("a\xD0", true), text::ConversionError);
+    // A broken sequence costs one '?' and never the character after it;
+    // overlong forms and surrogates are malformed too.
+    EXPECT_EQ(text::utf8ToCp1251("\xE2\x98\x83 \xC3\xA9 \xFF \xD0"), "? ? ? ?");
+    EXPECT_EQ(text::utf8ToCp1251("\xC3"
+                                 "A\xE2\x98"
+                                 "B"),
+              "?A?B");
+    EXPECT_EQ(text::utf8ToCp1251("\xC0\xAF\xED\xA0\x80."), "??.");
+    EXPECT_THROW(text::utf8ToCp1251("\xC0\xAF", true), text::ConversionError);
     // Long texts go through in pieces.
     std::string big(100000, 'x');
     big += "Я";
