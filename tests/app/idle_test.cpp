@@ -38,8 +38,8 @@ protected:
 private:
     static QByteArray formOf(const QObject* o) {
         for (; o; o = o->parent()) {
-            const QByteArray name = o->metaObject()->className();
-            if (name.size() > 1 && name[0] == 'T' && QChar(name[1]).isUpper())
+            const char* name = o->metaObject()->className();
+            if (name[0] == 'T' && name[1] >= 'A' && name[1] <= 'Z')
                 return name;
         }
         return "other";
