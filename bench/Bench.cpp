@@ -7,6 +7,7 @@
 #include "Crowd.h"
 #include "Figures.h"
 #include "FullText.h"
+#include "Idle.h"
 #include "Process.h"
 #include "Startup.h"
 #include "Update.h"
@@ -158,10 +159,11 @@ std::vector<int> parseSizes(const std::string& text) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: tipsara-bench [--work DIR] [--reps N] [--sizes 1000,8000,...]\n"
-                         "                     [--articles N] [--only "
-                         "startup|memory|tree|display|search|fulltext|sync|update|slownet|growth|\n"
-                         "                     crowd|data]... [--crowd-port PORT]\n");
+    std::fprintf(stderr,
+                 "usage: tipsara-bench [--work DIR] [--reps N] [--sizes 1000,8000,...]\n"
+                 "                     [--articles N] [--only "
+                 "startup|memory|idle|tree|display|search|fulltext|sync|update|\n"
+                 "                     slownet|growth|crowd|data]... [--crowd-port PORT]\n");
     return 2;
 }
 
@@ -180,6 +182,8 @@ int main(int argc, char** argv) {
         }
         if (args[i] == "--memory-child" && value)
             return memoryChild(argc, argv, args[i + 1]);
+        if (args[i] == "--idle-child" && i + 2 < args.size())
+            return idleChild(argc, argv, args[i + 1], args[i + 2]);
         if (args[i] == "--work" && value)
             opt.work = fs::absolute(args[++i]);
         else if (args[i] == "--reps" && value)
@@ -223,6 +227,8 @@ int main(int argc, char** argv) {
             measureStartup();
         if (wanted("memory"))
             measureMemory(opt.mainSize);
+        if (wanted("idle"))
+            measureIdle();
         if (wanted("crowd"))
             measureCrowd(crowdPort);
 

@@ -33,7 +33,7 @@ std::string targetText(const Figure& f) {
     if (f.base > 0)
         std::snprintf(text, sizeof text, "<= %g", f.target);
     else
-        std::snprintf(text, sizeof text, "<= %.0f %s", f.target, f.unit.c_str());
+        std::snprintf(text, sizeof text, "<= %g %s", f.target, f.unit.c_str());
     return text;
 }
 
@@ -42,6 +42,13 @@ std::string verdict(const Figure& f) {
         return "";
     const bool ok = f.base > 0 ? f.ours / f.base <= f.target : f.ours <= f.target;
     return ok ? "ok" : "MISSED";
+}
+
+// One decimal, two below 1 (a tenth of a percent of CPU must show).
+std::string number(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, v < 1 && v > -1 ? "%.2f" : "%.1f", v);
+    return text;
 }
 
 } // namespace
@@ -67,7 +74,7 @@ double median(std::vector<double> v) {
 
 void report(const Figure& f) {
     figures.push_back(f);
-    std::printf("  %-44s %9.1f %s", f.name.c_str(), f.ours, f.unit.c_str());
+    std::printf("  %-44s %9s %s", f.name.c_str(), number(f.ours).c_str(), f.unit.c_str());
     if (f.base > 0)
         std::printf("   baseline %9.1f %s   ratio %5.2f", f.base, f.unit.c_str(), f.ours / f.base);
     if (f.target > 0)
@@ -116,7 +123,7 @@ void printTable() {
     std::printf("\n| figure | time | baseline | ratio | target | result | notes |\n"
                 "|---|---:|---:|---:|---:|---|---|\n");
     for (const Figure& f : figures) {
-        std::printf("| %s | %.1f %s | ", f.name.c_str(), f.ours, f.unit.c_str());
+        std::printf("| %s | %s %s | ", f.name.c_str(), number(f.ours).c_str(), f.unit.c_str());
         if (f.base > 0)
             std::printf("%.1f %s | %.2f | ", f.base, f.unit.c_str(), f.ours / f.base);
         else

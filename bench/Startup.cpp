@@ -22,15 +22,6 @@ namespace bench {
 
 namespace {
 
-fs::path prepareAppDir() {
-    fs::path app = opt.work / "app";
-    fs::create_directories(app / "DB");
-    fs::copy_file(opt.bin / "tipsara", app / "tipsara", fs::copy_options::overwrite_existing);
-    fs::copy_file(localDb(opt.mainSize), app / "DB" / "Tipsara.gdb",
-                  fs::copy_options::overwrite_existing);
-    return app;
-}
-
 // Start of the process to its window on screen, as the window reports it.
 double startOnce(const fs::path& program, const std::vector<std::string>& args = {}) {
     std::vector<std::string> argv = {program.string()};
@@ -55,6 +46,15 @@ long statusKb(const char* key) {
 }
 
 } // namespace
+
+fs::path prepareAppDir() {
+    fs::path app = opt.work / "app";
+    fs::create_directories(app / "DB");
+    fs::copy_file(opt.bin / "tipsara", app / "tipsara", fs::copy_options::overwrite_existing);
+    fs::copy_file(localDb(opt.mainSize), app / "DB" / "Tipsara.gdb",
+                  fs::copy_options::overwrite_existing);
+    return app;
+}
 
 void measureStartup() {
     std::printf("start-up\n");

@@ -5,9 +5,14 @@
 // window beside a bare Qt window, the engine's attach in a fresh process,
 // and the peak memory with the browser open.
 
+#include <filesystem>
 #include <string>
 
 namespace bench {
+
+// The program and the main catalogue copied into a folder of their own in
+// the work folder, as a user's copy would stand; returns the folder.
+std::filesystem::path prepareAppDir();
 
 void measureStartup();
 void measureMemory(int articles);

@@ -273,12 +273,10 @@ void TMain::ASearchExecute() {
     SearchFrm = window.get();
     SearchFrm->exec();
     if (const std::optional<int> id = SearchFrm->ChosenArticle()) {
-        ShowTopicID = *id;
-        ShowTopicWords = SearchFrm->ChosenWords();
+        AskForTopic(*id, SearchFrm->ChosenWords());
         AViewExecute();
     } else {
-        ShowTopicID = 0;
-        ShowTopicWords.clear();
+        AskForTopic(0);
     }
 }
 

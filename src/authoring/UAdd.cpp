@@ -17,7 +17,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextDocument>
-#include <QTimer>
 
 #include <stdexcept>
 
@@ -106,10 +105,6 @@ TAddFrm::TAddFrm(QWidget* parent)
     setTabOrder(OkBtn, ResetBtn);
     setTabOrder(ResetBtn, CancelBtn);
 
-    Timer = new QTimer(this);
-    Timer->setObjectName(QStringLiteral("Timer"));
-    Timer->setInterval(1);
-
     CB1->installEventFilter(this);
     ui::connectGuarded(CB1, &QComboBox::activated, this, [this] { CB1Select(); });
     ui::connectGuarded(CB2, &QComboBox::activated, this, [this] { CB2Click(); });
@@ -118,13 +113,24 @@ TAddFrm::TAddFrm(QWidget* parent)
     ui::connectGuarded(OkBtn, &QPushButton::clicked, this, [this] { OkBtnClick(); });
     ui::connectGuarded(ResetBtn, &QPushButton::clicked, this, [this] { ResetBtnClick(); });
     ui::connectGuarded(CancelBtn, &QPushButton::clicked, this, [this] { CancelBtnClick(); });
-    ui::connectGuarded(Timer, &QTimer::timeout, this, [this] { TimerTimer(); });
+    ui::connectGuarded(CB1, &QComboBox::currentIndexChanged, this, [this] { TimerTimer(); });
+    ui::connectGuarded(Name, &QLineEdit::textChanged, this, [this] { TimerTimer(); });
+    ui::connectGuarded(CB2->model(), &QAbstractItemModel::rowsInserted, this,
+                       [this] { TimerTimer(); });
+    ui::connectGuarded(CB2->model(), &QAbstractItemModel::rowsRemoved, this,
+                       [this] { TimerTimer(); });
+    ui::connectGuarded(CB2->model(), &QAbstractItemModel::modelReset, this,
+                       [this] { TimerTimer(); });
 
     FormCreate();
-    Timer->start();
+    TimerTimer();
 }
 
 TAddFrm::~TAddFrm() {
+    // The lists' own end must not run the handlers of a window half gone.
+    for (const QObject* source : {static_cast<QObject*>(CB1), static_cast<QObject*>(Name),
+                                  static_cast<QObject*>(CB2->model())})
+        disconnect(source, nullptr, this, nullptr);
     FormDestroy();
     if (AddFrm == this)
         AddFrm = nullptr;

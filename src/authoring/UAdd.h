@@ -21,7 +21,6 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class QTimer;
 
 class TAddFrm : public QDialog {
     Q_OBJECT
@@ -42,7 +41,6 @@ public:
     QPushButton* OkBtn = nullptr;
     QPushButton* ResetBtn = nullptr;
     QPushButton* CancelBtn = nullptr;
-    QTimer* Timer = nullptr;
 
     // Entry i is the number of item i of CB1 (categories) and of CB2
     // (subcategories), as text.
@@ -56,6 +54,8 @@ public:
     bool CB1KeyPress(QKeyEvent* e);
     void CB2Click();
     void MemoChange();
+    // CB2 follows the category choice and its own items, Memo the name: run
+    // at every change of those.
     void TimerTimer();
     void OkBtnClick();
     void ResetBtnClick();

@@ -12,10 +12,19 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 int ShowTopicID = 0;
 std::vector<std::string> ShowTopicWords;
+std::function<void()> TopicAsked;
 QString TempPageFileName;
+
+void AskForTopic(int id, std::vector<std::string> words) {
+    ShowTopicID = id;
+    ShowTopicWords = std::move(words);
+    if (TopicAsked)
+        TopicAsked();
+}
 
 // ---------------------------------------------------------------- catalogue
 

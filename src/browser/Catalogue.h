@@ -20,6 +20,12 @@ extern int ShowTopicID;
 // The words to highlight in that article (Windows-1251, any case): those a
 // full-text search matched in it; empty for none. Served with ShowTopicID.
 extern std::vector<std::string> ShowTopicWords;
+// Asks for an article (0: none) with its words, and tells TopicAsked, so that
+// a browser window whose tree is in serves it at once.
+void AskForTopic(int id, std::vector<std::string> words = {});
+// Set by the browser window that serves the articles asked for, while it
+// does; empty otherwise.
+extern std::function<void()> TopicAsked;
 
 // ---------------------------------------------------------------- catalogue
 

@@ -112,14 +112,9 @@ TViewFrm::TViewFrm(QMdiArea* area) {
     SaveFile->setObjectName(QStringLiteral("SaveFile"));
     ui::connectGuarded(SaveFile, &QAction::triggered, this, [this] { SaveFileClick(); });
 
-    ShowTopicTimer = new QTimer(this);
-    ShowTopicTimer->setObjectName(QStringLiteral("ShowTopicTimer"));
-    ShowTopicTimer->setInterval(1);
-    ui::connectGuarded(ShowTopicTimer, &QTimer::timeout, this, [this] { ShowTopicTimerTimer(); });
-    Timer = new QTimer(this);
-    Timer->setObjectName(QStringLiteral("Timer"));
-    Timer->setInterval(1);
-    ui::connectGuarded(Timer, &QTimer::timeout, this, [this] { TimerTimer(); });
+    // The menu item follows the selection as it changes.
+    ui::connectGuarded(TV, &QTreeWidget::itemSelectionChanged, this, [this] { TimerTimer(); });
+    ui::connectGuarded(TV, &QTreeWidget::currentItemChanged, this, [this] { TimerTimer(); });
 
     FormCreate();
 
@@ -144,10 +139,12 @@ TViewFrm::TViewFrm(QMdiArea* area) {
         Busy busy(this);
         ShowNodePage(node);
     });
-    Timer->start();
 }
 
 TViewFrm::~TViewFrm() {
+    stopServingTopics();
+    // The tree's own end must not run the handlers of a window half gone.
+    disconnect(TV, nullptr, this, nullptr);
     if (ViewFrm == this)
         ViewFrm = nullptr;
 }
@@ -210,8 +207,21 @@ void TViewFrm::FormShow() {
     if (tookActivation)
         window()->activateWindow();
     // Closed or deactivated during the pause: it is on its way out.
-    if (!dying_)
-        ShowTopicTimer->start();
+    if (dying_)
+        return;
+    servesTopics_ = true;
+    TopicAsked = [this] { ui::guarded([this] { ShowTopicTimerTimer(); }); };
+    // An article asked for before the window was made: served once the
+    // showing is done, from the event loop.
+    QMetaObject::invokeMethod(
+        this, [this] { ui::guarded([this] { ShowTopicTimerTimer(); }); }, Qt::QueuedConnection);
+}
+
+void TViewFrm::stopServingTopics() {
+    if (!servesTopics_)
+        return;
+    servesTopics_ = false;
+    TopicAsked = nullptr;
 }
 
 void TViewFrm::closeEvent(QCloseEvent* e) {
@@ -239,7 +249,7 @@ void TViewFrm::scheduleDestroy() {
     dying_ = true;
     if (ViewFrm == this)
         ViewFrm = nullptr;
-    ShowTopicTimer->stop();
+    stopServingTopics();
     if (busy_ > 0)
         destroyPending_ = true;
     else
@@ -324,7 +334,7 @@ void TViewFrm::InfoDocumentComplete() {
 }
 
 void TViewFrm::ShowTopicTimerTimer() {
-    if (ShowTopicID == 0 || ShowTopicID == lastMissingTopic_)
+    if (!servesTopics_ || ShowTopicID == 0)
         return;
     QTreeWidgetItem* found = nullptr;
     for (QTreeWidgetItemIterator it(TV); *it; ++it) {
@@ -333,19 +343,16 @@ void TViewFrm::ShowTopicTimerTimer() {
             break;
         }
     }
-    if (!found) {
-        // The tree does not change once loaded: no need to look again until
-        // another article is asked for.
-        lastMissingTopic_ = ShowTopicID;
+    // One not in the tree stays asked for; the tree does not change once
+    // loaded, so only the next request looks again.
+    if (!found)
         return;
-    }
     Busy busy(this);
     for (QTreeWidgetItem* p = found->parent(); p; p = p->parent())
         p->setExpanded(true);
     TV->setCurrentItem(found);
     TV->scrollToItem(found);
-    // Served before the page is shown: a page that fails is reported once,
-    // not at every tick.
+    // Served before the page is shown: a page that fails is reported once.
     ShowTopicID = 0;
     const std::vector<std::string> words = std::exchange(ShowTopicWords, {});
     ShowNodePage(found);
@@ -381,6 +388,7 @@ void TViewFrm::TVContextMenu(const QPoint& pos) {
             f->menuNode_ = nullptr;
             f->delegate_->drop = QPersistentModelIndex();
             f->TV->viewport()->update();
+            f->TimerTimer(); // back to the selected node
         }
     } restore{this};
     PMenu->exec(TV->viewport()->mapToGlobal(pos));

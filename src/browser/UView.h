@@ -23,7 +23,6 @@ class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
 class QSplitter;
-class QTimer;
 class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -55,8 +54,6 @@ public:
     QMenu* PMenu = nullptr;
     QAction* SaveFile = nullptr;
     QFileDialog* SD = nullptr; // made at the first SaveFileClick
-    QTimer* ShowTopicTimer = nullptr;
-    QTimer* Timer = nullptr;
     // History, zoom, find and code: made last, with the window.
     ReadingAids* Aids = nullptr;
 
@@ -79,7 +76,14 @@ public:
     // A left click in the tree: the page of the node then selected.
     void TVClick();
     void InfoDocumentComplete();
+    // Serves the article asked for (ShowTopicID): run when the tree is in
+    // and at every request from then on, never by polling.
     void ShowTopicTimerTimer();
+    // Whether articles asked for are served: from the end of the tree load
+    // until the window is on its way out.
+    bool ServesTopics() const { return servesTopics_; }
+    // SaveFile follows the node that counts as selected: run at every
+    // change of it.
     void TimerTimer();
     void SaveFileClick();
     // Runs the save dialog; by default SD's own exec. Tests answer it here.
@@ -108,6 +112,7 @@ private:
     void highlightWords(const std::vector<std::string>& words);
     void layoutParts();
     void scheduleDestroy();
+    void stopServingTopics();
     bool isOtherForm(const QWidget* w) const;
     // Destruction waits for a handler of this window still running.
     struct Busy;
@@ -124,7 +129,7 @@ private:
     bool activationFresh_ = false;
     bool eatingRight_ = false;
     bool splitterSized_ = false;
-    int lastMissingTopic_ = 0;
+    bool servesTopics_ = false;
 };
 
 // The browser window while one exists; null otherwise, also from the moment

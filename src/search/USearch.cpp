@@ -21,7 +21,6 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -135,22 +134,27 @@ TSearchFrm::TSearchFrm(QWidget* parent)
     setTabOrder(CancelBtn, LV);
     setTabOrder(LV, ShowBtn);
 
-    Timer = new QTimer(this);
-    Timer->setObjectName(QStringLiteral("Timer"));
-    Timer->setInterval(1);
-
     ui::connectGuarded(Search, &QLineEdit::textChanged, this, [this] { SearchChange(); });
     ui::connectGuarded(OkBtn, &QPushButton::clicked, this, [this] { OkBtnClick(); });
     ui::connectGuarded(CancelBtn, &QPushButton::clicked, this, [this] { CancelBtnClick(); });
     ui::connectGuarded(ShowBtn, &QPushButton::clicked, this, [this] { ShowBtnClick(); });
     ui::connectGuarded(LV, &QTreeWidget::itemDoubleClicked, this, [this] { ShowBtnClick(); });
-    ui::connectGuarded(Timer, &QTimer::timeout, this, [this] { TimerTimer(); });
-    Timer->start();
+    // A selection that goes with its rows (a new search, an emptied list)
+    // is told by the model.
+    ui::connectGuarded(LV, &QTreeWidget::itemSelectionChanged, this, [this] { TimerTimer(); });
+    ui::connectGuarded(LV->model(), &QAbstractItemModel::rowsRemoved, this,
+                       [this] { TimerTimer(); });
+    ui::connectGuarded(LV->model(), &QAbstractItemModel::modelReset, this,
+                       [this] { TimerTimer(); });
+    TimerTimer();
 
     makeTextSearchParts();
 }
 
 TSearchFrm::~TSearchFrm() {
+    // The list's own end must not run the handlers of a window half gone.
+    disconnect(LV, nullptr, this, nullptr);
+    disconnect(LV->model(), nullptr, this, nullptr);
     if (SearchFrm == this)
         SearchFrm = nullptr;
 }

@@ -24,7 +24,6 @@ class QGroupBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
-class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 class BevelPanel;
@@ -46,7 +45,6 @@ public:
     QTreeWidget* LV = nullptr;
     BevelPanel* Strip = nullptr;
     QPushButton* ShowBtn = nullptr;
-    QTimer* Timer = nullptr;
 
     // Column of the hidden third sub-item, the article's ID.
     static constexpr int IdColumn = 3;
@@ -69,6 +67,7 @@ public:
 
     void OkBtnClick();
     void SearchChange();
+    // ShowBtn follows the list's selection: run at every change of it.
     void TimerTimer();
     void ShowBtnClick();
     void CancelBtnClick();

@@ -14,7 +14,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QStatusBar>
-#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -115,16 +114,17 @@ TUpdFrm::TUpdFrm(QWidget* parent)
     ui::connectGuarded(SB1, &QToolButton::clicked, this, [this] { SB1Click(); });
     ui::connectGuarded(LoadBtn, &QToolButton::clicked, this, [this] { LoadBtnClick(); });
 
-    // Runs for the whole life of the window, hidden or shown.
-    Timer = new QTimer(this);
-    Timer->setObjectName(QStringLiteral("Timer"));
-    Timer->setInterval(1);
-    ui::connectGuarded(Timer, &QTimer::timeout, this, [this] { TimerTimer(); });
-    Timer->start();
+    // At every change of the list, hidden or shown.
+    QAbstractItemModel* model = LV->model();
+    ui::connectGuarded(model, &QAbstractItemModel::rowsInserted, this, [this] { TimerTimer(); });
+    ui::connectGuarded(model, &QAbstractItemModel::rowsRemoved, this, [this] { TimerTimer(); });
+    ui::connectGuarded(model, &QAbstractItemModel::modelReset, this, [this] { TimerTimer(); });
     TimerTimer();
 }
 
 TUpdFrm::~TUpdFrm() {
+    // The list's own end must not run the handlers of a window half gone.
+    disconnect(LV->model(), nullptr, this, nullptr);
     delete collator_;
     if (UpdFrm == this)
         UpdFrm = nullptr;

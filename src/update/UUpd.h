@@ -17,7 +17,6 @@
 class QCollator;
 class QLabel;
 class QStatusBar;
-class QTimer;
 class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -39,7 +38,6 @@ public:
     QStatusBar* SB = nullptr;
     QLabel* SBPanel1 = nullptr;
     QLabel* SBPanel2 = nullptr;
-    QTimer* Timer = nullptr;
     std::vector<QIcon> IL;
     QIcon NoPicture; // transparent, for categories above 16
 
@@ -58,6 +56,7 @@ public:
     // Category name, then title, then subcategory name; locale-aware and
     // case-sensitive. -1, 0 or 1.
     int LVCompare(const QTreeWidgetItem* item1, const QTreeWidgetItem* item2) const;
+    // The buttons and the count follow the list: run at every change of it.
     void TimerTimer();
 
     // The text of the count panel.

@@ -209,8 +209,8 @@ private slots:
         QVERIFY(shownText(v).contains(q(kSplit)));
 
         // An article asked for by the search is a step too.
-        ShowTopicID = NodeArticleID(csv);
-        QTRY_COMPARE(ShowTopicID, 0);
+        AskForTopic(NodeArticleID(csv));
+        QCOMPARE(ShowTopicID, 0);
         QCOMPARE(tv->currentItem(), csv);
         QTest::keyClick(tv, Qt::Key_Left, Qt::AltModifier);
         QCOMPARE(tv->currentItem(), split);
