@@ -137,31 +137,4 @@ Xapian::Query parse(const std::string& text, Mode mode) {
     }
 }
 
-std::string unescapeSnippet(const std::string& s) {
-    std::string out;
-    out.reserve(s.size());
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '&') {
-            static constexpr struct {
-                const char* ref;
-                char c;
-            } kRefs[] = {{"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}};
-            bool done = false;
-            for (const auto& r : kRefs) {
-                const std::string_view ref(r.ref);
-                if (s.compare(i, ref.size(), ref) == 0) {
-                    out += r.c;
-                    i += ref.size() - 1;
-                    done = true;
-                    break;
-                }
-            }
-            if (done)
-                continue;
-        }
-        out += s[i];
-    }
-    return out;
-}
-
 } // namespace fulltext::detail

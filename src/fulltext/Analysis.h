@@ -17,6 +17,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace fulltext::detail {
 
@@ -43,7 +44,12 @@ std::string textOf(const std::string& data);
 // The query for a Windows-1251 search text; empty when it holds no word.
 Xapian::Query parse(const std::string& text, Mode mode);
 
-// A snippet as Xapian makes it is escaped for HTML; the list shows plain text.
-std::string unescapeSnippet(const std::string& snippet);
+// The fragment of a hit's UTF-8 text that the result list shows: one line
+// of about 160 characters that begins at most a few words before a matched
+// word (one of `terms`, the query's, in any of its forms), in the earliest
+// stretch that holds the most different terms; "…" where it cuts the text.
+// The start of the text when no word of it matches.
+std::string fragment(const std::string& text, const std::vector<std::string>& terms,
+                     const Xapian::Stem& stemmer);
 
 } // namespace fulltext::detail

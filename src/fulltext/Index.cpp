@@ -551,12 +551,8 @@ Result Index::search(const std::string& text, Mode mode, size_t limit) const {
             Hit hit;
             hit.id = static_cast<int32_t>(*it);
             hit.percent = it.get_percent();
-            const std::string snippet =
-                // Not exhaustive: the first good fragment is ten times
-                // cheaper than the best, and 500 of them must be quick.
-                mset.snippet(detail::textOf(it.get_document().get_data()), 240, stemmer,
-                             Xapian::MSet::SNIPPET_BACKGROUND_MODEL, "", "", "\xE2\x80\xA6");
-            hit.snippet = toCp1251(detail::unescapeSnippet(snippet));
+            hit.snippet = toCp1251(detail::fragment(detail::textOf(it.get_document().get_data()),
+                                                    result.terms, stemmer));
             result.hits.push_back(std::move(hit));
         }
     } catch (const Xapian::Error& e) {

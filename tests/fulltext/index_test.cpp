@@ -251,6 +251,43 @@ TEST_F(Search, SnippetsAreOneLineOfPlainTextAroundTheWords) {
     EXPECT_GT(r2.hits[0].percent, 0);
 }
 
+// The list's column is narrow: a fragment begins a few words before a word
+// found, however far into a long page the first one lies.
+TEST_F(FullText, FragmentsBeginNearTheWordFoundOnLongPages) {
+    for (const int chars : {800, 5000, 50000}) {
+        std::string body = "<p>";
+        for (int n = 1; n <= chars / 40; ++n)
+            body += "Предложение номер " + std::to_string(n) + " без нужного слова. ";
+        body += "Здесь стоит маркерслово, а за ним ExtractFilePath(Name). Конец страницы.</p>";
+        insert(("Длинная " + std::to_string(chars)).c_str(), body.c_str());
+    }
+    commit();
+    ASSERT_TRUE(index->openOrBuild(db));
+    const struct {
+        const char* query;
+        Mode mode;
+        const char* shown;
+    } cases[] = {
+        {"маркерслова", Mode::AllWords, "маркерслово"},
+        {"маркерслова", Mode::AnyWord, "маркерслово"},
+        {"маркерслово", Mode::Phrase, "маркерслово"},
+        {"ExtractFilePath", Mode::AllWords, "ExtractFilePath"},
+        {"extractfilepath", Mode::AnyWord, "ExtractFilePath"},
+        {"ExtractFilePath", Mode::Phrase, "ExtractFilePath"},
+    };
+    for (const auto& c : cases) {
+        const fulltext::Result r = index->search(cp(c.query), c.mode);
+        ASSERT_EQ(r.hits.size(), 3u) << c.query;
+        for (const fulltext::Hit& h : r.hits) {
+            // One byte a character in the list's code page.
+            const size_t at = h.snippet.find(cp(c.shown));
+            EXPECT_LT(at, 30u) << c.query << " " << static_cast<int>(c.mode) << ": "
+                               << utf(h.snippet);
+            EXPECT_EQ(h.snippet.find('\n'), std::string::npos);
+        }
+    }
+}
+
 TEST_F(Search, MatchedWordsAreTheFormsInThatArticle) {
     const fulltext::Result r = index->search(cp("Строка длина"), Mode::AnyWord);
     EXPECT_EQ(index->matchedWords(r, 1), std::vector<std::string>{cp("строку")});
