@@ -38,6 +38,19 @@ private:
     Xapian::Document blank_;
 };
 
+// The value slots of a document's signature and of its data's checksum.
+inline constexpr Xapian::valueno kSignatureSlot = 0;
+inline constexpr Xapian::valueno kChecksumSlot = 1;
+
+// What a document keeps of the article it was made from, so that an index
+// can tell the articles of its own database from others under the same
+// numbers: a digest of the title and the length of the HTML.
+std::string signature(std::string_view title, size_t htmlLength);
+
+// Whether the document's data is the text it was given: a damaged table may
+// hand back nothing, or other bytes, without an error.
+bool intact(const Xapian::Document& doc, const std::string& data);
+
 // The UTF-8 text kept in a document's data.
 std::string textOf(const std::string& data);
 

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <deque>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -26,7 +27,7 @@ namespace {
 
 // Raised whenever what the index stores or how it makes its terms changes,
 // so that an index of the old kind is built anew.
-const char* const kFormat = "2";
+const char* const kFormat = "3";
 const char* const kFormatKey = "tipsara.format";
 const char* const kDatabaseKey = "tipsara.database";
 
@@ -42,6 +43,10 @@ constexpr int kProgressStep = 64;
 // Closing the index flushes it and removes the file.
 const char* const kUnsyncedFile = "unsynced";
 
+// The newest documents whose articles are compared with the database's at
+// opening (see sameArticles).
+constexpr size_t kNewestChecked = 16;
+
 std::string bootId() {
     std::ifstream in("/proc/sys/kernel/random/boot_id");
     std::string id;
@@ -50,7 +55,8 @@ std::string bootId() {
 }
 
 void syncPath(const fs::path& p, bool directory) {
-    const int fd = ::open(p.c_str(), (directory ? O_RDONLY | O_DIRECTORY : O_RDONLY) | O_CLOEXEC);
+    const int fd =
+        ::open(p.c_str(), (directory ? O_RDONLY | O_DIRECTORY : O_RDONLY) | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return;
     const int rc = ::fsync(fd);
@@ -62,9 +68,41 @@ void syncPath(const fs::path& p, bool directory) {
 // Flushes every file of the folder and the folder itself to the disk.
 void syncFolder(const std::string& folder) {
     for (const auto& e : fs::directory_iterator(folder))
-        if (e.is_regular_file())
+        if (fs::is_regular_file(e.symlink_status()))
             syncPath(e.path(), false);
     syncPath(folder, true);
+}
+
+// The folder and every entry in it are the index's own files: a symbolic
+// link among them would have the index read, lock or write a file elsewhere.
+bool ownFolder(const std::string& folder) {
+    std::error_code ec;
+    if (!fs::is_directory(fs::symlink_status(folder, ec)))
+        return false;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (!fs::is_regular_file(it->symlink_status(ec)))
+            return false;
+    return !ec;
+}
+
+// Writes `text` as the file `name` of the folder through a new file of its
+// own that then takes the name: whatever was planted at the name (a link)
+// is replaced, never followed.
+void writeFileIn(const fs::path& folder, const char* name, const std::string& text) {
+    const fs::path temp = folder / (std::string(name) + ".tmp");
+    const fs::path target = folder / name;
+    ::unlink(temp.c_str());
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    bool ok = fd >= 0;
+    if (ok) {
+        ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
+             ::fsync(fd) == 0;
+        ok = ::close(fd) == 0 && ok;
+    }
+    if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        throw Error(toCp1251("Полнотекстовый индекс не удалось записать: ") + target.string());
+    }
 }
 
 Error indexError(const Xapian::Error& e) {
@@ -118,6 +156,29 @@ int count(fb::Database& db, fb::Transaction& tr, const std::string& sql) {
     const int n = q.Fields(0).AsInteger();
     q.Close();
     return n;
+}
+
+// Whether the newest documents of the index are of the articles the
+// database has under their numbers. Another database made from the same
+// file shares its path, its creation stamp and its older articles, but not
+// the articles added to it since; an article the database has lost is no
+// sign (the catch-up drops it).
+bool sameArticles(fb::Database& fdb, fb::Transaction& tr, const Xapian::Database& index,
+                  const std::deque<Xapian::docid>& newest) {
+    fb::Query q(fdb, tr);
+    q.setSQL("select NAME, INFORMATION from HINTS where ID = :ID");
+    q.Prepare();
+    for (Xapian::docid id : newest) {
+        q.Params(0).setAsInteger(static_cast<int32_t>(std::min<Xapian::docid>(id, INT32_MAX)));
+        q.ExecQuery();
+        const bool differs =
+            !q.Eof() && detail::signature(q.Fields(0).AsString(), q.Fields(1).AsString().size()) !=
+                            index.get_document(id).get_value(detail::kSignatureSlot);
+        q.Close();
+        if (differs)
+            return false;
+    }
+    return true;
 }
 
 bool reportProgress(const Progress& progress, int done, int total) {
@@ -175,15 +236,7 @@ struct Index::State {
     // per session) when the commit itself is not flushed.
     void commit(const std::string& folder) {
         if (!boot.empty() && !marked) {
-            const fs::path mark = fs::path(folder) / kUnsyncedFile;
-            {
-                std::ofstream out(mark, std::ios::binary | std::ios::trunc);
-                out << boot << '\n';
-                if (!out.flush())
-                    throw Error(toCp1251("Полнотекстовый индекс не удалось записать: ") +
-                                mark.string());
-            }
-            syncPath(mark, false);
+            writeFileIn(folder, kUnsyncedFile, boot + '\n');
             syncPath(folder, true);
             marked = true;
         }
@@ -302,14 +355,10 @@ void Index::close() {
 
 bool Index::open(fb::Database& fdb) {
     close();
-    std::error_code ec;
-    if (!fs::is_directory(folder_, ec))
+    if (!ownFolder(folder_))
         return false;
-    std::string want;
-    {
-        Reading r(fdb);
-        want = identity(fdb, r.tr);
-    }
+    Reading r(fdb);
+    const std::string want = identity(fdb, r.tr);
     auto state = std::make_unique<State>();
     state->boot = bootId();
     {
@@ -338,12 +387,25 @@ bool Index::open(fb::Database& fdb) {
         // Read the tables once, so that a damaged index is found now and not
         // in the middle of a search.
         Xapian::doccount n = 0;
-        for (auto it = state->db.postlist_begin(""); it != state->db.postlist_end(""); ++it)
+        std::deque<Xapian::docid> newest;
+        for (auto it = state->db.postlist_begin(""); it != state->db.postlist_end(""); ++it) {
             ++n;
+            newest.push_back(*it);
+            if (newest.size() > kNewestChecked)
+                newest.pop_front();
+        }
         if (n != state->db.get_doccount())
             return false;
-        if (n > 0)
-            state->db.get_document(*state->db.postlist_begin("")).get_data();
+        for (Xapian::docid id : {newest.empty() ? 0 : *state->db.postlist_begin(""),
+                                 newest.empty() ? 0 : newest.back()}) {
+            if (id == 0)
+                continue;
+            const Xapian::Document doc = state->db.get_document(id);
+            if (!detail::intact(doc, doc.get_data()))
+                return false;
+        }
+        if (!sameArticles(fdb, r.tr, state->db, newest))
+            return false;
     } catch (const Xapian::Error&) {
         return false;
     }
@@ -551,14 +613,49 @@ Result Index::search(const std::string& text, Mode mode, size_t limit) const {
             Hit hit;
             hit.id = static_cast<int32_t>(*it);
             hit.percent = it.get_percent();
-            hit.snippet = toCp1251(detail::fragment(detail::textOf(it.get_document().get_data()),
-                                                    result.terms, stemmer));
+            const Xapian::Document doc = it.get_document();
+            const std::string data = doc.get_data();
+            if (!detail::intact(doc, data))
+                throw Error(toCp1251("Полнотекстовый индекс повреждён: ") + folder_);
+            hit.snippet = toCp1251(detail::fragment(detail::textOf(data), result.terms, stemmer));
             result.hits.push_back(std::move(hit));
         }
     } catch (const Xapian::Error& e) {
         throw indexError(e);
     }
     return result;
+}
+
+std::optional<Result> Index::find(fb::Database& fdb, const std::string& text, Mode mode,
+                                  size_t limit, const Progress& progress) {
+    bool built = false;
+    for (;;) {
+        try {
+            if (!isOpen()) {
+                if (!open(fdb)) {
+                    built = true;
+                    if (!build(folder_, fdb, progress))
+                        return std::nullopt;
+                    if (!open(fdb))
+                        throw Error(
+                            toCp1251("Полнотекстовый индекс не открывается после построения: ") +
+                            folder_);
+                }
+                catchUp(fdb, progress);
+            }
+            return search(text, mode, limit);
+        } catch (const Error&) {
+            // Half open is not trusted: the next search starts over.
+            close();
+            if (built)
+                throw;
+        }
+        // Damage that the opening could not see (a table cut short, a block
+        // garbled) is met here: the index is built anew once.
+        built = true;
+        if (!build(folder_, fdb, progress))
+            return std::nullopt;
+    }
 }
 
 std::vector<std::string> Index::matchedWords(const Result& result, int32_t id) const {
