@@ -65,9 +65,13 @@ std::string fragment(const std::string& text, const std::vector<std::string>& te
 
     std::vector<Word> words;
     std::vector<Match> matches;
+    // Where each term was last seen: once a stretch holds them all, the
+    // scan goes on only for the words of the fragment.
+    std::map<int, size_t> lastSeen;
+    size_t stopAt = std::string::npos;
     size_t chars = 0;
     const Xapian::Utf8Iterator end;
-    for (Xapian::Utf8Iterator it(text); it != end;) {
+    for (Xapian::Utf8Iterator it(text); it != end && chars <= stopAt;) {
         if (!Xapian::Unicode::is_wordchar(*it)) {
             ++it, ++chars;
             continue;
@@ -87,8 +91,17 @@ std::string fragment(const std::string& text, const std::vector<std::string>& te
         auto term = termIds.find(lower);
         if (term == termIds.end())
             term = termIds.find("Z" + stemmer(lower));
-        if (term != termIds.end())
-            matches.push_back({words.size() - 1, term->second});
+        if (term == termIds.end())
+            continue;
+        matches.push_back({words.size() - 1, term->second});
+        lastSeen[term->second] = w.at;
+        if (stopAt == std::string::npos && lastSeen.size() == termIds.size()) {
+            size_t first = w.at;
+            for (const auto& seen : lastSeen)
+                first = std::min(first, seen.second);
+            if (w.at < first + kSpan)
+                stopAt = w.at + kSpan + kFragmentLength;
+        }
     }
 
     // The earliest stretch with the most different terms.
