@@ -4,18 +4,15 @@
 
 #include "Analysis.h"
 #include "Cp1251Utf8.h"
+#include "Durability.h"
 #include "Pipeline.h"
 
-#include <fcntl.h>
-#include <unistd.h>
 #include <xapian.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <deque>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <set>
 
@@ -34,76 +31,9 @@ const char* const kDatabaseKey = "tipsara.database";
 // Progress is reported after this many articles.
 constexpr int kProgressStep = 64;
 
-// Commits after a build's are not flushed to the disk one by one (the flush
-// costs several times what an added article does). While some may not be,
-// this file in the index folder holds the system's boot ID: a program that
-// ends, even abruptly, leaves its writes with the system, which writes them
-// out; only a system that stopped before it did can have lost them, and its
-// next boot has another ID, so the index is then not trusted but built anew.
-// Closing the index flushes it and removes the file.
-const char* const kUnsyncedFile = "unsynced";
-
 // The newest documents whose articles are compared with the database's at
 // opening (see sameArticles).
 constexpr size_t kNewestChecked = 16;
-
-std::string bootId() {
-    std::ifstream in("/proc/sys/kernel/random/boot_id");
-    std::string id;
-    std::getline(in, id);
-    return id;
-}
-
-void syncPath(const fs::path& p, bool directory) {
-    const int fd =
-        ::open(p.c_str(), (directory ? O_RDONLY | O_DIRECTORY : O_RDONLY) | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    const int rc = ::fsync(fd);
-    ::close(fd);
-    if (rc != 0)
-        throw Error(toCp1251("Полнотекстовый индекс не удалось записать на диск: ") + p.string());
-}
-
-// Flushes every file of the folder and the folder itself to the disk.
-void syncFolder(const std::string& folder) {
-    for (const auto& e : fs::directory_iterator(folder))
-        if (fs::is_regular_file(e.symlink_status()))
-            syncPath(e.path(), false);
-    syncPath(folder, true);
-}
-
-// The folder and every entry in it are the index's own files: a symbolic
-// link among them would have the index read, lock or write a file elsewhere.
-bool ownFolder(const std::string& folder) {
-    std::error_code ec;
-    if (!fs::is_directory(fs::symlink_status(folder, ec)))
-        return false;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        if (!fs::is_regular_file(it->symlink_status(ec)))
-            return false;
-    return !ec;
-}
-
-// Writes `text` as the file `name` of the folder through a new file of its
-// own that then takes the name: whatever was planted at the name (a link)
-// is replaced, never followed.
-void writeFileIn(const fs::path& folder, const char* name, const std::string& text) {
-    const fs::path temp = folder / (std::string(name) + ".tmp");
-    const fs::path target = folder / name;
-    ::unlink(temp.c_str());
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    bool ok = fd >= 0;
-    if (ok) {
-        ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
-             ::fsync(fd) == 0;
-        ok = ::close(fd) == 0 && ok;
-    }
-    if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        throw Error(toCp1251("Полнотекстовый индекс не удалось записать: ") + target.string());
-    }
-}
 
 Error indexError(const Xapian::Error& e) {
     return Error(toCp1251("Ошибка полнотекстового индекса: " + e.get_description()));
@@ -185,26 +115,6 @@ bool reportProgress(const Progress& progress, int done, int total) {
     return !progress || progress(done, std::max(done, total));
 }
 
-// Replaces `folder` by `fresh` in one step where the file system can swap
-// two names, else by two renames (a crash between them leaves no index,
-// which is then built again).
-void putInPlace(const std::string& fresh, const std::string& folder) {
-    std::error_code ec;
-    if (fs::exists(fs::symlink_status(folder, ec))) {
-        if (::renameat2(AT_FDCWD, fresh.c_str(), AT_FDCWD, folder.c_str(), RENAME_EXCHANGE) == 0) {
-            fs::remove_all(fresh, ec);
-            return;
-        }
-        const std::string old = folder + ".old";
-        fs::remove_all(old, ec);
-        fs::rename(folder, old);
-        fs::rename(fresh, folder);
-        fs::remove_all(old, ec);
-        return;
-    }
-    fs::rename(fresh, folder);
-}
-
 } // namespace
 
 struct Index::State {
@@ -215,7 +125,7 @@ struct Index::State {
     Xapian::Stem stemmer = detail::makeStemmer();
     // Set while a build or a long catch-up writes on its own thread.
     detail::Pipeline* pipeline = nullptr;
-    // Commits are not flushed one by one (see kUnsyncedFile); empty when the
+    // Commits are not flushed one by one (see Durability.h); empty when the
     // boot cannot be told, and then every commit is flushed.
     std::string boot;
     bool marked = false;
@@ -236,8 +146,7 @@ struct Index::State {
     // per session) when the commit itself is not flushed.
     void commit(const std::string& folder) {
         if (!boot.empty() && !marked) {
-            writeFileIn(folder, kUnsyncedFile, boot + '\n');
-            syncPath(folder, true);
+            detail::setMark(folder, boot);
             marked = true;
         }
         writer->commit();
@@ -344,10 +253,7 @@ void Index::close() {
         // Should that fail, the mark stays: on this boot the index is still
         // trusted, after a system crash it is built anew.
         try {
-            syncFolder(folder_);
-            std::error_code ec;
-            fs::remove(fs::path(folder_) / kUnsyncedFile, ec);
-            syncPath(folder_, true);
+            detail::clearMark(folder_);
         } catch (const std::exception&) {
         }
     }
@@ -355,21 +261,23 @@ void Index::close() {
 
 bool Index::open(fb::Database& fdb) {
     close();
-    if (!ownFolder(folder_))
+    if (!detail::ownFolder(folder_))
         return false;
     Reading r(fdb);
     const std::string want = identity(fdb, r.tr);
     auto state = std::make_unique<State>();
-    state->boot = bootId();
-    {
+    state->boot = detail::bootId();
+    switch (detail::readMark(folder_, state->boot)) {
+    case detail::Mark::None:
+        break;
+    case detail::Mark::ThisBoot:
+        // A program that ended abruptly: the system has its commits; this
+        // session flushes them when it closes.
+        state->marked = true;
+        break;
+    case detail::Mark::Lost:
         // Commits left unflushed by a session of an earlier boot may be lost.
-        std::ifstream in(fs::path(folder_) / kUnsyncedFile);
-        std::string left;
-        if (in && (!std::getline(in, left) || left != state->boot || left.empty()))
-            return false;
-        // Of this boot (a program that ended abruptly): the system has
-        // them; this session flushes them when it closes.
-        state->marked = static_cast<bool>(in);
+        return false;
     }
     try {
         try {
@@ -448,7 +356,7 @@ bool Index::build(const std::string& folder, fb::Database& fdb, const Progress& 
         }
         state.writer->close();
         if (!cancelled)
-            syncFolder(fresh);
+            detail::syncFolder(fresh);
     } catch (const Xapian::Error& e) {
         fs::remove_all(fresh, ec);
         throw indexError(e);
@@ -461,7 +369,7 @@ bool Index::build(const std::string& folder, fb::Database& fdb, const Progress& 
         return false;
     }
     try {
-        putInPlace(fresh, folder);
+        detail::putInPlace(fresh, folder);
     } catch (const fs::filesystem_error& e) {
         fs::remove_all(fresh, ec);
         throw Error(toCp1251("Полнотекстовый индекс не удалось заменить: ") + e.what());
