@@ -6,6 +6,7 @@
 #include "HtmlText.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <unordered_map>
 
 namespace fulltext::detail {
@@ -24,6 +25,17 @@ bool hasCyrillic(const std::string& word) {
         if (c == 0xD0 || c == 0xD1) // lead bytes of U+0400..U+047F
             return true;
     return false;
+}
+
+// FNV-1a: kept in the index, so it must not change between builds of the
+// program, as std::hash may.
+std::string digest(std::string_view bytes) {
+    uint64_t h = 0xcbf29ce484222325ULL;
+    for (unsigned char c : bytes) {
+        h ^= c;
+        h *= 0x100000001b3ULL;
+    }
+    return std::to_string(h);
 }
 
 class BilingualStem : public Xapian::StemImplementation {
@@ -104,8 +116,18 @@ Xapian::Document Analyzer::document(std::string_view title, std::string_view htm
         data.insert(data.begin(), kCp1251Data);
     else
         data = kUtf8Data + text;
+    doc.add_value(kChecksumSlot, digest(data));
     doc.set_data(data);
+    doc.add_value(kSignatureSlot, signature(title, html.size()));
     return doc;
+}
+
+std::string signature(std::string_view title, size_t htmlLength) {
+    return std::to_string(htmlLength) + ":" + digest(title);
+}
+
+bool intact(const Xapian::Document& doc, const std::string& data) {
+    return !data.empty() && digest(data) == doc.get_value(kChecksumSlot);
 }
 
 std::string textOf(const std::string& data) {
@@ -135,33 +157,6 @@ Xapian::Query parse(const std::string& text, Mode mode) {
             return Xapian::Query();
         }
     }
-}
-
-std::string unescapeSnippet(const std::string& s) {
-    std::string out;
-    out.reserve(s.size());
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '&') {
-            static constexpr struct {
-                const char* ref;
-                char c;
-            } kRefs[] = {{"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}};
-            bool done = false;
-            for (const auto& r : kRefs) {
-                const std::string_view ref(r.ref);
-                if (s.compare(i, ref.size(), ref) == 0) {
-                    out += r.c;
-                    i += ref.size() - 1;
-                    done = true;
-                    break;
-                }
-            }
-            if (done)
-                continue;
-        }
-        out += s[i];
-    }
-    return out;
 }
 
 } // namespace fulltext::detail

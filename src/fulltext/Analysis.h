@@ -17,6 +17,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace fulltext::detail {
 
@@ -37,13 +38,31 @@ private:
     Xapian::Document blank_;
 };
 
+// The value slots of a document's signature and of its data's checksum.
+inline constexpr Xapian::valueno kSignatureSlot = 0;
+inline constexpr Xapian::valueno kChecksumSlot = 1;
+
+// What a document keeps of the article it was made from, so that an index
+// can tell the articles of its own database from others under the same
+// numbers: a digest of the title and the length of the HTML.
+std::string signature(std::string_view title, size_t htmlLength);
+
+// Whether the document's data is the text it was given: a damaged table may
+// hand back nothing, or other bytes, without an error.
+bool intact(const Xapian::Document& doc, const std::string& data);
+
 // The UTF-8 text kept in a document's data.
 std::string textOf(const std::string& data);
 
 // The query for a Windows-1251 search text; empty when it holds no word.
 Xapian::Query parse(const std::string& text, Mode mode);
 
-// A snippet as Xapian makes it is escaped for HTML; the list shows plain text.
-std::string unescapeSnippet(const std::string& snippet);
+// The fragment of a hit's UTF-8 text that the result list shows: one line
+// of about 160 characters that begins at most a few words before a matched
+// word (one of `terms`, the query's, in any of its forms), in the earliest
+// stretch that holds the most different terms; "…" where it cuts the text.
+// The start of the text when no word of it matches.
+std::string fragment(const std::string& text, const std::vector<std::string>& terms,
+                     const Xapian::Stem& stemmer);
 
 } // namespace fulltext::detail

@@ -4,17 +4,15 @@
 
 #include "Analysis.h"
 #include "Cp1251Utf8.h"
+#include "Durability.h"
 #include "Pipeline.h"
 
-#include <fcntl.h>
-#include <unistd.h>
 #include <xapian.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <deque>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <set>
 
@@ -26,46 +24,16 @@ namespace {
 
 // Raised whenever what the index stores or how it makes its terms changes,
 // so that an index of the old kind is built anew.
-const char* const kFormat = "2";
+const char* const kFormat = "3";
 const char* const kFormatKey = "tipsara.format";
 const char* const kDatabaseKey = "tipsara.database";
 
 // Progress is reported after this many articles.
 constexpr int kProgressStep = 64;
 
-// Commits after a build's are not flushed to the disk one by one (the flush
-// costs several times what an added article does). While some may not be,
-// this file in the index folder holds the system's boot ID: a program that
-// ends, even abruptly, leaves its writes with the system, which writes them
-// out; only a system that stopped before it did can have lost them, and its
-// next boot has another ID, so the index is then not trusted but built anew.
-// Closing the index flushes it and removes the file.
-const char* const kUnsyncedFile = "unsynced";
-
-std::string bootId() {
-    std::ifstream in("/proc/sys/kernel/random/boot_id");
-    std::string id;
-    std::getline(in, id);
-    return id;
-}
-
-void syncPath(const fs::path& p, bool directory) {
-    const int fd = ::open(p.c_str(), (directory ? O_RDONLY | O_DIRECTORY : O_RDONLY) | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    const int rc = ::fsync(fd);
-    ::close(fd);
-    if (rc != 0)
-        throw Error(toCp1251("Полнотекстовый индекс не удалось записать на диск: ") + p.string());
-}
-
-// Flushes every file of the folder and the folder itself to the disk.
-void syncFolder(const std::string& folder) {
-    for (const auto& e : fs::directory_iterator(folder))
-        if (e.is_regular_file())
-            syncPath(e.path(), false);
-    syncPath(folder, true);
-}
+// The newest documents whose articles are compared with the database's at
+// opening (see sameArticles).
+constexpr size_t kNewestChecked = 16;
 
 Error indexError(const Xapian::Error& e) {
     return Error(toCp1251("Ошибка полнотекстового индекса: " + e.get_description()));
@@ -120,28 +88,31 @@ int count(fb::Database& db, fb::Transaction& tr, const std::string& sql) {
     return n;
 }
 
-bool reportProgress(const Progress& progress, int done, int total) {
-    return !progress || progress(done, std::max(done, total));
+// Whether the newest documents of the index are of the articles the
+// database has under their numbers. Another database made from the same
+// file shares its path, its creation stamp and its older articles, but not
+// the articles added to it since; an article the database has lost is no
+// sign (the catch-up drops it).
+bool sameArticles(fb::Database& fdb, fb::Transaction& tr, const Xapian::Database& index,
+                  const std::deque<Xapian::docid>& newest) {
+    fb::Query q(fdb, tr);
+    q.setSQL("select NAME, INFORMATION from HINTS where ID = :ID");
+    q.Prepare();
+    for (Xapian::docid id : newest) {
+        q.Params(0).setAsInteger(static_cast<int32_t>(std::min<Xapian::docid>(id, INT32_MAX)));
+        q.ExecQuery();
+        const bool differs =
+            !q.Eof() && detail::signature(q.Fields(0).AsString(), q.Fields(1).AsString().size()) !=
+                            index.get_document(id).get_value(detail::kSignatureSlot);
+        q.Close();
+        if (differs)
+            return false;
+    }
+    return true;
 }
 
-// Replaces `folder` by `fresh` in one step where the file system can swap
-// two names, else by two renames (a crash between them leaves no index,
-// which is then built again).
-void putInPlace(const std::string& fresh, const std::string& folder) {
-    std::error_code ec;
-    if (fs::exists(fs::symlink_status(folder, ec))) {
-        if (::renameat2(AT_FDCWD, fresh.c_str(), AT_FDCWD, folder.c_str(), RENAME_EXCHANGE) == 0) {
-            fs::remove_all(fresh, ec);
-            return;
-        }
-        const std::string old = folder + ".old";
-        fs::remove_all(old, ec);
-        fs::rename(folder, old);
-        fs::rename(fresh, folder);
-        fs::remove_all(old, ec);
-        return;
-    }
-    fs::rename(fresh, folder);
+bool reportProgress(const Progress& progress, int done, int total) {
+    return !progress || progress(done, std::max(done, total));
 }
 
 } // namespace
@@ -154,7 +125,7 @@ struct Index::State {
     Xapian::Stem stemmer = detail::makeStemmer();
     // Set while a build or a long catch-up writes on its own thread.
     detail::Pipeline* pipeline = nullptr;
-    // Commits are not flushed one by one (see kUnsyncedFile); empty when the
+    // Commits are not flushed one by one (see Durability.h); empty when the
     // boot cannot be told, and then every commit is flushed.
     std::string boot;
     bool marked = false;
@@ -175,16 +146,7 @@ struct Index::State {
     // per session) when the commit itself is not flushed.
     void commit(const std::string& folder) {
         if (!boot.empty() && !marked) {
-            const fs::path mark = fs::path(folder) / kUnsyncedFile;
-            {
-                std::ofstream out(mark, std::ios::binary | std::ios::trunc);
-                out << boot << '\n';
-                if (!out.flush())
-                    throw Error(toCp1251("Полнотекстовый индекс не удалось записать: ") +
-                                mark.string());
-            }
-            syncPath(mark, false);
-            syncPath(folder, true);
+            detail::setMark(folder, boot);
             marked = true;
         }
         writer->commit();
@@ -291,10 +253,7 @@ void Index::close() {
         // Should that fail, the mark stays: on this boot the index is still
         // trusted, after a system crash it is built anew.
         try {
-            syncFolder(folder_);
-            std::error_code ec;
-            fs::remove(fs::path(folder_) / kUnsyncedFile, ec);
-            syncPath(folder_, true);
+            detail::clearMark(folder_);
         } catch (const std::exception&) {
         }
     }
@@ -302,25 +261,23 @@ void Index::close() {
 
 bool Index::open(fb::Database& fdb) {
     close();
-    std::error_code ec;
-    if (!fs::is_directory(folder_, ec))
+    if (!detail::ownFolder(folder_))
         return false;
-    std::string want;
-    {
-        Reading r(fdb);
-        want = identity(fdb, r.tr);
-    }
+    Reading r(fdb);
+    const std::string want = identity(fdb, r.tr);
     auto state = std::make_unique<State>();
-    state->boot = bootId();
-    {
+    state->boot = detail::bootId();
+    switch (detail::readMark(folder_, state->boot)) {
+    case detail::Mark::None:
+        break;
+    case detail::Mark::ThisBoot:
+        // A program that ended abruptly: the system has its commits; this
+        // session flushes them when it closes.
+        state->marked = true;
+        break;
+    case detail::Mark::Lost:
         // Commits left unflushed by a session of an earlier boot may be lost.
-        std::ifstream in(fs::path(folder_) / kUnsyncedFile);
-        std::string left;
-        if (in && (!std::getline(in, left) || left != state->boot || left.empty()))
-            return false;
-        // Of this boot (a program that ended abruptly): the system has
-        // them; this session flushes them when it closes.
-        state->marked = static_cast<bool>(in);
+        return false;
     }
     try {
         try {
@@ -338,12 +295,25 @@ bool Index::open(fb::Database& fdb) {
         // Read the tables once, so that a damaged index is found now and not
         // in the middle of a search.
         Xapian::doccount n = 0;
-        for (auto it = state->db.postlist_begin(""); it != state->db.postlist_end(""); ++it)
+        std::deque<Xapian::docid> newest;
+        for (auto it = state->db.postlist_begin(""); it != state->db.postlist_end(""); ++it) {
             ++n;
+            newest.push_back(*it);
+            if (newest.size() > kNewestChecked)
+                newest.pop_front();
+        }
         if (n != state->db.get_doccount())
             return false;
-        if (n > 0)
-            state->db.get_document(*state->db.postlist_begin("")).get_data();
+        for (Xapian::docid id : {newest.empty() ? 0 : *state->db.postlist_begin(""),
+                                 newest.empty() ? 0 : newest.back()}) {
+            if (id == 0)
+                continue;
+            const Xapian::Document doc = state->db.get_document(id);
+            if (!detail::intact(doc, doc.get_data()))
+                return false;
+        }
+        if (!sameArticles(fdb, r.tr, state->db, newest))
+            return false;
     } catch (const Xapian::Error&) {
         return false;
     }
@@ -386,7 +356,7 @@ bool Index::build(const std::string& folder, fb::Database& fdb, const Progress& 
         }
         state.writer->close();
         if (!cancelled)
-            syncFolder(fresh);
+            detail::syncFolder(fresh);
     } catch (const Xapian::Error& e) {
         fs::remove_all(fresh, ec);
         throw indexError(e);
@@ -399,7 +369,7 @@ bool Index::build(const std::string& folder, fb::Database& fdb, const Progress& 
         return false;
     }
     try {
-        putInPlace(fresh, folder);
+        detail::putInPlace(fresh, folder);
     } catch (const fs::filesystem_error& e) {
         fs::remove_all(fresh, ec);
         throw Error(toCp1251("Полнотекстовый индекс не удалось заменить: ") + e.what());
@@ -551,18 +521,49 @@ Result Index::search(const std::string& text, Mode mode, size_t limit) const {
             Hit hit;
             hit.id = static_cast<int32_t>(*it);
             hit.percent = it.get_percent();
-            const std::string snippet =
-                // Not exhaustive: the first good fragment is ten times
-                // cheaper than the best, and 500 of them must be quick.
-                mset.snippet(detail::textOf(it.get_document().get_data()), 240, stemmer,
-                             Xapian::MSet::SNIPPET_BACKGROUND_MODEL, "", "", "\xE2\x80\xA6");
-            hit.snippet = toCp1251(detail::unescapeSnippet(snippet));
+            const Xapian::Document doc = it.get_document();
+            const std::string data = doc.get_data();
+            if (!detail::intact(doc, data))
+                throw Error(toCp1251("Полнотекстовый индекс повреждён: ") + folder_);
+            hit.snippet = toCp1251(detail::fragment(detail::textOf(data), result.terms, stemmer));
             result.hits.push_back(std::move(hit));
         }
     } catch (const Xapian::Error& e) {
         throw indexError(e);
     }
     return result;
+}
+
+std::optional<Result> Index::find(fb::Database& fdb, const std::string& text, Mode mode,
+                                  size_t limit, const Progress& progress) {
+    bool built = false;
+    for (;;) {
+        try {
+            if (!isOpen()) {
+                if (!open(fdb)) {
+                    built = true;
+                    if (!build(folder_, fdb, progress))
+                        return std::nullopt;
+                    if (!open(fdb))
+                        throw Error(
+                            toCp1251("Полнотекстовый индекс не открывается после построения: ") +
+                            folder_);
+                }
+                catchUp(fdb, progress);
+            }
+            return search(text, mode, limit);
+        } catch (const Error&) {
+            // Half open is not trusted: the next search starts over.
+            close();
+            if (built)
+                throw;
+        }
+        // Damage that the opening could not see (a table cut short, a block
+        // garbled) is met here: the index is built anew once.
+        built = true;
+        if (!build(folder_, fdb, progress))
+            return std::nullopt;
+    }
 }
 
 std::vector<std::string> Index::matchedWords(const Result& result, int32_t id) const {

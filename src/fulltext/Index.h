@@ -7,9 +7,11 @@
 // The index holds only what the database has committed: it reads the
 // articles through a read-committed transaction of its own, never through
 // the program's update transaction. It knows the database it was made for
-// (the file's path and the engine's creation stamp inside the file) and the
-// format it was written in; an index of another database or format, or one
-// that cannot be read, is not used but built anew.
+// (the file's path, the engine's creation stamp inside the file and its
+// newest articles' titles and lengths) and the format it was written in; an
+// index of another database or format, or one that cannot be read, is not
+// used but built anew. It reads and writes only files of its own folder,
+// never through a symbolic link.
 //
 // Text going in and out is Windows-1251, like everywhere in the program.
 //
@@ -23,6 +25,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -131,6 +134,14 @@ public:
     // form (Russian and English); quoted stretches in the word modes are
     // phrases. Text the query syntax cannot take is searched as plain words.
     Result search(const std::string& text, Mode mode, size_t limit = 500) const;
+
+    // The search as the search window runs it: the index opened and caught
+    // up first when it is closed, or built anew when it cannot be opened. An
+    // index found damaged on the way is closed and built anew, once; a
+    // failure after that is thrown, with the index closed. Nothing when the
+    // user cancelled a build.
+    std::optional<Result> find(fb::Database& db, const std::string& text, Mode mode, size_t limit,
+                               const Progress& progress = {});
 
     // The words of article `id` that the search matched, lower case,
     // Windows-1251, each once: what the page view highlights (every

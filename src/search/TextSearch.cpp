@@ -43,15 +43,15 @@ void TextSearch::Committed(fb::Database& db) noexcept {
     }
 }
 
-TextFound TextSearch::Find(fb::Query& q, const QCollator& collator, Mode mode,
-                           const std::string& text) {
+std::optional<TextFound> TextSearch::Find(fb::Database& db, fb::Query& q, const QCollator& collator,
+                                          Mode mode, const std::string& text,
+                                          const fulltext::Progress& progress) {
     TextFound found;
-    try {
-        found.result = index_.search(text, TextMode(mode), TextHitLimit);
-    } catch (const fulltext::Error&) {
-        index_.close();
-        throw;
-    }
+    std::optional<fulltext::Result> result =
+        index_.find(db, text, TextMode(mode), TextHitLimit, progress);
+    if (!result)
+        return std::nullopt;
+    found.result = std::move(*result);
     if (!found.result.hasWords) {
         for (QStringList& row : OrderedRows(collator, search::Find(q, mode, text))) {
             row << QString();

@@ -17,6 +17,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,12 +57,16 @@ public:
     // it again and catches up (or rebuilds it).
     void Committed(fb::Database& db) noexcept;
 
-    // The search in the mode; Prepare must have succeeded. A text in which
-    // the index finds no word gets the title search's answer for it, so that
-    // blanks behave in both searches alike. q is the reading query object
-    // (IBSQL2); collator orders the title search's rows. A failure of the
-    // index closes it before it is passed on.
-    TextFound Find(fb::Query& q, const QCollator& collator, Mode mode, const std::string& text);
+    // The search in the mode, the index made ready first when it is closed
+    // (see Prepare; progress as there), and built anew once when it is
+    // found damaged on the way. A text in which the index finds no word gets
+    // the title search's answer for it, so that blanks behave in both
+    // searches alike. q is the reading query object (IBSQL2); collator
+    // orders the title search's rows. Nothing when the user cancelled a
+    // build. A failure of the index closes it before it is passed on.
+    std::optional<TextFound> Find(fb::Database& db, fb::Query& q, const QCollator& collator,
+                                  Mode mode, const std::string& text,
+                                  const fulltext::Progress& progress = {});
 
     // The words of article id that the search matched, for highlighting.
     std::vector<std::string> MatchedWords(const fulltext::Result& result, int32_t id) const;

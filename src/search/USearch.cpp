@@ -268,16 +268,16 @@ void TSearchFrm::InTextCBClick() {
 }
 
 bool TSearchFrm::FindInText() {
-    search::TextSearch index(DataFrm->TextIndex);
-    if (!index.isOpen()) {
-        TIndexProgress progress(this);
-        if (!index.Prepare(DataFrm->FBDB, progress.callback()))
-            return false;
-    }
-    search::TextFound found =
-        index.Find(DataFrm->IBSQL2, collator_, mode(), text::fromQ(Search->text()));
-    textResult_ = std::move(found.result);
-    fillList(std::move(found.rows));
+    // Shown only when the index is built or catches up with many articles.
+    TIndexProgress progress(this);
+    std::optional<search::TextFound> found =
+        search::TextSearch(DataFrm->TextIndex)
+            .Find(DataFrm->FBDB, DataFrm->IBSQL2, collator_, mode(), text::fromQ(Search->text()),
+                  progress.callback());
+    if (!found)
+        return false;
+    textResult_ = std::move(found->result);
+    fillList(std::move(found->rows));
     return true;
 }
 

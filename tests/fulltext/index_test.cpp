@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -249,6 +250,43 @@ TEST_F(Search, SnippetsAreOneLineOfPlainTextAroundTheWords) {
     ASSERT_EQ(r2.hits.size(), 1u);
     EXPECT_EQ(utf(r2.hits[0].snippet), "Длина строки — функция Length.");
     EXPECT_GT(r2.hits[0].percent, 0);
+}
+
+// The list's column is narrow: a fragment begins a few words before a word
+// found, however far into a long page the first one lies.
+TEST_F(FullText, FragmentsBeginNearTheWordFoundOnLongPages) {
+    for (const int chars : {800, 5000, 50000}) {
+        std::string body = "<p>";
+        for (int n = 1; n <= chars / 40; ++n)
+            body += "Предложение номер " + std::to_string(n) + " без нужного слова. ";
+        body += "Здесь стоит маркерслово, а за ним ExtractFilePath(Name). Конец страницы.</p>";
+        insert(("Длинная " + std::to_string(chars)).c_str(), body.c_str());
+    }
+    commit();
+    ASSERT_TRUE(index->openOrBuild(db));
+    const struct {
+        const char* query;
+        Mode mode;
+        const char* shown;
+    } cases[] = {
+        {"маркерслова", Mode::AllWords, "маркерслово"},
+        {"маркерслова", Mode::AnyWord, "маркерслово"},
+        {"маркерслово", Mode::Phrase, "маркерслово"},
+        {"ExtractFilePath", Mode::AllWords, "ExtractFilePath"},
+        {"extractfilepath", Mode::AnyWord, "ExtractFilePath"},
+        {"ExtractFilePath", Mode::Phrase, "ExtractFilePath"},
+    };
+    for (const auto& c : cases) {
+        const fulltext::Result r = index->search(cp(c.query), c.mode);
+        ASSERT_EQ(r.hits.size(), 3u) << c.query;
+        for (const fulltext::Hit& h : r.hits) {
+            // One byte a character in the list's code page.
+            const size_t at = h.snippet.find(cp(c.shown));
+            EXPECT_LT(at, 30u) << c.query << " " << static_cast<int>(c.mode) << ": "
+                               << utf(h.snippet);
+            EXPECT_EQ(h.snippet.find('\n'), std::string::npos);
+        }
+    }
 }
 
 TEST_F(Search, MatchedWordsAreTheFormsInThatArticle) {
@@ -575,6 +613,163 @@ TEST_F(FullText, UnflushedCommitsAreTrustedOnlyOnTheSameBoot) {
     ASSERT_TRUE(index->openOrBuild(db));
     EXPECT_EQ(found("TRegistry"), Ids{14});
     EXPECT_EQ(index->size(), 14u);
+}
+
+// ---- Damaged, foreign and planted --------------------------------------
+
+void cutTo(const fs::path& p, uintmax_t size) {
+    fs::resize_file(p, size);
+}
+// Junk in the middle of every block, the blocks' headers left alone.
+void garble(const fs::path& p) {
+    std::fstream f(p, std::ios::in | std::ios::out | std::ios::binary);
+    const auto size = static_cast<std::streamoff>(fs::file_size(p));
+    const std::string junk(2048, '\x5A');
+    for (std::streamoff at = 4096; at + 2048 <= size; at += 8192) {
+        f.seekp(at);
+        f.write(junk.data(), static_cast<std::streamsize>(junk.size()));
+    }
+}
+
+// A damaged index is built anew at the search that meets it, whether the
+// opening can see the damage or only the reading of a hit's text does.
+TEST_F(FullText, DamagedIndexIsBuiltAnewOnceAtTheSearch) {
+    // Enough text, hardly compressible, for tables of many blocks.
+    uint32_t x = 1;
+    for (int i = 0; i < 300; ++i) {
+        std::string body = "<p>Статья " + std::to_string(i) + " про кирпичи.";
+        for (int k = 0; k < 100; ++k) {
+            body += ' ';
+            for (int c = 0; c < 6; ++c) {
+                x = x * 1103515245 + 12345;
+                body += static_cast<char>('a' + (x >> 16) % 26);
+            }
+        }
+        insert(("Стена " + std::to_string(i)).c_str(), (body + "</p>").c_str());
+    }
+    commit();
+    const fs::path folder = index->folder();
+    const struct {
+        const char* what;
+        std::function<void()> spoil;
+    } damages[] = {
+        {"docdata cut to 64 KiB", [&] { cutTo(folder / "docdata.glass", 64 * 1024); }},
+        {"docdata garbled", [&] { garble(folder / "docdata.glass"); }},
+        {"postlist cut in half",
+         [&] { cutTo(folder / "postlist.glass", fs::file_size(folder / "postlist.glass") / 2); }},
+        {"docdata gone", [&] { fs::remove(folder / "docdata.glass"); }},
+    };
+    for (const auto& d : damages) {
+        ASSERT_TRUE(Index::build(folder, db));
+        ASSERT_GT(fs::file_size(folder / "docdata.glass"), 128u * 1024) << d.what;
+        d.spoil();
+        int builds = 0;
+        const std::optional<fulltext::Result> r =
+            index->find(db, cp("кирпичи"), Mode::AllWords, 500, [&](int done, int) {
+                builds += done == 0;
+                return true;
+            });
+        ASSERT_TRUE(r) << d.what;
+        EXPECT_EQ(builds, 1) << d.what;
+        ASSERT_EQ(r->hits.size(), 300u) << d.what;
+        for (const fulltext::Hit& h : r->hits)
+            ASSERT_NE(h.snippet.find(cp("кирпичи")), std::string::npos) << d.what;
+        index->close();
+    }
+
+    // A build that fails too is reported, not tried again.
+    garble(folder / "docdata.glass");
+    int builds = 0;
+    EXPECT_THROW(index->find(db, cp("кирпичи"), Mode::AllWords, 500,
+                             [&](int done, int) -> bool {
+                                 builds += done == 0;
+                                 throw fulltext::Error("disk full");
+                             }),
+                 fulltext::Error);
+    EXPECT_EQ(builds, 1);
+    EXPECT_FALSE(index->isOpen());
+    ASSERT_TRUE(index->find(db, cp("кирпичи"), Mode::AllWords, 500));
+}
+
+// Another database made from the same file shares its path, its creation
+// stamp and its first articles; its own articles are not the index's.
+TEST_F(FullText, IndexOfAnotherCopyOfTheSameFileIsBuiltAnew) {
+    upd.reset();
+    write.reset();
+    db.Close();
+    const std::string copy = file->dir().file("copy.gdb");
+    fs::copy_file(file->path(), copy);
+    attach(db, file->path());
+    insert("Своя", "<p>Первая копия знает TFirstOwn.</p>");
+    commit();
+    ASSERT_TRUE(index->openOrBuild(db));
+    EXPECT_EQ(found("TFirstOwn"), Ids{14});
+    index->close();
+    upd.reset();
+    write.reset();
+    db.Close();
+
+    attach(db, copy);
+    insert("Чужая", "<p>Вторая копия знает TSecondOwn.</p>");
+    commit();
+    upd.reset();
+    write.reset();
+    db.Close();
+    fs::copy_file(copy, file->path(), fs::copy_options::overwrite_existing);
+    attach(db, file->path());
+
+    EXPECT_FALSE(index->open(db));
+    ASSERT_TRUE(index->openOrBuild(db));
+    EXPECT_EQ(found("TFirstOwn"), Ids{});
+    EXPECT_EQ(found("TSecondOwn"), Ids{14});
+}
+
+// The index writes only inside its own folder: links planted there or in
+// its place are never followed.
+TEST_F(FullText, PlantedLinksAreNeverFollowed) {
+    const fs::path folder = index->folder();
+    const fs::path outside = file->dir().path() / "outside";
+    fs::create_directories(outside);
+    const fs::path victim = outside / "victim";
+
+    // A dangling link at the mark of unflushed commits.
+    std::string boot;
+    std::getline(std::ifstream("/proc/sys/kernel/random/boot_id"), boot);
+    ASSERT_TRUE(index->openOrBuild(db));
+    fs::create_symlink(victim, folder / "unsynced");
+    insert("Реестр", "<p>TRegistry</p>");
+    commit();
+    EXPECT_EQ(index->addNew(db), 1);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(victim)));
+    if (!boot.empty()) {
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder / "unsynced")));
+    }
+    index->close();
+    // Planted while it is closed: the index is not used but built anew.
+    fs::remove(folder / "flintlock");
+    fs::create_symlink(victim, folder / "flintlock");
+    EXPECT_FALSE(index->open(db));
+    ASSERT_TRUE(index->openOrBuild(db));
+    EXPECT_EQ(found("TRegistry"), Ids{14});
+    index->close();
+    EXPECT_FALSE(fs::exists(fs::symlink_status(victim)));
+
+    // The folder itself a link to a folder elsewhere.
+    const fs::path elsewhere = outside / "idx";
+    fs::rename(folder, elsewhere);
+    fs::remove(elsewhere / "flintlock");
+    fs::create_symlink(elsewhere, folder);
+    std::set<std::string> before;
+    for (const auto& e : fs::directory_iterator(elsewhere))
+        before.insert(e.path().filename().string());
+    EXPECT_FALSE(index->open(db));
+    ASSERT_TRUE(index->openOrBuild(db));
+    EXPECT_EQ(found("TRegistry"), Ids{14});
+    EXPECT_TRUE(fs::is_directory(fs::symlink_status(folder)));
+    std::set<std::string> after;
+    for (const auto& e : fs::directory_iterator(elsewhere))
+        after.insert(e.path().filename().string());
+    EXPECT_EQ(after, before);
 }
 
 } // namespace

@@ -304,8 +304,9 @@ private slots:
         const QCollator collator = search::ListCollator();
         const auto found = [&](const char* word) {
             std::vector<std::string> out;
-            for (const QStringList& row :
-                 index.Find(DataFrm->IBSQL2, collator, search::Mode::AllWords, cp(word)).rows)
+            const std::optional<search::TextFound> hits = index.Find(
+                DataFrm->FBDB, DataFrm->IBSQL2, collator, search::Mode::AllWords, cp(word));
+            for (const QStringList& row : hits->rows)
                 out.push_back(text::fromQ(row[0]) + "/" + text::fromQ(row[1]));
             return out;
         };
