@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 """tools/checks/layers.py against faults planted one at a time in a copy of
-the tree, read with a compile database made here (every unit sees src/, and
-tests/ for the tests, and every Qt module), so that no build is needed and
-the Qt module of a header is what Qt's own folders say."""
+the tree, read with a compile database made here (every unit sees src/, a
+component only src/components/ as the build has it, the tests tests/ too, and
+all see every Qt module), so that no build is needed and the Qt module of a
+header is what Qt's own folders say."""
 import argparse
 import contextlib
 import json
@@ -20,13 +21,19 @@ QT_MODULES = ("QtCore", "QtGui", "QtWidgets", "QtNetwork", "QtTest")
 ARGS = None
 
 
-def compile_database(root, qt_headers):
+def compile_database(root, qt_headers, components_see_src=False):
+    # The components' own include folder, as src/CMakeLists.txt makes it.
+    own = os.path.join(root, "component-include", "src")
+    if not os.path.exists(own):
+        os.makedirs(own)
+        os.symlink(os.path.join(root, "src", "components"), os.path.join(own, "components"))
     entries = []
     for top in ("src", "tests"):
         for d, _, files in os.walk(os.path.join(root, top)):
             for name in files:
                 if name.endswith(".cpp"):
-                    flags = ["-I" + os.path.join(root, "src")]
+                    component = os.path.relpath(d, root).startswith("src/components/")
+                    flags = ["-I" + (own if component and not components_see_src else os.path.join(root, "src"))]
                     if top == "tests":
                         # The look test's palette comes from the screenshot tool.
                         flags = ["-I" + os.path.join(root, "tests"), *flags, "-I" + os.path.join(ROOT, "tools")]
@@ -55,9 +62,9 @@ class PlantedFaults(unittest.TestCase):
         cls.tmp.cleanup()
 
     @classmethod
-    def write_database(cls, qt_headers):
+    def write_database(cls, qt_headers, components_see_src=False):
         with open(cls.database, "w", encoding="utf-8") as f:
-            json.dump(compile_database(cls.root, qt_headers), f)
+            json.dump(compile_database(cls.root, qt_headers, components_see_src), f)
 
     def check(self):
         run = subprocess.run([sys.executable, CHECK, "--root", self.root,
@@ -90,13 +97,16 @@ class PlantedFaults(unittest.TestCase):
 
     def test_includes_are_resolved_as_the_compiler_does(self):
         cases = [
+            ("src/fulltext/Index.cpp", "\n#include <data/UData.h>\n",
+             "fulltext -> data is not an allowed arrow"),
+            # A component does not even see the subsystems; only a relative name reaches one.
             ("src/components/http/Http.cpp", "\n#include <data/UData.h>\n",
-             "components/http -> data is not an allowed arrow"),
+             "Http.cpp: <data/UData.h> is found in none of its include folders"),
             ("src/components/zip/UnZip.cpp", '\n#include "../../data/UData.h"\n',
              "components/zip -> data is not an allowed arrow"),
             # Hidden behind a spliced line it is still an include.
-            ("src/components/fb/Fb.cpp", '\n#\\\ninclude "data/UData.h"\n',
-             "components/fb -> data is not an allowed arrow"),
+            ("src/settings/Store.cpp", '\n#\\\ninclude "data/Database.h"\n',
+             "settings -> data is not an allowed arrow"),
             ("src/fulltext/Index.cpp", '\n#include "settings/Store.h"\n',
              "fulltext -> settings is not an allowed arrow"),
         ]
@@ -118,12 +128,19 @@ class PlantedFaults(unittest.TestCase):
             with self.subTest(new=new), self.planted(rel, old, new):
                 self.assertFails(expected)
 
-    def test_missing_qt_headers_fail_the_check(self):
-        self.write_database(os.path.join(self.tmp.name, "no-qt-here"))
-        try:
-            self.assertFails("is found in none of its include folders, so its Qt module cannot be told")
-        finally:
-            self.write_database(ARGS.qt_headers)
+    def test_what_the_compile_commands_let_through_fails_the_check(self):
+        cases = [
+            (os.path.join(self.tmp.name, "no-qt-here"), False,
+             "is found in none of its include folders, so its Qt module cannot be told"),
+            (ARGS.qt_headers, True, "src/components/http/Http.cpp is compiled seeing src/app/"),
+        ]
+        for qt_headers, components_see_src, expected in cases:
+            with self.subTest(expected=expected):
+                self.write_database(qt_headers, components_see_src)
+                try:
+                    self.assertFails(expected)
+                finally:
+                    self.write_database(ARGS.qt_headers)
 
     def test_tests_keep_to_their_layer(self):
         http = "tests/components/http/"

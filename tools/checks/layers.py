@@ -21,6 +21,9 @@ database named by --compile-commands). The rules:
     helpers link (tests/CMakeLists.txt) and tests/support/;
   - a GoogleTest test that does not link the window library keeps to the
     logic library's rules, so that it runs and builds without widgets;
+  - a component's sources are compiled with no include folder that shows a
+    subsystem (src/CMakeLists.txt gives them one holding src/components/
+    alone), so that the build itself refuses such an include;
   - a Qt header or a quoted include that is not found is an error, never a
     rule skipped.
 With --graph the graph of src/ is printed, one "from -> to" line each.
@@ -328,6 +331,9 @@ class Check:
                 elif target is None and QT_NAME.match(name) and not GENERATED.search(name):
                     self.problems.append(f"{self.rel(path)}: <{name}> is found in none of its include "
                                          "folders, so its Qt module cannot be told")
+                elif target is None and any(os.path.isfile(os.path.join(top, name))
+                                            for top in (self.src, self.tests)):
+                    self.problems.append(f"{self.rel(path)}: <{name}> is found in none of its include folders")
                 found.append((name, quoted, target))
             self.read[key] = found
         return self.read[key]
@@ -388,7 +394,9 @@ class Check:
                         self.problems.append(f"{who}: {self.rel(path)} includes <{name}> of {module}, "
                                              "outside Qt Core and Network")
 
-        # The program's own sources.
+        # The program's own sources; a component's compiled seeing no subsystem.
+        subsystems = sorted(d for d in os.listdir(self.src)
+                            if d != "components" and os.path.isdir(os.path.join(self.src, d)))
         for t in sorted(self.targets.values(), key=lambda t: t.name):
             if not t.folder.startswith(self.src):
                 continue
@@ -396,6 +404,12 @@ class Check:
                 s = os.path.realpath(s)
                 if s not in self.units:
                     continue
+                if self.is_component(t.folder):
+                    for d in (d for paths in self.units[s] for d in paths):
+                        seen = [sub for sub in subsystems if os.path.realpath(os.path.join(d, sub)) ==
+                                os.path.join(self.src, sub)]
+                        if seen:
+                            self.problems.append(f"{self.rel(s)} is compiled seeing src/{seen[0]}/ through {d}")
                 walked = self.walk(s, self.units[s])
                 if t.name in logic:
                     logic_rules(walked, f"{t.name} ({self.rel(s)})")
