@@ -17,7 +17,6 @@ import unittest
 
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 CHECK = os.path.join(ROOT, "tools", "checks", "layers.py")
-QT_MODULES = ("QtCore", "QtGui", "QtWidgets", "QtNetwork", "QtTest")
 ARGS = None
 
 
@@ -27,6 +26,7 @@ def compile_database(root, qt_headers, components_see_src=False):
     if not os.path.exists(own):
         os.makedirs(own)
         os.symlink(os.path.join(root, "src", "components"), os.path.join(own, "components"))
+    modules = sorted(m for m in os.listdir(qt_headers) if m.startswith("Qt")) if os.path.isdir(qt_headers) else []
     entries = []
     for top in ("src", "tests"):
         for d, _, files in os.walk(os.path.join(root, top)):
@@ -38,7 +38,7 @@ def compile_database(root, qt_headers, components_see_src=False):
                         # The look test's palette comes from the screenshot tool.
                         flags = ["-I" + os.path.join(root, "tests"), *flags, "-I" + os.path.join(ROOT, "tools")]
                     flags += ["-isystem", qt_headers]
-                    for module in QT_MODULES:
+                    for module in modules:
                         flags += ["-isystem", os.path.join(qt_headers, module)]
                     path = os.path.join(d, name)
                     entries.append({"directory": root, "file": path,
