@@ -75,6 +75,7 @@ ALLOWED = {
     "data -> components/widgets": "the data module's window reports its errors",
     "data -> fulltext": "TO BE REMOVED: the data module owns the full-text index",
     "fulltext -> components/fb": "the index reads the articles with statements",
+    "fulltext -> components/text": "Windows-1251 articles become UTF-8 terms and back",
     "mail -> components/fb": "the submission reads its lists with statements",
     "mail -> components/smtp": "the submission is sent by the SMTP client",
     "mail -> components/text": "Windows-1251 message texts",
