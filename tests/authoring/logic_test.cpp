@@ -4,7 +4,6 @@
 #include "authoring/Articles.h"
 #include "components/fb/Fb.h"
 #include "components/text/Strings.h"
-#include "data/Database.h"
 #include "data/Lists.h"
 #include "support/TempDatabase.h"
 
@@ -31,13 +30,8 @@ TEST(Lists, CategoriesByNameSubcategoriesOfOneAndTheCounts) {
     c.articles = {{"", 2, 1, std::nullopt, cp("Своя"), "<p>x</p>"},
                   {"", 2, 2, 1001, cp("С сервера"), "<p>y</p>"}};
     const testing_support::TempDatabase file(&c);
-    fb::Database db;
-    data::configure(db, file.path());
-    db.Open();
-    fb::Transaction tr(db);
-    tr.TRParams = data::TransactionParams();
-    tr.setActive(true);
-    fb::Query q(db, tr);
+    testing_support::AttachedDatabase attached(file.path());
+    fb::Query q(attached.db, attached.tr);
 
     auto names = [](const std::vector<data::NamedNumber>& rows) {
         std::vector<std::string> out;

@@ -3,7 +3,6 @@
 // database and the message it composes.
 
 #include "components/text/Strings.h"
-#include "data/Database.h"
 #include "mail/Submission.h"
 #include "support/TempDatabase.h"
 
@@ -28,13 +27,8 @@ TEST(Submission, TheListsComeFromTheDatabase) {
     c.categories = {{1, cp("Графика")}, {2, "Alpha"}, {3, cp("Пустая")}};
     c.subcategories = {{1, 1, "Canvas"}, {1, 2, cp("Растры")}, {2, 1, "BDE"}};
     const testing_support::TempDatabase file(&c);
-    fb::Database db;
-    data::configure(db, file.path());
-    db.Open();
-    fb::Transaction tr(db);
-    tr.TRParams = data::TransactionParams();
-    tr.StartTransaction();
-    fb::Query q(db, tr);
+    testing_support::AttachedDatabase attached(file.path());
+    fb::Query q(attached.db, attached.tr);
 
     q.setSQL("select CATEGORY_NAME, NUM from CATEGORIES order by CATEGORY_NAME");
     const std::vector<mail::Category> categories = mail::ReadCategories(q);
@@ -47,8 +41,8 @@ TEST(Submission, TheListsComeFromTheDatabase) {
     EXPECT_EQ(subs, (std::vector<std::string>{"Canvas", cp("Растры")}));
     EXPECT_TRUE(mail::ReadSubcategories(q, 3).empty());
     EXPECT_FALSE(q.Open());
-    tr.Commit();
-    db.Close();
+    attached.tr.Commit();
+    attached.db.Close();
 }
 
 TEST(Submission, TheMessageCarriesTheFieldsTheCommentsLinesAndTheFile) {

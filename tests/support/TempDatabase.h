@@ -4,6 +4,7 @@
 // A fresh database with the program's schema in a temporary folder, removed
 // with the object.
 
+#include "data/Database.h"
 #include "data/DbBuild.h"
 
 #include <cstdlib>
@@ -58,6 +59,19 @@ public:
 
 private:
     TempDir dir_;
+};
+
+// A database attached as the program attaches it, with one transaction of
+// the program's kind started.
+struct AttachedDatabase {
+    fb::Database db;
+    fb::Transaction tr{db};
+    explicit AttachedDatabase(const std::string& path) {
+        data::configure(db, path);
+        db.Open();
+        tr.TRParams = data::TransactionParams();
+        tr.setActive(true);
+    }
 };
 
 } // namespace testing_support
