@@ -2,6 +2,7 @@
 
 #include "TextSearch.h"
 
+#include "DbArticleSource.h"
 #include "components/text/QtText.h"
 
 #include <utility>
@@ -24,7 +25,8 @@ bool TextSearch::Prepare(fb::Database& db, const fulltext::Progress& progress) {
     if (index_.isOpen())
         return true;
     try {
-        return index_.openOrBuild(db, progress);
+        DbArticleSource source(db);
+        return index_.openOrBuild(source, progress);
     } catch (...) {
         // Half open (built but not caught up, say) is not trusted: the next
         // search starts over.
@@ -37,7 +39,8 @@ void TextSearch::Committed(fb::Database& db) noexcept {
     if (!index_.isOpen())
         return;
     try {
-        index_.addNew(db);
+        DbArticleSource source(db);
+        index_.addNew(source);
     } catch (...) {
         index_.close();
     }
@@ -47,8 +50,9 @@ std::optional<TextFound> TextSearch::Find(fb::Database& db, fb::Query& q, const 
                                           Mode mode, const std::string& text,
                                           const fulltext::Progress& progress) {
     TextFound found;
+    DbArticleSource source(db);
     std::optional<fulltext::Result> result =
-        index_.find(db, text, TextMode(mode), TextHitLimit, progress);
+        index_.find(source, text, TextMode(mode), TextHitLimit, progress);
     if (!result)
         return std::nullopt;
     found.result = std::move(*result);
@@ -59,9 +63,9 @@ std::optional<TextFound> TextSearch::Find(fb::Database& db, fb::Query& q, const 
         }
         return found;
     }
-    const std::vector<fulltext::HitRow> rows = fulltext::hitRows(q, found.result.hits);
+    const std::vector<HitRow> rows = hitRows(q, found.result.hits);
     found.rows.reserve(rows.size());
-    for (const fulltext::HitRow& r : rows)
+    for (const HitRow& r : rows)
         found.rows.push_back({text::toQ(r.name), text::toQ(r.category), text::toQ(r.subcategory),
                               QString::number(r.id), text::toQ(r.snippet)});
     return found;

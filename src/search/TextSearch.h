@@ -12,6 +12,7 @@
 // the GUI thread, on the data module's one attachment.
 
 #include "Search.h"
+#include "components/fb/Fb.h"
 #include "fulltext/Index.h"
 
 #include <QStringList>
