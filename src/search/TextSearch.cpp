@@ -4,7 +4,9 @@
 
 #include "DbArticleSource.h"
 #include "components/text/QtText.h"
+#include "data/ArticlesChanged.h"
 
+#include <memory>
 #include <utility>
 
 namespace search {
@@ -71,11 +73,67 @@ std::optional<TextFound> TextSearch::Find(fb::Database& db, fb::Query& q, const 
     return found;
 }
 
+void TextSearch::Changed(fb::Database& db, const std::vector<int32_t>& ids) noexcept {
+    if (!index_.isOpen())
+        return;
+    try {
+        DbArticleSource source(db);
+        index_.refresh(source, ids);
+    } catch (...) {
+        index_.close();
+    }
+}
+
 std::vector<std::string> TextSearch::MatchedWords(const fulltext::Result& result,
                                                   int32_t id) const {
     if (!index_.isOpen())
         return {};
     return index_.matchedWords(result, id);
+}
+
+namespace {
+
+struct Kept {
+    explicit Kept(fb::Database& d)
+        : db(&d), dbName(d.DBName), index(fulltext::indexFolderFor(dbName)) {}
+
+    void heard(const data::ArticlesChange& change) {
+        if (change.db != db || change.db->DBName != dbName)
+            return;
+        TextSearch search(index);
+        if (change.kind == data::ArticlesChange::Kind::Added && change.ids.empty())
+            search.Committed(*db);
+        else
+            search.Changed(*db, change.ids);
+    }
+
+    fb::Database* db;
+    std::string dbName;
+    fulltext::Index index;
+    data::ArticlesChanged::Subscription listening;
+};
+
+std::unique_ptr<Kept>& kept() {
+    static std::unique_ptr<Kept> k;
+    return k;
+}
+
+} // namespace
+
+fulltext::Index& TextIndexFor(fb::Database& db) {
+    std::unique_ptr<Kept>& k = kept();
+    if (!k || k->db != &db || k->dbName != db.DBName) {
+        // The old one closes first: the same folder is not held twice.
+        k.reset();
+        k = std::make_unique<Kept>(db);
+        k->listening = data::ArticlesChanged::subscribe(
+            [raw = k.get()](const data::ArticlesChange& change) { raw->heard(change); });
+    }
+    return k->index;
+}
+
+void CloseTextIndex() {
+    kept().reset();
 }
 
 } // namespace search

@@ -657,7 +657,7 @@ TEST_F(FullText, DamagedIndexIsBuiltAnewOnceAtTheSearch) {
         const char* what;
         std::function<void()> spoil;
     } damages[] = {
-        {"docdata cut to 64 KiB", [&] { cutTo(folder / "docdata.glass", 64 * 1024); }},
+        {"docdata cut to 64 KiB", [&] { cutTo(folder / "docdata.glass", uintmax_t{64} * 1024); }},
         {"docdata garbled", [&] { garble(folder / "docdata.glass"); }},
         {"postlist cut in half",
          [&] { cutTo(folder / "postlist.glass", fs::file_size(folder / "postlist.glass") / 2); }},
