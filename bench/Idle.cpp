@@ -8,6 +8,7 @@
 #include "app/Dialogs.h"
 #include "app/UMain.h"
 #include "components/desktop/QuitSignals.h"
+#include "components/widgets/CaretRest.h"
 #include "components/widgets/ErrorReport.h"
 #include "data/UData.h"
 
@@ -30,7 +31,8 @@ namespace bench {
 
 namespace {
 
-// How long the program rests before and while it is measured.
+// How long the program rests before and while it is measured: the settling
+// begins once the caret has stopped blinking for want of input.
 constexpr int kSettleMs = 1500;
 constexpr int kRestSeconds = 5;
 
@@ -72,7 +74,7 @@ Counters read(pid_t pid) {
 }
 
 void measure(const std::string& name, pid_t pid) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(kSettleMs));
+    std::this_thread::sleep_for(ui::caretRestTimeout() + std::chrono::milliseconds(kSettleMs));
     const Counters a = read(pid);
     const long long t0 = monotonicNs();
     std::this_thread::sleep_for(std::chrono::seconds(kRestSeconds));

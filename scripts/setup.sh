@@ -12,7 +12,7 @@ packages=(
   libfbclient2 firebird3.0-server-core firebird-dev
   libcurl4-openssl-dev libzip-dev libcpp-httplib-dev libxapian-dev python3 python3-aiosmtpd
   libgtest-dev clang-format clang-tidy ccache
-  xvfb xauth fonts-dejavu-core
+  xvfb xauth fonts-dejavu-core fonts-noto-mono fonts-liberation2
   librsvg2-bin desktop-file-utils appstream
   locales
 )

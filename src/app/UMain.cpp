@@ -7,6 +7,7 @@
 #include "authoring/UAdd.h"
 #include "browser/UView.h"
 #include "components/smtp/AntiFreeze.h"
+#include "components/widgets/CaretRest.h"
 #include "components/widgets/Controls.h"
 #include "components/widgets/ErrorReport.h"
 #include "components/widgets/HintWindow.h"
@@ -175,6 +176,7 @@ void TMain::FormCreate() {
     ui::setApplicationTitle(applicationTitleText());
     Pr->hide();
     ui::installHintWindow();
+    ui::installCaretRest();
 }
 
 void TMain::showEvent(QShowEvent* e) {

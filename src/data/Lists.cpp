@@ -12,6 +12,7 @@ void SetCategoryList(fb::Query& q) {
 }
 
 std::vector<NamedNumber> ReadNamedNumbers(fb::Query& q) {
+    const fb::CloseOnFailure closer(q);
     RunReading(q);
     std::vector<NamedNumber> rows;
     while (!q.Eof()) {
@@ -24,6 +25,7 @@ std::vector<NamedNumber> ReadNamedNumbers(fb::Query& q) {
 
 namespace {
 int countOf(fb::Query& q, const char* statement) {
+    const fb::CloseOnFailure closer(q);
     q.Close();
     q.setSQL(statement);
     q.Prepare();

@@ -2,8 +2,8 @@
 
 #include "Analysis.h"
 
-#include "Cp1251Utf8.h"
 #include "HtmlText.h"
+#include "components/text/Cp1251.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -102,7 +102,7 @@ Xapian::Document Analyzer::document(std::string_view title, std::string_view htm
     Xapian::Document doc;
     std::string text = htmlToText(html);
     generator_.set_document(doc);
-    generator_.index_text(toUtf8(title), kTitleWeight);
+    generator_.index_text(text::cp1251ToUtf8(title), kTitleWeight);
     // A phrase does not run from the title into the text.
     generator_.increase_termpos();
     generator_.index_text(text);
@@ -111,7 +111,7 @@ Xapian::Document Analyzer::document(std::string_view title, std::string_view htm
     generator_.set_document(blank_);
     // Kept in Windows-1251, half the bytes of UTF-8 to store and to read
     // back for a snippet, unless the page has characters the code page lacks.
-    std::string data = toCp1251(text);
+    std::string data = text::utf8ToCp1251(text);
     if (std::count(data.begin(), data.end(), '?') == std::count(text.begin(), text.end(), '?'))
         data.insert(data.begin(), kCp1251Data);
     else
@@ -134,12 +134,12 @@ std::string textOf(const std::string& data) {
     if (data.empty())
         return data;
     if (data[0] == kCp1251Data)
-        return toUtf8(std::string_view(data).substr(1));
+        return text::cp1251ToUtf8(std::string_view(data).substr(1));
     return data.substr(1);
 }
 
 Xapian::Query parse(const std::string& text, Mode mode) {
-    std::string words = Xapian::Unicode::tolower(toUtf8(text));
+    std::string words = Xapian::Unicode::tolower(text::cp1251ToUtf8(text));
     const Xapian::Query::op op =
         mode == Mode::AnyWord ? Xapian::Query::OP_OR : Xapian::Query::OP_AND;
     if (mode == Mode::Phrase) {

@@ -2,8 +2,8 @@
 
 #include "Durability.h"
 
-#include "Cp1251Utf8.h"
 #include "Index.h"
+#include "components/text/Cp1251.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -36,7 +36,8 @@ void syncPath(const fs::path& p, bool directory) {
     const int rc = ::fsync(fd);
     ::close(fd);
     if (rc != 0)
-        throw Error(toCp1251("Полнотекстовый индекс не удалось записать на диск: ") + p.string());
+        throw Error(text::utf8ToCp1251("Полнотекстовый индекс не удалось записать на диск: ") +
+                    p.string());
 }
 
 void syncFolder(const std::string& folder) {
@@ -69,7 +70,8 @@ void writeFileIn(const fs::path& folder, const char* name, const std::string& te
     }
     if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
         ::unlink(temp.c_str());
-        throw Error(toCp1251("Полнотекстовый индекс не удалось записать: ") + target.string());
+        throw Error(text::utf8ToCp1251("Полнотекстовый индекс не удалось записать: ") +
+                    target.string());
     }
 }
 

@@ -2,7 +2,7 @@
 
 #include "HtmlText.h"
 
-#include "Cp1251Utf8.h"
+#include "components/text/Cp1251.h"
 
 #include <algorithm>
 #include <cstring>
@@ -135,7 +135,7 @@ public:
         if (cp == 0xAD || cp == 0x7F)
             return;
         flush();
-        appendUtf8(out_, cp);
+        text::appendUtf8(out_, cp);
     }
     void byte(unsigned char b) {
         if (isSpace(b) || b == 0xA0) {
@@ -148,7 +148,7 @@ public:
         if (b < 0x80)
             out_ += static_cast<char>(b);
         else
-            appendUtf8(out_, cp1251CodePoint(b));
+            text::appendUtf8(out_, text::cp1251CodePoint(b));
     }
     std::string take() { return std::move(out_); }
 

@@ -3,9 +3,9 @@
 #include "Index.h"
 
 #include "Analysis.h"
-#include "Cp1251Utf8.h"
 #include "Durability.h"
 #include "Pipeline.h"
+#include "components/text/Cp1251.h"
 
 #include <xapian.h>
 
@@ -36,7 +36,7 @@ constexpr int kProgressStep = 64;
 constexpr size_t kNewestChecked = 16;
 
 Error indexError(const Xapian::Error& e) {
-    return Error(toCp1251("Ошибка полнотекстового индекса: " + e.get_description()));
+    return Error(text::utf8ToCp1251("Ошибка полнотекстового индекса: " + e.get_description()));
 }
 
 // Whether the newest documents of the index are of the articles the
@@ -299,7 +299,7 @@ bool Index::build(const std::string& folder, ArticleSource& source, const Progre
         detail::putInPlace(fresh, folder);
     } catch (const fs::filesystem_error& e) {
         fs::remove_all(fresh, ec);
-        throw Error(toCp1251("Полнотекстовый индекс не удалось заменить: ") + e.what());
+        throw Error(text::utf8ToCp1251("Полнотекстовый индекс не удалось заменить: ") + e.what());
     }
     return true;
 }
@@ -309,8 +309,9 @@ bool Index::openOrBuild(ArticleSource& source, const Progress& progress) {
         if (!build(folder_, source, progress))
             return false;
         if (!open(source))
-            throw Error(toCp1251("Полнотекстовый индекс не открывается после построения: ") +
-                        folder_);
+            throw Error(
+                text::utf8ToCp1251("Полнотекстовый индекс не открывается после построения: ") +
+                folder_);
     }
     catchUp(source, progress);
     return true;
@@ -422,7 +423,7 @@ uint32_t Index::size() const {
 
 Result Index::search(const std::string& text, Mode mode, size_t limit) const {
     if (!state_)
-        throw Error(toCp1251("Полнотекстовый индекс не открыт: ") + folder_);
+        throw Error(text::utf8ToCp1251("Полнотекстовый индекс не открыт: ") + folder_);
     Result result;
     result.mode = mode;
     try {
@@ -444,8 +445,9 @@ Result Index::search(const std::string& text, Mode mode, size_t limit) const {
             const Xapian::Document doc = it.get_document();
             const std::string data = doc.get_data();
             if (!detail::intact(doc, data))
-                throw Error(toCp1251("Полнотекстовый индекс повреждён: ") + folder_);
-            hit.snippet = toCp1251(detail::fragment(detail::textOf(data), result.terms, stemmer));
+                throw Error(text::utf8ToCp1251("Полнотекстовый индекс повреждён: ") + folder_);
+            hit.snippet =
+                text::utf8ToCp1251(detail::fragment(detail::textOf(data), result.terms, stemmer));
             result.hits.push_back(std::move(hit));
         }
     } catch (const Xapian::Error& e) {
@@ -465,9 +467,9 @@ std::optional<Result> Index::find(ArticleSource& source, const std::string& text
                     if (!build(folder_, source, progress))
                         return std::nullopt;
                     if (!open(source))
-                        throw Error(
-                            toCp1251("Полнотекстовый индекс не открывается после построения: ") +
-                            folder_);
+                        throw Error(text::utf8ToCp1251(
+                                        "Полнотекстовый индекс не открывается после построения: ") +
+                                    folder_);
                 }
                 catchUp(source, progress);
             }
@@ -502,7 +504,7 @@ std::vector<std::string> Index::matchedWords(const Result& result, int32_t id) c
             const bool matched = terms.count(term) ||
                                  (result.mode != Mode::Phrase && terms.count("Z" + stemmer(term)));
             if (matched)
-                words.push_back(toCp1251(term));
+                words.push_back(text::utf8ToCp1251(term));
         }
     } catch (const Xapian::DocNotFoundError&) {
         return {};

@@ -9,6 +9,7 @@
 #include "settings/UPrefs.h"
 
 #include <QComboBox>
+#include <QCompleter>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileIconProvider>
@@ -218,7 +219,19 @@ void TSendMail::GetFileClick() {
     // rest of the window, and most runs never open it.
     if (!OD)
         makeOpenDialog();
-    if (OD->exec() != QDialog::Accepted || OD->selectedFiles().isEmpty())
+    // The name field's completer lives on with the kept dialog, and a
+    // folder listing that comes in after the dialog has closed reopens its
+    // list: a popup over this window that takes every key. Its field is
+    // taken from it while the dialog is closed.
+    for (const auto& [completer, field] : completedFields_)
+        completer->setWidget(field);
+    completedFields_.clear();
+    const int result = OD->exec();
+    for (QCompleter* c : OD->findChildren<QCompleter*>()) {
+        completedFields_.emplace_back(c, c->widget());
+        c->setWidget(nullptr); // hides its list too
+    }
+    if (result != QDialog::Accepted || OD->selectedFiles().isEmpty())
         return;
     chosenFile_ = QDir::toNativeSeparators(OD->selectedFiles().first());
     FileName->clear();

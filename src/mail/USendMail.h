@@ -14,9 +14,11 @@
 #include <QPixmap>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 class QComboBox;
+class QCompleter;
 class QKeyEvent;
 class QFileDialog;
 class QLabel;
@@ -72,6 +74,8 @@ protected:
 private:
     void makeOpenDialog();
     QString chosenFile_; // the file last chosen with OD
+    // OD's completers and their fields, parted while OD is closed.
+    std::vector<std::pair<QCompleter*, QWidget*>> completedFields_;
     bool sending_ = false;
 };
 

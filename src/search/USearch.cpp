@@ -241,7 +241,9 @@ void TSearchFrm::makeTextSearchParts() {
 
     InTextCB->setChecked(settings::LoadSearchInText());
     showColumnsFor(InTextCB->isChecked());
-    ui::connectGuarded(InTextCB, &QCheckBox::clicked, this, [this](bool) { InTextCBClick(); });
+    // Toggled, not clicked: the Space key and a screen reader's toggle change
+    // the box as well as the mouse does.
+    ui::connectGuarded(InTextCB, &QCheckBox::toggled, this, [this](bool) { InTextCBToggled(); });
 }
 
 void TSearchFrm::showColumnsFor(bool inText) {
@@ -258,7 +260,7 @@ void TSearchFrm::showColumnsFor(bool inText) {
         LV->setColumnWidth(FragmentColumn, 0);
 }
 
-void TSearchFrm::InTextCBClick() {
+void TSearchFrm::InTextCBToggled() {
     const bool on = InTextCB->isChecked();
     showColumnsFor(on);
     // The hits of the other search would read wrong under the new columns.

@@ -72,7 +72,7 @@ public:
     void ShowBtnClick();
     void CancelBtnClick();
     int LVCompare(const QTreeWidgetItem* a, const QTreeWidgetItem* b) const;
-    void InTextCBClick();
+    void InTextCBToggled();
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;

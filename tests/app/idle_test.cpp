@@ -4,6 +4,7 @@
 
 #include "app/UMain.h"
 #include "browser/UView.h"
+#include "components/widgets/CaretRest.h"
 #include "search/USearch.h"
 #include "support/SmallCatalogue.h"
 #include "update/UUpd.h"
@@ -11,6 +12,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QScopeGuard>
+#include <QStyleHints>
 #include <QtTest>
 
 #include <cmath>
@@ -88,6 +92,34 @@ private slots:
 
         AddFrm->close();
         delete UpdFrm;
+    }
+
+    void theCaretRestsWithTheInput() {
+        // A blinking caret wakes the program for as long as its field has the
+        // focus: it stops once the input rests, and a key press starts it
+        // again. The rest is longer than half a blink.
+        QStyleHints* hints = QGuiApplication::styleHints();
+        const auto restore = qScopeGuard(
+            [timeout = ui::caretRestTimeout(), flashTime = hints->cursorFlashTime(), hints] {
+                ui::setCaretRestTimeout(timeout);
+                hints->setCursorFlashTime(flashTime);
+            });
+        hints->setCursorFlashTime(1000);
+        TSearchFrm search(Main);
+        search.show();
+        QVERIFY(QTest::qWaitForWindowActive(&search));
+        QTRY_VERIFY(search.Search->hasFocus());
+        ui::setCaretRestTimeout(std::chrono::milliseconds(1500));
+        auto blinks = [](int ms) {
+            TimerEvents counted;
+            QTest::qWait(ms);
+            return counted.perWindow["TSearchFrm"];
+        };
+        QVERIFY(blinks(800) > 0);
+        QTest::qWait(800);
+        QCOMPARE(blinks(1200), 0);
+        QTest::keyClick(search.Search, Qt::Key_End);
+        QVERIFY(blinks(800) > 0);
     }
 };
 

@@ -30,6 +30,7 @@
 #include "update/UpdatePictures.h"
 
 #include <QAbstractButton>
+#include <QAbstractTextDocumentLayout>
 #include <QCheckBox>
 #include <QImage>
 #include <QLabel>
@@ -179,6 +180,28 @@ QStringList cutWhenShown(QWidget* w) {
     return cut;
 }
 
+// The about window's texts are lines of their own, centred: a line wider
+// than the memo would wrap into two that read as separate lines.
+QStringList wrappedAboutLines(TAboutFrm* a) {
+    a->show();
+    if (!QTest::qWaitForWindowExposed(a))
+        return {QStringLiteral("AboutFrm not shown")};
+    QStringList wrapped;
+    for (const auto& text : {&TAboutFrm::LASBClick, &TAboutFrm::ABSBClick}) {
+        (a->*text)();
+        QTextDocument* doc = a->Memo->document();
+        for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+            doc->documentLayout()->blockBoundingRect(b); // laid out now
+            if (b.layout()->lineCount() != 1)
+                wrapped << QStringLiteral("AboutFrm: \"%1\" in %2 lines")
+                               .arg(b.text())
+                               .arg(b.layout()->lineCount());
+        }
+    }
+    a->hide();
+    return wrapped;
+}
+
 // The colour of the most pixels of the image, and whether any pixel is
 // exactly of the given colour.
 QColor mostPixels(const QImage& im) {
@@ -315,6 +338,7 @@ private slots:
         for (QWidget* w :
              std::initializer_list<QWidget*>{PrefsFrm, UpdFrm, AboutFrm, Pro, SendMail, AddFrm})
             cut << cutWhenShown(w);
+        cut << wrappedAboutLines(AboutFrm);
         delete Main;
         delete DataFrm;
         DataFrm = nullptr;

@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QRawFont>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -407,7 +408,20 @@ private slots:
         const QTextBlock prose = blockWithText(doc, q("Пример использования:"));
         QVERIFY(prose.isValid() && !IsCodeLine(prose));
         QVERIFY(prose.layout()->formats().isEmpty());
-        QVERIFY(QFontInfo(begin.charFormat().font()).fixedPitch());
+        // Code is set in a font whose characters are all of one width, prose
+        // not, whether or not fontconfig calls the font fixed-pitch (it does
+        // not call Noto Sans Mono so).
+        for (const QTextBlock& b : {begin, prose}) {
+            QTextCursor first(b);
+            first.movePosition(QTextCursor::NextCharacter);
+            const QRawFont font =
+                QRawFont::fromFont(first.charFormat().font().resolve(doc->defaultFont()));
+            const QList<QPointF> advances =
+                font.advancesForGlyphIndexes(font.glyphIndexesForString(q("iW0")));
+            QCOMPARE(advances.size(), 3);
+            const bool even = advances[0] == advances[1] && advances[1] == advances[2];
+            QVERIFY2(even == (b == begin), qPrintable(font.familyName()));
+        }
 
         // "Копировать код" copies the whole block under the mouse, exactly.
         const QString source = QString::fromUtf8(readAll(QString::fromStdString(

@@ -2,7 +2,6 @@
 // The visible text of Windows-1251 pages, as the full-text index reads it.
 
 #include "components/text/Cp1251.h"
-#include "fulltext/Cp1251Utf8.h"
 #include "fulltext/HtmlText.h"
 
 #include <gtest/gtest.h>
@@ -68,20 +67,6 @@ TEST(HtmlText, Windows1251BytesBecomeUtf8) {
     EXPECT_EQ(htmlToText("one\xA0two thr\xAD"
                          "ee"),
               "one two three");
-}
-
-// The index's own conversion (it must not share the program's converter
-// with a build on another thread) agrees with the program's in both ways.
-TEST(HtmlText, OwnConversionAgreesWithTheProgramsConverter) {
-    for (int b = 0; b < 256; ++b) {
-        const std::string byte(1, static_cast<char>(b));
-        const std::string utf8 = text::cp1251ToUtf8(byte);
-        ASSERT_EQ(fulltext::toUtf8(byte), utf8) << b;
-        if (b != 0x98) {
-            ASSERT_EQ(fulltext::toCp1251(utf8), byte) << b;
-        }
-    }
-    EXPECT_EQ(fulltext::toCp1251("\xE2\x98\x83 \xC3\xA9 \xFF \xD0"), "? ? ? ?");
 }
 
 } // namespace

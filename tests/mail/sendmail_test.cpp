@@ -12,7 +12,9 @@
 #include "support/TempDatabase.h"
 #include "support/mail/MailServers.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QCompleter>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QJsonArray>
@@ -289,6 +291,68 @@ private slots:
         QCOMPARE(server.commands, std::vector<std::string>{"QUIT"});
         QVERIFY(SendMail->SendBtn->isEnabled());
         QCOMPARE(SendMail->Title->text(), QString("Остановленный совет"));
+        SendMail->SMTPSend.IdleTimeout = 60000;
+        SendMail->hide();
+    }
+
+    // A file chosen by typing its whole path into the dialog's name field and
+    // pressing Enter: nothing of the dialog stays on screen, keys reach the
+    // subject again, and a send to a server that says nothing and then hangs
+    // up shows "Connected." while it waits and the hang-up as soon as it comes.
+    void aFileTypedIntoTheDialogLeavesNothingBehind() {
+        smtp::AntiFreeze antiFreeze;
+        SendMail->SMTPSend.IdleTimeout = 20000;
+        PrefsFrm->Email->setText("ivan@example.com");
+        SendMail->show();
+        QVERIFY(QTest::qWaitForWindowActive(SendMail));
+        SendMail->Title->clear();
+
+        const QString typed = dir.filePath(QStringLiteral("typed.zip"));
+        QVERIFY(QFile::copy(attachment, typed));
+        pick(attachment); // the dialog is kept from an earlier choice
+        SendMail->FileName->clear();
+        QFileDialog* od = SendMail->OD;
+        auto* name = od->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        QVERIFY(name && name->completer());
+        QTimer::singleShot(0, SendMail, [name, typed] {
+            name->setFocus();
+            name->selectAll(); // the name chosen before, typed over
+            QTest::keyClicks(name, typed);
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        SendMail->GetFileClick();
+        QVERIFY(!od->isVisible());
+        QCOMPARE(SendMail->FileName->count(), 1);
+        QCOMPARE(SendMail->FileName->item(0)->text(), QDir::toNativeSeparators(typed));
+        // The folder's listing comes in after the dialog has closed.
+        QTest::qWait(1000);
+        QVERIFY(!name->completer()->popup()->isVisible());
+        QVERIFY(!QApplication::activePopupWidget());
+
+        // Typed as the window system delivers keys: to the active window.
+        SendMail->activateWindow();
+        SendMail->Title->setFocus();
+        for (const char c : std::string("Tip"))
+            QTest::keyClick(SendMail->windowHandle(), c);
+        QCOMPARE(SendMail->Title->text(), QStringLiteral("Tip"));
+
+        mailtest::ScriptedServer server;
+        server.replies["GREETING"] = mailtest::ScriptedServer::kSilent;
+        server.closeAfterMs = 2000;
+        server.start();
+        PrefsFrm->SMTP->setText("127.0.0.1:" + QString::number(server.port));
+        QString waiting;
+        QTimer::singleShot(1000, SendMail,
+                           [&waiting] { waiting = SendMail->SB->currentMessage(); });
+        boxes.clear();
+        QElapsedTimer t;
+        t.start();
+        SendMail->SendBtn->click();
+        QVERIFY2(t.elapsed() < 10000, "the hang-up was not noticed");
+        server.finish();
+        QCOMPARE(waiting, QStringLiteral("Connected."));
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY2(boxes[0].text.contains("closed the connection"), qPrintable(boxes[0].text));
         SendMail->SMTPSend.IdleTimeout = 60000;
         SendMail->hide();
     }

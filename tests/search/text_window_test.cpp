@@ -20,6 +20,7 @@
 #include "support/RecordedMessages.h"
 #include "support/TempDatabase.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
@@ -147,26 +148,43 @@ private slots:
         DataFrm = nullptr;
     }
 
-    void theBoxIsOffAtFirstAndItsStateSurvivesARestart() {
-        {
+    // Off at first; the mouse, the Space key, a screen reader's toggle and
+    // the program each show or hide the column and store the choice.
+    void everyWayOfChangingTheBoxShowsTheColumnAndIsKept() {
+        const auto stored = [] {
+            return QSettings(QSettings::NativeFormat, QSettings::UserScope,
+                             QStringLiteral("Marvek Systems"), QStringLiteral("Tipsara"))
+                .value(QStringLiteral("View/SearchInText"))
+                .toString();
+        };
+        const std::function<void(QCheckBox*)> ways[] = {
+            [](QCheckBox* b) { b->click(); },
+            [](QCheckBox* b) {
+                b->setFocus();
+                QTest::keyClick(b, Qt::Key_Space);
+            },
+            [](QCheckBox* b) {
+                QAccessible::queryAccessibleInterface(b)->actionInterface()->doAction(
+                    QAccessibleActionInterface::toggleAction());
+            },
+            [](QCheckBox* b) { b->toggle(); },
+        };
+        bool on = false;
+        for (const auto& change : ways) {
             TSearchFrm f(Main);
-            QVERIFY(!f.InTextCB->isChecked());
-            QVERIFY(f.LV->isColumnHidden(TSearchFrm::FragmentColumn));
-            f.InTextCB->click();
-            QVERIFY(!f.LV->isColumnHidden(TSearchFrm::FragmentColumn));
+            f.show();
+            QVERIFY(QTest::qWaitForWindowActive(&f));
+            QCOMPARE(f.InTextCB->isChecked(), on);
+            QCOMPARE(f.LV->isColumnHidden(TSearchFrm::FragmentColumn), !on);
+            change(f.InTextCB);
+            on = !on;
+            QCOMPARE(f.InTextCB->isChecked(), on);
+            QCOMPARE(f.LV->isColumnHidden(TSearchFrm::FragmentColumn), !on);
             QCOMPARE(f.LV->headerItem()->text(TSearchFrm::FragmentColumn), q("Фрагмент"));
-        }
-        QSettings stored(QSettings::NativeFormat, QSettings::UserScope,
-                         QStringLiteral("Marvek Systems"), QStringLiteral("Tipsara"));
-        QCOMPARE(stored.value(QStringLiteral("View/SearchInText")).toString(), QStringLiteral("1"));
-        {
-            TSearchFrm f(Main);
-            QVERIFY(f.InTextCB->isChecked());
-            QVERIFY(!f.LV->isColumnHidden(TSearchFrm::FragmentColumn));
-            f.InTextCB->click();
+            QCOMPARE(stored(), on ? QStringLiteral("1") : QStringLiteral("0"));
         }
         TSearchFrm f(Main);
-        QVERIFY(!f.InTextCB->isChecked());
+        QCOMPARE(f.InTextCB->isChecked(), on);
     }
 
     void withTheBoxOffTheTitleSearchAnswersAsBeforeAndLeavesTheIndexAlone() {

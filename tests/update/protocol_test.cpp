@@ -1,12 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Reading the update server's replies, building its URLs, and the small
-// figures the progress windows show.
+// Reading the update server's replies, building its URLs and requests, and
+// the small figures the progress windows show.
 
+#include "components/http/Http.h"
 #include "components/text/Cp1251.h"
 #include "update/Texts.h"
 #include "update/UpdateProtocol.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <set>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
 
 using namespace update;
 
@@ -149,6 +159,88 @@ TEST(Requests, ARootMustBeginWithAHostAndCarryNoUserInformation) {
             EXPECT_EQ(message.find("secret"), std::string::npos) << message;
         }
     }
+}
+
+TEST(Requests, TheLongestServerIdListStillFitsTheHttpLayer) {
+    http::TInternetSession session;
+    http::TInternetConnection connection{session};
+    http::TInternetHTTPRequest request{connection};
+    const std::string root = "127.0.0.1:8080";
+    EXPECT_NO_THROW(request.setURL(RequestURL(root, NewHintsPath(std::string(1018, '1')))));
+    EXPECT_THROW(request.setURL(RequestURL(root, NewHintsPath(std::string(1019, '1')))),
+                 http::Error);
+}
+
+// Accepts one connection on 127.0.0.1, keeps the request head and answers "ok".
+class Capture {
+public:
+    Capture() {
+        listener_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+            listen(listener_, 1) != 0)
+            throw std::runtime_error("cannot listen");
+        socklen_t len = sizeof a;
+        getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
+        port_ = ntohs(a.sin_port);
+        thread_ = std::thread([this] {
+            const int c = accept(listener_, nullptr, nullptr);
+            char buf[4096];
+            while (head_.find("\r\n\r\n") == std::string::npos) {
+                const ssize_t n = read(c, buf, sizeof buf);
+                if (n <= 0)
+                    break;
+                head_.append(buf, static_cast<size_t>(n));
+            }
+            const std::string reply =
+                "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
+            (void)!write(c, reply.data(), reply.size());
+            close(c);
+        });
+    }
+    ~Capture() {
+        if (thread_.joinable())
+            thread_.join();
+        close(listener_);
+    }
+    std::string root() const { return "127.0.0.1:" + std::to_string(port_); }
+    const std::string& head() {
+        thread_.join();
+        return head_;
+    }
+
+private:
+    int listener_ = -1;
+    int port_ = 0;
+    std::thread thread_;
+    std::string head_;
+};
+
+TEST(Requests, CarryExactlyTheRequestLineAndHeadersOfTheProtocol) {
+    Capture capture;
+    http::TInternetSession session;
+    http::TInternetConnection connection{session};
+    http::TInternetHTTPRequest request{connection};
+    EXPECT_EQ(FetchText(request, capture.root(), kMaxCatPath), "ok");
+
+    std::istringstream head(capture.head());
+    std::string line;
+    std::getline(head, line);
+    EXPECT_EQ(line, "GET /get/tipsara/get_max_cat.php HTTP/1.1\r");
+    std::multiset<std::string> headers;
+    while (std::getline(head, line) && line != "\r")
+        headers.insert(line);
+    const std::multiset<std::string> expected = {
+        "Host: " + capture.root() + "\r",
+        "User-Agent: Mozilla/4.0 (compatible; Tolvane Software Downloader)\r",
+        "Referer: http://" + capture.root() + "/?fromTipsara\r",
+        "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, "
+        "application/x-shockwave-flash, "
+        "application/vnd.ms-powerpoint, application/vnd.ms-excel, application/msword, */*\r",
+    };
+    EXPECT_EQ(headers, expected) << capture.head();
 }
 
 TEST(FileCount, EndingFollowsTheLastDigitOnly) {

@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The HTTP layer against servers on 127.0.0.1 only: a plain Python server
-// (responses with and without Content-Length, chunked, empty, 404, redirect)
-// and a one-shot socket that captures the request as it is sent.
+// (responses with and without Content-Length, chunked, empty, 404, redirect).
 
 #include "components/http/Http.h"
 #include "support/ServerProcess.h"
 #include "support/TempDatabase.h"
-#include "update/UpdateProtocol.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -18,9 +16,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <set>
-#include <sstream>
-#include <thread>
 #include <utility>
 
 using testing_support::ServerProcess;
@@ -240,14 +235,6 @@ TEST(HttpUrl, PartsUpTo1023CharactersPassAndLongerOnesFailAtTheAssignment) {
 
     // The failed assignment leaves nothing to open a request for.
     EXPECT_THROW(c.request.OpenRequest(), http::Error);
-
-    // The server-id list that just fits, and the one that does not.
-    const std::string root = "127.0.0.1:8080";
-    EXPECT_NO_THROW(
-        c.request.setURL(update::RequestURL(root, update::NewHintsPath(std::string(1018, '1')))));
-    EXPECT_THROW(
-        c.request.setURL(update::RequestURL(root, update::NewHintsPath(std::string(1019, '1')))),
-        http::Error);
 }
 
 TEST(HttpUrl, UrlsThatCannotBeSplitFailAtTheAssignment) {
@@ -302,78 +289,6 @@ TEST(HttpFailure, RefusedPortGivesTheCannotConnectMessage) {
     EXPECT_EQ(e.code(), 12029);
     EXPECT_EQ(std::string(e.what()),
               "WININET Error: " + http::errorDescription(12029) + "\r\nCode: 12029.");
-}
-
-// ------------------------------------------------------------------ the request itself
-
-// Accepts one connection on 127.0.0.1, keeps the request head and answers "ok".
-class Capture {
-public:
-    Capture() {
-        listener_ = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-            listen(listener_, 1) != 0)
-            throw std::runtime_error("cannot listen");
-        socklen_t len = sizeof a;
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
-        port_ = ntohs(a.sin_port);
-        thread_ = std::thread([this] {
-            const int c = accept(listener_, nullptr, nullptr);
-            char buf[4096];
-            while (head_.find("\r\n\r\n") == std::string::npos) {
-                const ssize_t n = read(c, buf, sizeof buf);
-                if (n <= 0)
-                    break;
-                head_.append(buf, static_cast<size_t>(n));
-            }
-            const std::string reply =
-                "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
-            (void)!write(c, reply.data(), reply.size());
-            close(c);
-        });
-    }
-    ~Capture() {
-        if (thread_.joinable())
-            thread_.join();
-        close(listener_);
-    }
-    std::string root() const { return "127.0.0.1:" + std::to_string(port_); }
-    const std::string& head() {
-        thread_.join();
-        return head_;
-    }
-
-private:
-    int listener_ = -1;
-    int port_ = 0;
-    std::thread thread_;
-    std::string head_;
-};
-
-TEST(HttpRequest, CarriesExactlyTheRequestLineAndHeadersOfTheProtocol) {
-    Capture capture;
-    Client c;
-    EXPECT_EQ(update::FetchText(c.request, capture.root(), update::kMaxCatPath), "ok");
-
-    std::istringstream head(capture.head());
-    std::string line;
-    std::getline(head, line);
-    EXPECT_EQ(line, "GET /get/tipsara/get_max_cat.php HTTP/1.1\r");
-    std::multiset<std::string> headers;
-    while (std::getline(head, line) && line != "\r")
-        headers.insert(line);
-    const std::multiset<std::string> expected = {
-        "Host: " + capture.root() + "\r",
-        "User-Agent: Mozilla/4.0 (compatible; Tolvane Software Downloader)\r",
-        "Referer: http://" + capture.root() + "/?fromTipsara\r",
-        "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, "
-        "application/x-shockwave-flash, "
-        "application/vnd.ms-powerpoint, application/vnd.ms-excel, application/msword, */*\r",
-    };
-    EXPECT_EQ(headers, expected) << capture.head();
 }
 
 } // namespace

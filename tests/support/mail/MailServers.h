@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <stdexcept>
@@ -125,6 +126,7 @@ public:
     bool dropInData = false;              // close at the first line of DATA
     std::atomic<bool> stallInData{false}; // stop reading at DATA until cleared
     std::function<bool()> holdGreeting;   // the greeting waits until it returns true
+    int closeAfterMs = 0;                 // hang up this long after the greeting (0: never)
     std::vector<std::string> commands;    // every line outside DATA, in order
     std::string data;                     // the DATA lines, as received
     std::atomic<bool> accepted{false};    // whether a client connected at all
@@ -149,13 +151,15 @@ private:
         while (holdGreeting && !holdGreeting() && !stop_)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         send(fd, replies["GREETING"]);
+        const auto hangUp =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(closeAfterMs);
         enum { Commands, User, Password, Data } state = Commands;
         std::string buffer;
         char chunk[4096];
         for (;;) {
             pollfd p{fd, POLLIN, 0};
             if (::poll(&p, 1, 100) == 0) {
-                if (stop_)
+                if (stop_ || (closeAfterMs > 0 && std::chrono::steady_clock::now() >= hangUp))
                     break;
                 continue;
             }
