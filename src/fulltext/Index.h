@@ -5,11 +5,13 @@
 // beside the database (DB/Tipsara.idx beside DB/Tipsara.gdb).
 //
 // The index holds only what the database has committed: it reads the
-// articles through an ArticleSource, whose readers see exactly that. It knows the database it was
-// made for (the file's path, the engine's creation stamp inside the file and its newest articles'
-// titles and lengths) and the format it was written in; an index of another database or format, or
-// one that cannot be read, is not used but built anew. It reads and writes only files of its own
-// folder, never through a symbolic link.
+// articles through an ArticleSource, whose readers see exactly that. It
+// knows the database it was made for (the identity the source gives: the
+// file's path and the engine's creation stamp inside the file; and its
+// newest articles' titles and lengths) and the format it was written in; an
+// index of another database or format, or one that cannot be read, is not
+// used but built anew. It reads and writes only files of its own folder,
+// never through a symbolic link.
 //
 // Text going in and out is Windows-1251, like everywhere in the program.
 //
