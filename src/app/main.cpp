@@ -12,6 +12,7 @@
 #include "components/widgets/ErrorReport.h"
 #include "components/widgets/ShownProbe.h"
 #include "data/UData.h"
+#include "search/TextSearch.h"
 
 #include <QLibraryInfo>
 #include <QTranslator>
@@ -87,6 +88,7 @@ int main(int argc, char** argv) {
     const int code = app.exec();
 
     delete Main;
+    search::CloseTextIndex();
     delete DataFrm;
     DataFrm = nullptr;
     return code;

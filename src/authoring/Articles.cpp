@@ -4,6 +4,7 @@
 
 #include "components/fb/Fb.h"
 #include "components/text/QtText.h"
+#include "data/ArticlesChanged.h"
 #include "data/Database.h"
 
 #include <QString>
@@ -58,6 +59,8 @@ void InsertArticle(fb::Query& upd, fb::Transaction& updTrans, const std::string&
     upd.Prepare();
     upd.ExecQuery();
     data::commit(upd, updTrans);
+    // Committed: searchable in its text from now on.
+    data::ArticlesChanged::notify({&updTrans.database(), data::ArticlesChange::Kind::Added, {}});
 }
 
 } // namespace authoring

@@ -6,7 +6,6 @@
 #include "components/widgets/Controls.h"
 #include "components/widgets/ErrorReport.h"
 #include "data/UData.h"
-#include "search/TextSearch.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -243,8 +242,6 @@ void TAddFrm::OkBtnClick() {
     authoring::InsertArticle(DataFrm->UpdQ, DataFrm->FBTransUpd, cat, subcat,
                              text::fromQ(Name->text()),
                              authoring::ArticleText(Memo->document()->toRawText()));
-    // Committed: searchable in its text from now on.
-    search::TextSearch(DataFrm->TextIndex).Committed(DataFrm->FBDB);
 }
 
 void TAddFrm::ResetBtnClick() {

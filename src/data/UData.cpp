@@ -69,7 +69,7 @@ std::string TDataFrm::DefaultDBName() {
     return data::databaseLocation(f.exeDir, f.sharedDir, f.dataHome).string();
 }
 
-TDataFrm::TDataFrm(const std::string& dbName) : TextIndex(fulltext::indexFolderFor(dbName)) {
+TDataFrm::TDataFrm(const std::string& dbName) {
     FormCreate(dbName);
     try {
         FBDB.Open();
@@ -79,8 +79,7 @@ TDataFrm::TDataFrm(const std::string& dbName) : TextIndex(fulltext::indexFolderF
     FinishOpen();
 }
 
-TDataFrm::TDataFrm(const std::string& dbName, InBackground)
-    : TextIndex(fulltext::indexFolderFor(dbName)) {
+TDataFrm::TDataFrm(const std::string& dbName, InBackground) {
     FormCreate(dbName);
     opening_ = std::make_unique<data::BackgroundOpen>(FBDB);
 }

@@ -5,7 +5,6 @@
 // transactions and the five query objects that every window borrows.
 
 #include "Database.h"
-#include "fulltext/Index.h"
 
 #include <QWidget>
 
@@ -40,10 +39,6 @@ public:
     fb::Query IBSQL4{FBDB, FBTrans};
     fb::Transaction FBTransUpd{FBDB};
     fb::Query UpdQ{FBDB, FBTransUpd};
-
-    // The full-text index of the articles, beside the database file; opened
-    // at the first full-text search of the run.
-    fulltext::Index TextIndex;
 
     void FBDBLostConnect();
 

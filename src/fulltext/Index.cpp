@@ -39,73 +39,18 @@ Error indexError(const Xapian::Error& e) {
     return Error(text::utf8ToCp1251("Ошибка полнотекстового индекса: " + e.get_description()));
 }
 
-// A read-committed, read-only transaction of the index's own on the given
-// attachment: it sees exactly what the database has committed.
-struct Reading {
-    fb::Transaction tr;
-    explicit Reading(fb::Database& db) : tr(db) {
-        tr.TRParams = {"read", "read_committed", "rec_version", "nowait"};
-        tr.StartTransaction();
-    }
-    ~Reading() {
-        if (tr.Active()) {
-            try {
-                tr.Commit();
-            } catch (const std::exception&) {
-                // Nothing was written; the transaction ends with the attachment.
-            }
-        }
-    }
-};
-
-void run(fb::Query& q, const std::string& sql) {
-    q.Close();
-    q.setSQL(sql);
-    q.Prepare();
-    q.ExecQuery();
-}
-
-// Which database this is: its file and the engine's creation stamp, which
-// a replaced file (made anew or restored from a backup) does not share.
-std::string identity(fb::Database& db, fb::Transaction& tr) {
-    fb::Query q(db, tr);
-    run(q, "select cast(MON$CREATION_DATE as varchar(40)) from MON$DATABASE");
-    const std::string stamp = q.Fields(0).AsString();
-    q.Close();
-    std::string path = db.DBName;
-    std::error_code ec;
-    const fs::path canonical = fs::weakly_canonical(path, ec);
-    if (!ec)
-        path = canonical.string();
-    return path + "\n" + stamp;
-}
-
-int count(fb::Database& db, fb::Transaction& tr, const std::string& sql) {
-    fb::Query q(db, tr);
-    run(q, sql);
-    const int n = q.Fields(0).AsInteger();
-    q.Close();
-    return n;
-}
-
 // Whether the newest documents of the index are of the articles the
 // database has under their numbers. Another database made from the same
 // file shares its path, its creation stamp and its older articles, but not
 // the articles added to it since; an article the database has lost is no
 // sign (the catch-up drops it).
-bool sameArticles(fb::Database& fdb, fb::Transaction& tr, const Xapian::Database& index,
+bool sameArticles(ArticleReader& articles, const Xapian::Database& index,
                   const std::deque<Xapian::docid>& newest) {
-    fb::Query q(fdb, tr);
-    q.setSQL("select NAME, INFORMATION from HINTS where ID = :ID");
-    q.Prepare();
     for (Xapian::docid id : newest) {
-        q.Params(0).setAsInteger(static_cast<int32_t>(std::min<Xapian::docid>(id, INT32_MAX)));
-        q.ExecQuery();
-        const bool differs =
-            !q.Eof() && detail::signature(q.Fields(0).AsString(), q.Fields(1).AsString().size()) !=
-                            index.get_document(id).get_value(detail::kSignatureSlot);
-        q.Close();
-        if (differs)
+        const std::optional<Article> a =
+            articles.article(static_cast<int32_t>(std::min<Xapian::docid>(id, INT32_MAX)));
+        if (a && detail::signature(a->name, a->html.size()) !=
+                     index.get_document(id).get_value(detail::kSignatureSlot))
             return false;
     }
     return true;
@@ -153,40 +98,30 @@ struct Index::State {
     }
 
     // Adds every committed article with an ID above `after`.
-    int addAfter(fb::Database& fdb, fb::Transaction& tr, Xapian::docid after,
-                 const Progress& progress, int done, int total, bool& cancelled) {
-        fb::Query q(fdb, tr);
-        q.setSQL("select ID, NAME, INFORMATION from HINTS where ID > :ID");
-        q.Params(0).setAsInteger(static_cast<int32_t>(std::min<Xapian::docid>(after, INT32_MAX)));
-        q.Prepare();
-        q.ExecQuery();
+    int addAfter(ArticleReader& articles, Xapian::docid after, const Progress& progress, int done,
+                 int total, bool& cancelled) {
         int added = 0;
-        while (!q.Eof()) {
-            add(q.Fields(0).AsInteger(), q.Fields(1).AsString(), q.Fields(2).AsString());
-            ++added;
-            if ((done + added) % kProgressStep == 0 &&
-                !reportProgress(progress, done + added, total)) {
-                cancelled = true;
-                break;
-            }
-            q.Next();
-        }
-        q.Close();
+        articles.eachAfter(static_cast<int32_t>(std::min<Xapian::docid>(after, INT32_MAX)),
+                           [&](const Article& a) {
+                               add(a.id, a.name, a.html);
+                               ++added;
+                               if ((done + added) % kProgressStep == 0 &&
+                                   !reportProgress(progress, done + added, total)) {
+                                   cancelled = true;
+                                   return false;
+                               }
+                               return true;
+                           });
         return added;
     }
 
     // Indexes the given articles afresh, dropping those the database lacks.
-    int addEach(fb::Database& fdb, fb::Transaction& tr, const std::vector<int32_t>& ids,
-                const Progress& progress, int done, int total, bool& cancelled) {
-        fb::Query q(fdb, tr);
-        q.setSQL("select NAME, INFORMATION from HINTS where ID = :ID");
-        q.Prepare();
+    int addEach(ArticleReader& articles, const std::vector<int32_t>& ids, const Progress& progress,
+                int done, int total, bool& cancelled) {
         int added = 0;
         for (int32_t id : ids) {
-            q.Params(0).setAsInteger(id);
-            q.ExecQuery();
-            if (!q.Eof()) {
-                add(id, q.Fields(0).AsString(), q.Fields(1).AsString());
+            if (const std::optional<Article> a = articles.article(id)) {
+                add(id, a->name, a->html);
                 ++added;
             } else if (id > 0) {
                 try {
@@ -194,7 +129,6 @@ struct Index::State {
                 } catch (const Xapian::DocNotFoundError&) {
                 }
             }
-            q.Close();
             if ((done + added) % kProgressStep == 0 &&
                 !reportProgress(progress, done + added, total)) {
                 cancelled = true;
@@ -209,13 +143,6 @@ std::string indexFolderFor(const std::string& dbPath) {
     fs::path p(dbPath);
     p.replace_extension(".idx");
     return p.string();
-}
-
-void attachLike(const fb::Database& db, fb::Database& own) {
-    own.DBName = db.DBName;
-    own.DBParams = db.DBParams;
-    own.SQLDialect = db.SQLDialect;
-    own.Open();
 }
 
 Index::Index(std::string folder) : folder_(std::move(folder)) {}
@@ -259,12 +186,12 @@ void Index::close() {
     }
 }
 
-bool Index::open(fb::Database& fdb) {
+bool Index::open(ArticleSource& source) {
     close();
     if (!detail::ownFolder(folder_))
         return false;
-    Reading r(fdb);
-    const std::string want = identity(fdb, r.tr);
+    const std::unique_ptr<ArticleReader> articles = source.read();
+    const std::string want = articles->identity();
     auto state = std::make_unique<State>();
     state->boot = detail::bootId();
     switch (detail::readMark(folder_, state->boot)) {
@@ -312,7 +239,7 @@ bool Index::open(fb::Database& fdb) {
             if (!detail::intact(doc, doc.get_data()))
                 return false;
         }
-        if (!sameArticles(fdb, r.tr, state->db, newest))
+        if (!sameArticles(*articles, state->db, newest))
             return false;
     } catch (const Xapian::Error&) {
         return false;
@@ -321,16 +248,16 @@ bool Index::open(fb::Database& fdb) {
     return true;
 }
 
-bool Index::build(const std::string& folder, fb::Database& fdb, const Progress& progress) {
+bool Index::build(const std::string& folder, ArticleSource& source, const Progress& progress) {
     const std::string fresh = folder + ".new";
     std::error_code ec;
     fs::remove_all(fresh, ec);
     fs::remove_all(folder + ".old", ec);
     bool cancelled = false;
     try {
-        Reading r(fdb);
-        const std::string id = identity(fdb, r.tr);
-        const int total = count(fdb, r.tr, "select count(*) from HINTS");
+        const std::unique_ptr<ArticleReader> articles = source.read();
+        const std::string id = articles->identity();
+        const int total = articles->count();
         if (!reportProgress(progress, 0, total))
             return false;
         State state;
@@ -342,7 +269,7 @@ bool Index::build(const std::string& folder, fb::Database& fdb, const Progress& 
         {
             detail::Pipeline pipeline(*state.writer);
             state.pipeline = &pipeline;
-            done = state.addAfter(fdb, r.tr, 0, progress, 0, total, cancelled);
+            done = state.addAfter(*articles, 0, progress, 0, total, cancelled);
             if (!cancelled)
                 pipeline.finish();
             state.pipeline = nullptr;
@@ -377,32 +304,25 @@ bool Index::build(const std::string& folder, fb::Database& fdb, const Progress& 
     return true;
 }
 
-bool Index::openOrBuild(fb::Database& fdb, const Progress& progress) {
-    if (!open(fdb)) {
-        if (!build(folder_, fdb, progress))
+bool Index::openOrBuild(ArticleSource& source, const Progress& progress) {
+    if (!open(source)) {
+        if (!build(folder_, source, progress))
             return false;
-        if (!open(fdb))
+        if (!open(source))
             throw Error(
                 text::utf8ToCp1251("Полнотекстовый индекс не открывается после построения: ") +
                 folder_);
     }
-    catchUp(fdb, progress);
+    catchUp(source, progress);
     return true;
 }
 
-int Index::catchUp(fb::Database& fdb, const Progress& progress) {
+int Index::catchUp(ArticleSource& source, const Progress& progress) {
     if (!state_ || !state_->writer)
         return 0;
     try {
-        Reading r(fdb);
-        std::vector<int32_t> inDb;
-        {
-            fb::Query q(fdb, r.tr);
-            run(q, "select ID from HINTS order by ID");
-            for (; !q.Eof(); q.Next())
-                inDb.push_back(q.Fields(0).AsInteger());
-            q.Close();
-        }
+        const std::unique_ptr<ArticleReader> articles = source.read();
+        const std::vector<int32_t> inDb = articles->ids();
         Xapian::WritableDatabase& w = *state_->writer;
         const Xapian::docid last = w.get_lastdocid();
         // Articles gone from the database leave the index; those it lacks
@@ -437,13 +357,13 @@ int Index::catchUp(fb::Database& fdb, const Progress& progress) {
         }
         const int total = static_cast<int>(holes.size()) + newer;
         bool cancelled = false;
-        int added = state_->addEach(fdb, r.tr, holes, progress, 0, total, cancelled);
+        int added = state_->addEach(*articles, holes, progress, 0, total, cancelled);
         if (!cancelled && newer > 0) {
             if (newer >= kProgressStep) {
                 detail::Pipeline pipeline(w);
                 state_->pipeline = &pipeline;
                 try {
-                    added += state_->addAfter(fdb, r.tr, last, progress, added, total, cancelled);
+                    added += state_->addAfter(*articles, last, progress, added, total, cancelled);
                     pipeline.finish();
                 } catch (...) {
                     state_->pipeline = nullptr;
@@ -451,7 +371,7 @@ int Index::catchUp(fb::Database& fdb, const Progress& progress) {
                 }
                 state_->pipeline = nullptr;
             } else {
-                added += state_->addAfter(fdb, r.tr, last, progress, added, total, cancelled);
+                added += state_->addAfter(*articles, last, progress, added, total, cancelled);
             }
         }
         if (added > 0 || dropped)
@@ -462,14 +382,14 @@ int Index::catchUp(fb::Database& fdb, const Progress& progress) {
     }
 }
 
-int Index::addNew(fb::Database& fdb) {
+int Index::addNew(ArticleSource& source) {
     if (!state_ || !state_->writer)
         return 0;
     try {
-        Reading r(fdb);
+        const std::unique_ptr<ArticleReader> articles = source.read();
         bool cancelled = false;
         const int added =
-            state_->addAfter(fdb, r.tr, state_->writer->get_lastdocid(), {}, 0, 0, cancelled);
+            state_->addAfter(*articles, state_->writer->get_lastdocid(), {}, 0, 0, cancelled);
         if (added > 0)
             state_->commit(folder_);
         return added;
@@ -478,13 +398,13 @@ int Index::addNew(fb::Database& fdb) {
     }
 }
 
-void Index::refresh(fb::Database& fdb, const std::vector<int32_t>& ids) {
+void Index::refresh(ArticleSource& source, const std::vector<int32_t>& ids) {
     if (!state_ || !state_->writer)
         return;
     try {
-        Reading r(fdb);
+        const std::unique_ptr<ArticleReader> articles = source.read();
         bool cancelled = false;
-        state_->addEach(fdb, r.tr, ids, {}, 0, 0, cancelled);
+        state_->addEach(*articles, ids, {}, 0, 0, cancelled);
         state_->commit(folder_);
     } catch (const Xapian::Error& e) {
         throw indexError(e);
@@ -536,22 +456,22 @@ Result Index::search(const std::string& text, Mode mode, size_t limit) const {
     return result;
 }
 
-std::optional<Result> Index::find(fb::Database& fdb, const std::string& text, Mode mode,
+std::optional<Result> Index::find(ArticleSource& source, const std::string& text, Mode mode,
                                   size_t limit, const Progress& progress) {
     bool built = false;
     for (;;) {
         try {
             if (!isOpen()) {
-                if (!open(fdb)) {
+                if (!open(source)) {
                     built = true;
-                    if (!build(folder_, fdb, progress))
+                    if (!build(folder_, source, progress))
                         return std::nullopt;
-                    if (!open(fdb))
+                    if (!open(source))
                         throw Error(text::utf8ToCp1251(
                                         "Полнотекстовый индекс не открывается после построения: ") +
                                     folder_);
                 }
-                catchUp(fdb, progress);
+                catchUp(source, progress);
             }
             return search(text, mode, limit);
         } catch (const Error&) {
@@ -563,7 +483,7 @@ std::optional<Result> Index::find(fb::Database& fdb, const std::string& text, Mo
         // Damage that the opening could not see (a table cut short, a block
         // garbled) is met here: the index is built anew once.
         built = true;
-        if (!build(folder_, fdb, progress))
+        if (!build(folder_, source, progress))
             return std::nullopt;
     }
 }

@@ -5,9 +5,9 @@
 // beside the database (DB/Tipsara.idx beside DB/Tipsara.gdb).
 //
 // The index holds only what the database has committed: it reads the
-// articles through a read-committed transaction of its own, never through
-// the program's update transaction. It knows the database it was made for
-// (the file's path, the engine's creation stamp inside the file and its
+// articles through an ArticleSource, whose readers see exactly that. It
+// knows the database it was made for (the identity the source gives: the
+// file's path and the engine's creation stamp inside the file; and its
 // newest articles' titles and lengths) and the format it was written in; an
 // index of another database or format, or one that cannot be read, is not
 // used but built anew. It reads and writes only files of its own folder,
@@ -16,11 +16,11 @@
 // Text going in and out is Windows-1251, like everywhere in the program.
 //
 // Threads: an Index object is used by one thread at a time. A build may run
-// on a worker thread with its own attachment (attachLike) while the GUI's
+// on a worker thread with a source of its own while the GUI's
 // Index of the same folder stays closed; the GUI opens it when the build is
 // done.
 
-#include "components/fb/Fb.h"
+#include "ArticleSource.h"
 
 #include <cstdint>
 #include <functional>
@@ -70,10 +70,6 @@ struct Result {
 // ".idx" in place of its extension, in the same folder.
 std::string indexFolderFor(const std::string& dbPath);
 
-// Attaches `own` to the same database as `db`, with the same parameters,
-// for a worker thread.
-void attachLike(const fb::Database& db, fb::Database& own);
-
 class Index {
 public:
     explicit Index(std::string folder);
@@ -83,7 +79,7 @@ public:
 
     const std::string& folder() const { return folder_; }
 
-    // Opens the folder's index for the database `db` is attached to. True
+    // Opens the folder's index for the database `source` reads. True
     // when it is usable (then catchUp brings it up to date); false when it
     // is missing, unreadable, of another database or of another format, or
     // when it holds commits that were not yet on the disk when the system
@@ -93,7 +89,7 @@ public:
     // The commits of catchUp, addNew and refresh are left to the system to
     // write out (a flush would cost several times the addition itself);
     // close(), and the destructor, flush them.
-    bool open(fb::Database& db);
+    bool open(ArticleSource& source);
     bool isOpen() const;
     // Another copy of the program holds the index for writing: searches
     // work, additions are left to that copy (or to the next start).
@@ -106,25 +102,26 @@ public:
     // failed build leaves the old folder as it was. Returns false when
     // cancelled. This object must be closed while the build runs; it stays
     // closed after it (open it again).
-    static bool build(const std::string& folder, fb::Database& db, const Progress& progress = {});
+    static bool build(const std::string& folder, ArticleSource& source,
+                      const Progress& progress = {});
 
     // open(), else build() and open(); then catchUp(). False only when the
     // build was cancelled (the index is then closed).
-    bool openOrBuild(fb::Database& db, const Progress& progress = {});
+    bool openOrBuild(ArticleSource& source, const Progress& progress = {});
 
     // Adds the committed articles the index lacks and drops those that are
     // gone from the database. For the start and the first search. Returns
     // the number of articles added.
-    int catchUp(fb::Database& db, const Progress& progress = {});
+    int catchUp(ArticleSource& source, const Progress& progress = {});
 
     // After a commit: adds the committed articles newer than any in the
     // index (the database numbers articles in the order they are inserted).
     // Cheap enough for every commit. Returns the number added.
-    int addNew(fb::Database& db);
+    int addNew(ArticleSource& source);
 
     // Indexes the given articles afresh; one that the database does not
     // have (or has not committed) is dropped from the index.
-    void refresh(fb::Database& db, const std::vector<int32_t>& ids);
+    void refresh(ArticleSource& source, const std::vector<int32_t>& ids);
 
     // Articles in the index.
     uint32_t size() const;
@@ -140,8 +137,8 @@ public:
     // index found damaged on the way is closed and built anew, once; a
     // failure after that is thrown, with the index closed. Nothing when the
     // user cancelled a build.
-    std::optional<Result> find(fb::Database& db, const std::string& text, Mode mode, size_t limit,
-                               const Progress& progress = {});
+    std::optional<Result> find(ArticleSource& source, const std::string& text, Mode mode,
+                               size_t limit, const Progress& progress = {});
 
     // The words of article `id` that the search matched, lower case,
     // Windows-1251, each once: what the page view highlights (every
@@ -153,19 +150,5 @@ private:
     std::string folder_;
     std::unique_ptr<State> state_;
 };
-
-// Rows for a result list: the hits whose article is in the catalogue (its
-// category and subcategory exist and belong together, as for the title
-// search), in the order of the hits, read through `q` (a reading query
-// object; its text is replaced and it is closed again). Texts are
-// Windows-1251.
-struct HitRow {
-    int32_t id = 0;
-    std::string name;
-    std::string category;
-    std::string subcategory;
-    std::string snippet;
-};
-std::vector<HitRow> hitRows(fb::Query& q, const std::vector<Hit>& hits);
 
 } // namespace fulltext

@@ -12,6 +12,7 @@
 // the GUI thread, on the data module's one attachment.
 
 #include "Search.h"
+#include "components/fb/Fb.h"
 #include "fulltext/Index.h"
 
 #include <QStringList>
@@ -57,6 +58,11 @@ public:
     // it again and catches up (or rebuilds it).
     void Committed(fb::Database& db) noexcept;
 
+    // After a commit that changed or deleted the articles `ids`: they are
+    // indexed afresh (or dropped) when the index is open. Never fails, as
+    // Committed.
+    void Changed(fb::Database& db, const std::vector<int32_t>& ids) noexcept;
+
     // The search in the mode, the index made ready first when it is closed
     // (see Prepare; progress as there), and built anew once when it is
     // found damaged on the way. A text in which the index finds no word gets
@@ -77,5 +83,16 @@ private:
 
 // The index mode for a mode of the search window.
 fulltext::Mode TextMode(Mode mode);
+
+// The full-text index of the database `db` is attached to (its folder
+// beside the file), kept by the search for the run: opened at the first
+// full-text search and, while open, told of every commit of articles
+// through data::ArticlesChanged. Asked for another database, it is made
+// anew for that one.
+fulltext::Index& TextIndexFor(fb::Database& db);
+
+// Closes the index kept for the run, its commits written out: before the
+// database goes.
+void CloseTextIndex();
 
 } // namespace search

@@ -273,7 +273,7 @@ bool TSearchFrm::FindInText() {
     // Shown only when the index is built or catches up with many articles.
     TIndexProgress progress(this);
     std::optional<search::TextFound> found =
-        search::TextSearch(DataFrm->TextIndex)
+        search::TextSearch(search::TextIndexFor(DataFrm->FBDB))
             .Find(DataFrm->FBDB, DataFrm->IBSQL2, collator_, mode(), text::fromQ(Search->text()),
                   progress.callback());
     if (!found)
@@ -297,7 +297,8 @@ std::vector<std::string> TSearchFrm::ChosenWords() const {
     if (!id || textResult_.terms.empty())
         return {};
     try {
-        return search::TextSearch(DataFrm->TextIndex).MatchedWords(textResult_, *id);
+        return search::TextSearch(search::TextIndexFor(DataFrm->FBDB))
+            .MatchedWords(textResult_, *id);
     } catch (const fulltext::Error&) {
         // The marks are a help, not the article: it opens without them.
         return {};

@@ -7,7 +7,6 @@
 #include "UpdateRun.h"
 #include "components/text/QtText.h"
 #include "data/UData.h"
-#include "search/TextSearch.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -54,9 +53,6 @@ void ImportChosen(const UpdateParts& p) {
     };
     ImportPackages(chosen, parts);
     pro.hide();
-
-    // Only now, committed, are the articles searchable in their texts.
-    search::TextSearch(p.data->TextIndex).Committed(p.data->FBDB);
 }
 
 } // namespace update

@@ -6,6 +6,7 @@
 #include "components/http/Http.h"
 #include "components/text/Strings.h"
 #include "components/zip/UnZip.h"
+#include "data/ArticlesChanged.h"
 #include "data/Database.h"
 
 #include <QDir>
@@ -133,6 +134,8 @@ void ImportPackages(const std::vector<TUpdEntry>& chosen, const ImportParts& p) 
         std::filesystem::remove(article, ignored);
     }
     data::commit(*p.upd, *p.updTrans);
+    // Only now, committed, are the articles searchable in their texts.
+    data::ArticlesChanged::notify({&p.updTrans->database(), data::ArticlesChange::Kind::Added, {}});
 }
 
 std::string TempFolder() {

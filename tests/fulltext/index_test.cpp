@@ -4,6 +4,7 @@
 #include "components/fb/Fb.h"
 #include "components/text/Cp1251.h"
 #include "fulltext/Index.h"
+#include "search/DbArticleSource.h"
 #include "support/TempDatabase.h"
 
 #include <gtest/gtest.h>
@@ -139,6 +140,7 @@ protected:
 
     std::unique_ptr<TempDatabase> file;
     fb::Database db;
+    search::DbArticleSource source{db};
     std::unique_ptr<fb::Transaction> write;
     std::unique_ptr<fb::Query> upd;
     std::unique_ptr<Index> index;
@@ -152,7 +154,7 @@ class Search : public FullText {
 protected:
     void SetUp() override {
         FullText::SetUp();
-        ASSERT_TRUE(index->openOrBuild(db));
+        ASSERT_TRUE(index->openOrBuild(source));
     }
 };
 
@@ -263,7 +265,7 @@ TEST_F(FullText, FragmentsBeginNearTheWordFoundOnLongPages) {
         insert(("Длинная " + std::to_string(chars)).c_str(), body.c_str());
     }
     commit();
-    ASSERT_TRUE(index->openOrBuild(db));
+    ASSERT_TRUE(index->openOrBuild(source));
     const struct {
         const char* query;
         Mode mode;
@@ -310,7 +312,7 @@ TEST_F(Search, HitRowsKeepTheOrderAndLeaveOutArticlesOutsideTheCatalogue) {
     fb::Query q(db, tr);
     const fulltext::Result r = index->search(cp("сортировка"), Mode::AllWords);
     ASSERT_EQ(r.hits.size(), 4u); // 8, 9, 10 and the lost 12
-    const std::vector<fulltext::HitRow> rows = fulltext::hitRows(q, r.hits);
+    const std::vector<search::HitRow> rows = search::hitRows(q, r.hits);
     ASSERT_EQ(rows.size(), 3u);
     std::vector<int32_t> expected;
     for (const fulltext::Hit& h : r.hits)
@@ -326,7 +328,7 @@ TEST_F(Search, HitRowsKeepTheOrderAndLeaveOutArticlesOutsideTheCatalogue) {
     EXPECT_EQ(utf(nine->subcategory), "Основы");
     EXPECT_NE(utf(nine->snippet).find("Быстрая сортировка массива"), std::string::npos);
     EXPECT_FALSE(q.Open());
-    EXPECT_TRUE(fulltext::hitRows(q, {}).empty());
+    EXPECT_TRUE(search::hitRows(q, {}).empty());
 }
 
 TEST_F(Search, HitRowsShowTheDatabaseAsItIsNowNotAsIndexed) {
@@ -345,7 +347,7 @@ TEST_F(Search, HitRowsShowTheDatabaseAsItIsNowNotAsIndexed) {
     std::vector<fulltext::Hit> hits = r.hits;
     hits.push_back(hits.front()); // a number twice is one row
     std::vector<int32_t> listed;
-    for (const fulltext::HitRow& row : fulltext::hitRows(q, hits)) {
+    for (const search::HitRow& row : search::hitRows(q, hits)) {
         listed.push_back(row.id);
         if (row.id == 9) {
             EXPECT_EQ(row.name, "Renamed");
@@ -363,16 +365,16 @@ TEST_F(Search, HitRowsShowTheDatabaseAsItIsNowNotAsIndexed) {
 // ---- Keeping in step with the database ----------------------------------
 
 TEST_F(FullText, CommittedArticlesAreAddedAndUncommittedOnesAreNot) {
-    ASSERT_TRUE(index->openOrBuild(db));
+    ASSERT_TRUE(index->openOrBuild(source));
     EXPECT_EQ(index->size(), 13u);
     insert("Реестр", "<p>Класс TRegistry читает реестр.</p>");
-    EXPECT_EQ(index->addNew(db), 0);
-    EXPECT_EQ(index->catchUp(db), 0);
+    EXPECT_EQ(index->addNew(source), 0);
+    EXPECT_EQ(index->catchUp(source), 0);
     EXPECT_EQ(found("TRegistry"), Ids{});
     commit();
-    EXPECT_EQ(index->addNew(db), 1);
+    EXPECT_EQ(index->addNew(source), 1);
     EXPECT_EQ(found("TRegistry"), Ids{14});
-    EXPECT_EQ(index->addNew(db), 0);
+    EXPECT_EQ(index->addNew(source), 0);
 
     // An article the index missed while it was closed is caught up on the
     // next opening, and one that is gone from the database is dropped.
@@ -380,36 +382,36 @@ TEST_F(FullText, CommittedArticlesAreAddedAndUncommittedOnesAreNot) {
     insert("Буфер обмена", "<p>Clipboard.AsText</p>");
     execute("delete from hints where id = 2");
     commit();
-    ASSERT_TRUE(index->openOrBuild(db));
+    ASSERT_TRUE(index->openOrBuild(source));
     EXPECT_EQ(found("clipboard"), Ids{15});
     EXPECT_EQ(found("length"), Ids{});
     EXPECT_EQ(index->size(), 14u);
 }
 
 TEST_F(FullText, CatchUpFindsArticlesBelowTheNewestIndexed) {
-    ASSERT_TRUE(index->openOrBuild(db));
+    ASSERT_TRUE(index->openOrBuild(source));
     insert("Далеко", "<p>TIniFile</p>", 1000);
     commit();
-    EXPECT_EQ(index->addNew(db), 1);
+    EXPECT_EQ(index->addNew(source), 1);
     // The generator's next number lies below the newest the index has.
     insert("Рядом", "<p>TMemIniFile</p>");
     commit();
-    EXPECT_EQ(index->addNew(db), 0);
-    EXPECT_EQ(index->catchUp(db), 1);
+    EXPECT_EQ(index->addNew(source), 0);
+    EXPECT_EQ(index->catchUp(source), 1);
     EXPECT_EQ(found("TMemIniFile"), Ids{14});
 
     // refresh() indexes given articles afresh and drops vanished ones.
     execute("update hints set information = '<p>TRegIniFile</p>' where id = 14");
     execute("delete from hints where id = 1000");
     commit();
-    index->refresh(db, {14, 1000});
+    index->refresh(source, {14, 1000});
     EXPECT_EQ(found("TMemIniFile"), Ids{});
     EXPECT_EQ(found("TRegIniFile"), Ids{14});
     EXPECT_EQ(found("TIniFile"), Ids{});
 }
 
 TEST_F(FullText, IndexOfAnotherOrReplacedDatabaseIsBuiltAnew) {
-    ASSERT_TRUE(index->openOrBuild(db));
+    ASSERT_TRUE(index->openOrBuild(source));
     index->close();
 
     // Another database, whose index folder is pointed at this one.
@@ -420,16 +422,17 @@ TEST_F(FullText, IndexOfAnotherOrReplacedDatabaseIsBuiltAnew) {
     TempDatabase otherFile(&other);
     fb::Database otherDb;
     attach(otherDb, otherFile.path());
+    search::DbArticleSource otherSource(otherDb);
     {
         Index wrong(index->folder());
-        EXPECT_FALSE(wrong.open(otherDb));
-        ASSERT_TRUE(wrong.openOrBuild(otherDb));
+        EXPECT_FALSE(wrong.open(otherSource));
+        ASSERT_TRUE(wrong.openOrBuild(otherSource));
         EXPECT_EQ(wrong.size(), 1u);
         EXPECT_EQ(wrong.search(cp("tdataset"), Mode::AllWords).hits.size(), 1u);
     }
     // And back: this one is not trusted either.
-    EXPECT_FALSE(index->open(db));
-    ASSERT_TRUE(index->openOrBuild(db));
+    EXPECT_FALSE(index->open(source));
+    ASSERT_TRUE(index->openOrBuild(source));
     EXPECT_EQ(index->size(), 13u);
     index->close();
     otherDb.Close();
@@ -446,16 +449,16 @@ TEST_F(FullText, IndexOfAnotherOrReplacedDatabaseIsBuiltAnew) {
         fresh.Close();
     }
     attach(db, file->path());
-    EXPECT_FALSE(index->open(db));
-    ASSERT_TRUE(index->openOrBuild(db));
+    EXPECT_FALSE(index->open(source));
+    ASSERT_TRUE(index->openOrBuild(source));
     EXPECT_EQ(index->size(), 0u);
 }
 
 TEST_F(FullText, UnreadableOrOldIndexIsBuiltAnew) {
     const std::string folder = index->folder();
     auto expectRebuilt = [&](const char* what) {
-        EXPECT_FALSE(index->open(db)) << what;
-        ASSERT_TRUE(index->openOrBuild(db)) << what;
+        EXPECT_FALSE(index->open(source)) << what;
+        ASSERT_TRUE(index->openOrBuild(source)) << what;
         EXPECT_EQ(found("shellexecute"), Ids{5}) << what;
         index->close();
     };
@@ -487,14 +490,14 @@ TEST_F(FullText, UnreadableOrOldIndexIsBuiltAnew) {
 }
 
 TEST_F(FullText, CancelledBuildLeavesTheOldIndexUsable) {
-    ASSERT_TRUE(index->openOrBuild(db));
+    ASSERT_TRUE(index->openOrBuild(source));
     index->close();
     for (int i = 0; i < 200; ++i)
         insert("Ещё одна", "<p>TTimer</p>");
     commit();
 
     std::vector<std::pair<int, int>> calls;
-    const bool built = Index::build(index->folder(), db, [&](int done, int total) {
+    const bool built = Index::build(index->folder(), source, [&](int done, int total) {
         calls.emplace_back(done, total);
         return done < 100;
     });
@@ -504,20 +507,20 @@ TEST_F(FullText, CancelledBuildLeavesTheOldIndexUsable) {
     EXPECT_GE(calls.back().first, 100);
     EXPECT_LT(calls.back().first, 213);
     EXPECT_FALSE(fs::exists(index->folder() + ".new"));
-    ASSERT_TRUE(index->open(db));
+    ASSERT_TRUE(index->open(source));
     EXPECT_EQ(index->size(), 13u);
     EXPECT_EQ(found("shellexecute"), Ids{5});
     index->close();
 
     // A build that runs to the end reports every article and replaces it.
     calls.clear();
-    EXPECT_TRUE(Index::build(index->folder(), db, [&](int done, int total) {
+    EXPECT_TRUE(Index::build(index->folder(), source, [&](int done, int total) {
         calls.emplace_back(done, total);
         return true;
     }));
     EXPECT_EQ(calls.back(), std::make_pair(213, 213));
     EXPECT_TRUE(std::is_sorted(calls.begin(), calls.end()));
-    ASSERT_TRUE(index->open(db));
+    ASSERT_TRUE(index->open(source));
     EXPECT_EQ(index->size(), 213u);
 }
 
@@ -526,8 +529,9 @@ TEST_F(FullText, BuildOnAWorkerThreadAndASecondCopyReadsOnly) {
     bool built = false;
     std::thread worker([&] {
         fb::Database own;
-        fulltext::attachLike(db, own);
-        built = Index::build(index->folder(), own, [&](int done, int) {
+        search::attachLike(db, own);
+        search::DbArticleSource ownSource(own);
+        built = Index::build(index->folder(), ownSource, [&](int done, int) {
             reported = done;
             return true;
         });
@@ -536,18 +540,18 @@ TEST_F(FullText, BuildOnAWorkerThreadAndASecondCopyReadsOnly) {
     worker.join();
     EXPECT_TRUE(built);
     EXPECT_EQ(reported, 13);
-    ASSERT_TRUE(index->open(db));
+    ASSERT_TRUE(index->open(source));
     EXPECT_FALSE(index->readOnly());
 
     // Another copy of the program finds the index held for writing.
     Index second(index->folder());
-    ASSERT_TRUE(second.open(db));
+    ASSERT_TRUE(second.open(source));
     EXPECT_TRUE(second.readOnly());
     EXPECT_EQ(second.search(cp("shellexecute"), Mode::AllWords).hits.size(), 1u);
     insert("Новая", "<p>TThread</p>");
     commit();
-    EXPECT_EQ(second.addNew(db), 0);
-    EXPECT_EQ(index->addNew(db), 1);
+    EXPECT_EQ(second.addNew(source), 0);
+    EXPECT_EQ(index->addNew(source), 1);
 }
 
 TEST_F(FullText, BuildOfMoreArticlesThanTheWriterQueues) {
@@ -556,14 +560,14 @@ TEST_F(FullText, BuildOfMoreArticlesThanTheWriterQueues) {
                ("<p>Слово w" + std::to_string(i) + "</p>").c_str());
     commit();
     int last = 0;
-    EXPECT_TRUE(Index::build(index->folder(), db, [&](int done, int total) {
+    EXPECT_TRUE(Index::build(index->folder(), source, [&](int done, int total) {
         EXPECT_GE(done, last);
         EXPECT_EQ(total, 713);
         last = done;
         return true;
     }));
     EXPECT_EQ(last, 713);
-    ASSERT_TRUE(index->open(db));
+    ASSERT_TRUE(index->open(source));
     EXPECT_EQ(index->size(), 713u);
     EXPECT_EQ(found("w0"), Ids{14});
     EXPECT_EQ(found("w699"), Ids{713});
@@ -580,16 +584,16 @@ TEST_F(FullText, UnflushedCommitsAreTrustedOnlyOnTheSameBoot) {
     if (boot.empty())
         GTEST_SKIP() << "no boot ID on this system";
 
-    ASSERT_TRUE(index->openOrBuild(db));
+    ASSERT_TRUE(index->openOrBuild(source));
     EXPECT_FALSE(fs::exists(mark)); // a fresh build is flushed whole
     insert("Реестр", "<p>TRegistry</p>");
     commit();
-    EXPECT_EQ(index->addNew(db), 1);
+    EXPECT_EQ(index->addNew(source), 1);
     EXPECT_TRUE(fs::exists(mark));
     {
         // A second copy reads; its closing leaves the writer's mark alone.
         Index second(index->folder());
-        ASSERT_TRUE(second.open(db));
+        ASSERT_TRUE(second.open(source));
         EXPECT_TRUE(second.readOnly());
     }
     EXPECT_TRUE(fs::exists(mark));
@@ -598,19 +602,19 @@ TEST_F(FullText, UnflushedCommitsAreTrustedOnlyOnTheSameBoot) {
 
     // A program that ended abruptly on this boot: its commits are with the
     // system, the index is used and flushed when closed.
-    ASSERT_TRUE(index->open(db));
+    ASSERT_TRUE(index->open(source));
     std::ofstream(mark) << boot << "\n";
     index->close();
     std::ofstream(mark) << boot << "\n";
-    ASSERT_TRUE(index->open(db));
+    ASSERT_TRUE(index->open(source));
     EXPECT_EQ(found("TRegistry"), Ids{14});
     index->close();
     EXPECT_FALSE(fs::exists(mark));
 
     // One of an earlier boot is built anew.
     std::ofstream(mark) << "00000000-0000-0000-0000-000000000000\n";
-    EXPECT_FALSE(index->open(db));
-    ASSERT_TRUE(index->openOrBuild(db));
+    EXPECT_FALSE(index->open(source));
+    ASSERT_TRUE(index->openOrBuild(source));
     EXPECT_EQ(found("TRegistry"), Ids{14});
     EXPECT_EQ(index->size(), 14u);
 }
@@ -653,19 +657,19 @@ TEST_F(FullText, DamagedIndexIsBuiltAnewOnceAtTheSearch) {
         const char* what;
         std::function<void()> spoil;
     } damages[] = {
-        {"docdata cut to 64 KiB", [&] { cutTo(folder / "docdata.glass", 64 * 1024); }},
+        {"docdata cut to 64 KiB", [&] { cutTo(folder / "docdata.glass", uintmax_t{64} * 1024); }},
         {"docdata garbled", [&] { garble(folder / "docdata.glass"); }},
         {"postlist cut in half",
          [&] { cutTo(folder / "postlist.glass", fs::file_size(folder / "postlist.glass") / 2); }},
         {"docdata gone", [&] { fs::remove(folder / "docdata.glass"); }},
     };
     for (const auto& d : damages) {
-        ASSERT_TRUE(Index::build(folder, db));
+        ASSERT_TRUE(Index::build(folder, source));
         ASSERT_GT(fs::file_size(folder / "docdata.glass"), 128u * 1024) << d.what;
         d.spoil();
         int builds = 0;
         const std::optional<fulltext::Result> r =
-            index->find(db, cp("кирпичи"), Mode::AllWords, 500, [&](int done, int) {
+            index->find(source, cp("кирпичи"), Mode::AllWords, 500, [&](int done, int) {
                 builds += done == 0;
                 return true;
             });
@@ -680,7 +684,7 @@ TEST_F(FullText, DamagedIndexIsBuiltAnewOnceAtTheSearch) {
     // A build that fails too is reported, not tried again.
     garble(folder / "docdata.glass");
     int builds = 0;
-    EXPECT_THROW(index->find(db, cp("кирпичи"), Mode::AllWords, 500,
+    EXPECT_THROW(index->find(source, cp("кирпичи"), Mode::AllWords, 500,
                              [&](int done, int) -> bool {
                                  builds += done == 0;
                                  throw fulltext::Error("disk full");
@@ -688,7 +692,7 @@ TEST_F(FullText, DamagedIndexIsBuiltAnewOnceAtTheSearch) {
                  fulltext::Error);
     EXPECT_EQ(builds, 1);
     EXPECT_FALSE(index->isOpen());
-    ASSERT_TRUE(index->find(db, cp("кирпичи"), Mode::AllWords, 500));
+    ASSERT_TRUE(index->find(source, cp("кирпичи"), Mode::AllWords, 500));
 }
 
 // Another database made from the same file shares its path, its creation
@@ -702,7 +706,7 @@ TEST_F(FullText, IndexOfAnotherCopyOfTheSameFileIsBuiltAnew) {
     attach(db, file->path());
     insert("Своя", "<p>Первая копия знает TFirstOwn.</p>");
     commit();
-    ASSERT_TRUE(index->openOrBuild(db));
+    ASSERT_TRUE(index->openOrBuild(source));
     EXPECT_EQ(found("TFirstOwn"), Ids{14});
     index->close();
     upd.reset();
@@ -718,8 +722,8 @@ TEST_F(FullText, IndexOfAnotherCopyOfTheSameFileIsBuiltAnew) {
     fs::copy_file(copy, file->path(), fs::copy_options::overwrite_existing);
     attach(db, file->path());
 
-    EXPECT_FALSE(index->open(db));
-    ASSERT_TRUE(index->openOrBuild(db));
+    EXPECT_FALSE(index->open(source));
+    ASSERT_TRUE(index->openOrBuild(source));
     EXPECT_EQ(found("TFirstOwn"), Ids{});
     EXPECT_EQ(found("TSecondOwn"), Ids{14});
 }
@@ -735,11 +739,11 @@ TEST_F(FullText, PlantedLinksAreNeverFollowed) {
     // A dangling link at the mark of unflushed commits.
     std::string boot;
     std::getline(std::ifstream("/proc/sys/kernel/random/boot_id"), boot);
-    ASSERT_TRUE(index->openOrBuild(db));
+    ASSERT_TRUE(index->openOrBuild(source));
     fs::create_symlink(victim, folder / "unsynced");
     insert("Реестр", "<p>TRegistry</p>");
     commit();
-    EXPECT_EQ(index->addNew(db), 1);
+    EXPECT_EQ(index->addNew(source), 1);
     EXPECT_FALSE(fs::exists(fs::symlink_status(victim)));
     if (!boot.empty()) {
         EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder / "unsynced")));
@@ -748,8 +752,8 @@ TEST_F(FullText, PlantedLinksAreNeverFollowed) {
     // Planted while it is closed: the index is not used but built anew.
     fs::remove(folder / "flintlock");
     fs::create_symlink(victim, folder / "flintlock");
-    EXPECT_FALSE(index->open(db));
-    ASSERT_TRUE(index->openOrBuild(db));
+    EXPECT_FALSE(index->open(source));
+    ASSERT_TRUE(index->openOrBuild(source));
     EXPECT_EQ(found("TRegistry"), Ids{14});
     index->close();
     EXPECT_FALSE(fs::exists(fs::symlink_status(victim)));
@@ -762,8 +766,8 @@ TEST_F(FullText, PlantedLinksAreNeverFollowed) {
     std::set<std::string> before;
     for (const auto& e : fs::directory_iterator(elsewhere))
         before.insert(e.path().filename().string());
-    EXPECT_FALSE(index->open(db));
-    ASSERT_TRUE(index->openOrBuild(db));
+    EXPECT_FALSE(index->open(source));
+    ASSERT_TRUE(index->openOrBuild(source));
     EXPECT_EQ(found("TRegistry"), Ids{14});
     EXPECT_TRUE(fs::is_directory(fs::symlink_status(folder)));
     std::set<std::string> after;

@@ -9,6 +9,7 @@
 #include "components/text/Cp1251.h"
 #include "components/text/Strings.h"
 #include "components/widgets/PageView.h"
+#include "data/ArticlesChanged.h"
 #include "data/UData.h"
 #include "search/TextSearch.h"
 #include "search/UIndexProgress.h"
@@ -316,11 +317,12 @@ private slots:
         w.Params(0).setAsString(cp("<p>кукушка</p>"));
         w.ExecQuery();
         w.Close();
-        search::TextSearch(DataFrm->TextIndex).Committed(DataFrm->FBDB); // a commit elsewhere, say
+        data::ArticlesChanged::notify( // a commit elsewhere, say
+            {&DataFrm->FBDB, data::ArticlesChange::Kind::Added, {}});
         QCOMPARE(ids(f, f.RB1, "кукушка"), QStringList());
         DataFrm->FBTransUpd.Commit();
         DataFrm->FBTransUpd.StartTransaction();
-        search::TextSearch(DataFrm->TextIndex).Committed(DataFrm->FBDB);
+        data::ArticlesChanged::notify({&DataFrm->FBDB, data::ArticlesChange::Kind::Added, {}});
         QCOMPARE(ids(f, f.RB1, "кукушка"), list({6}));
     }
 
@@ -385,7 +387,7 @@ private slots:
         press.stop();
         QCOMPARE(shown, 1);
         QCOMPARE(count, q("0 из 5"));
-        QVERIFY(!DataFrm->TextIndex.isOpen());
+        QVERIFY(!search::TextIndexFor(DataFrm->FBDB).isOpen());
         QVERIFY(!fs::exists(indexFolder(*file)));
         // The next search builds it to the end.
         QCOMPARE(ids(f, f.RB1, "пузырьком"), list({kBubble}));

@@ -300,7 +300,7 @@ private slots:
                   {{211, 1, 1, "Альфа", "<p>Про синиц и прочих птиц.</p>"},
                    {212, 1, 1, "Бета", "<p>Про дятлов.</p>"}});
         open(local(), site.root());
-        search::TextSearch index(DataFrm->TextIndex);
+        search::TextSearch index(search::TextIndexFor(DataFrm->FBDB));
         const QCollator collator = search::ListCollator();
         const auto found = [&](const char* word) {
             std::vector<std::string> out;

@@ -58,7 +58,6 @@ ALLOWED = {
     "authoring -> components/text": "Windows-1251 text of the articles",
     "authoring -> components/widgets": "the add window's controls and messages",
     "authoring -> data": "the add window works on the open database",
-    "authoring -> search": "TO BE REMOVED: the add window commits the index itself",
     "browser -> components/fb": "the catalogue is read with statements",
     "browser -> components/text": "Windows-1251 pages and names",
     "browser -> components/widgets": "the page view, tree pictures and controls",
@@ -73,8 +72,6 @@ ALLOWED = {
     "data -> components/fb": "the data module attaches and queries the database",
     "data -> components/text": "Windows-1251 paths and texts",
     "data -> components/widgets": "the data module's window reports its errors",
-    "data -> fulltext": "TO BE REMOVED: the data module owns the full-text index",
-    "fulltext -> components/fb": "the index reads the articles with statements",
     "fulltext -> components/text": "Windows-1251 articles become UTF-8 terms and back",
     "mail -> components/fb": "the submission reads its lists with statements",
     "mail -> components/smtp": "the submission is sent by the SMTP client",
@@ -82,7 +79,7 @@ ALLOWED = {
     "mail -> components/widgets": "the submission window's controls and messages",
     "mail -> data": "the submission reads the categories from the database",
     "mail -> settings": "the stored sender and server",
-    "search -> components/fb": "the search runs its statements",
+    "search -> components/fb": "the search runs its statements and reads the index's articles",
     "search -> components/text": "Windows-1251 words and collation",
     "search -> components/widgets": "the search windows' controls and messages",
     "search -> data": "the search works on the open database",
@@ -97,7 +94,6 @@ ALLOWED = {
     "update -> components/widgets": "the update windows' controls and pictures",
     "update -> components/zip": "the downloaded archives are unpacked",
     "update -> data": "the import works on the open database",
-    "update -> search": "TO BE REMOVED: the import commits the index itself",
 }
 TO_BE_REMOVED = {arrow for arrow, why in ALLOWED.items() if why.startswith("TO BE REMOVED")}
 
