@@ -18,6 +18,7 @@
 #include "components/widgets/ErrorReport.h"
 #include "data/DbBuild.h"
 #include "data/UData.h"
+#include "search/DbArticleSource.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -67,14 +68,15 @@ void measureFullText() {
         tr.TRParams = {"read", "read_committed", "rec_version", "nowait"};
         tr.StartTransaction();
         fb::Query q(db, tr);
+        search::DbArticleSource source(db);
 
-        const double build = timed([&] { fulltext::Index::build(folder, db); });
+        const double build = timed([&] { fulltext::Index::build(folder, source); });
         Figure rate{"full-text build", n * 1000.0 / build, 0, 0, "art./s"};
         rate.note =
             std::string("target >= 3000 art./s: ") + (n * 1000.0 / build >= 3000 ? "ok" : "MISSED");
         report(rate);
         fulltext::Index index(folder);
-        if (!index.open(db))
+        if (!index.open(source))
             throw std::runtime_error("the full-text index just built does not open");
         q.setSQL("select sum(octet_length(INFORMATION) + octet_length(NAME)) from HINTS");
         q.ExecQuery();
@@ -116,7 +118,7 @@ void measureFullText() {
             w.ExecQuery();
             wt.Commit();
             adds.push_back(timed([&] {
-                if (index.addNew(db) != 1)
+                if (index.addNew(source) != 1)
                     throw std::runtime_error("the added article was not indexed");
             }));
         }
@@ -125,7 +127,7 @@ void measureFullText() {
                  std::to_string(opt.reps));
         w.ExecQuery();
         wt.Commit();
-        index.catchUp(db);
+        index.catchUp(source);
         report(Figure{"full-text addition of one article", median(adds), 0, 10});
         index.close();
         q.Close();

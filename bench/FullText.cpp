@@ -4,6 +4,7 @@
 
 #include "Process.h"
 #include "components/text/Cp1251.h"
+#include "search/DbArticleSource.h"
 
 #include <xapian.h>
 
@@ -44,7 +45,7 @@ double fullTextSearchMs(fulltext::Index& index, fb::Query& q, const std::string&
                         fulltext::Mode mode, size_t* rows) {
     const double t0 = nowMs();
     const fulltext::Result r = index.search(text::utf8ToCp1251(utf8), mode);
-    const auto list = fulltext::hitRows(q, r.hits);
+    const auto list = search::hitRows(q, r.hits);
     if (rows)
         *rows = list.size();
     return nowMs() - t0;
