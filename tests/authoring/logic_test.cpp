@@ -35,6 +35,7 @@ TEST(Lists, CategoriesByNameSubcategoriesOfOneAndTheCounts) {
 
     auto names = [](const std::vector<data::NamedNumber>& rows) {
         std::vector<std::string> out;
+        out.reserve(rows.size());
         for (const auto& r : rows)
             out.push_back(r.name + "=" + r.num);
         return out;
