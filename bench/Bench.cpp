@@ -7,6 +7,7 @@
 #include "Crowd.h"
 #include "Figures.h"
 #include "FullText.h"
+#include "Hostile.h"
 #include "Idle.h"
 #include "Process.h"
 #include "Startup.h"
@@ -165,7 +166,7 @@ int usage() {
                  "usage: tipsara-bench [--work DIR] [--reps N] [--sizes 1000,8000,...]\n"
                  "                     [--articles N] [--only "
                  "startup|memory|idle|tree|display|search|fulltext|sync|update|\n"
-                 "                     slownet|growth|crowd|data]... [--crowd-port PORT]\n");
+                 "                     slownet|growth|crowd|hostile|data]... [--crowd-port PORT]\n");
     return 2;
 }
 
@@ -233,6 +234,8 @@ int main(int argc, char** argv) {
             measureIdle();
         if (wanted("crowd"))
             measureCrowd(crowdPort);
+        if (wanted("hostile"))
+            measureHostile();
 
         ui::Application app(argc, argv);
         Main = new TMain();
