@@ -162,11 +162,11 @@ std::vector<int> parseSizes(const std::string& text) {
 }
 
 int usage() {
-    std::fprintf(stderr,
-                 "usage: tipsara-bench [--work DIR] [--reps N] [--sizes 1000,8000,...]\n"
-                 "                     [--articles N] [--only "
-                 "startup|memory|idle|tree|display|search|fulltext|sync|update|\n"
-                 "                     slownet|growth|crowd|hostile|data]... [--crowd-port PORT]\n");
+    std::fprintf(
+        stderr, "usage: tipsara-bench [--work DIR] [--reps N] [--sizes 1000,8000,...]\n"
+                "                     [--articles N] [--only "
+                "startup|memory|idle|tree|display|search|fulltext|sync|update|\n"
+                "                     slownet|growth|crowd|hostile|data]... [--crowd-port PORT]\n");
     return 2;
 }
 

@@ -101,14 +101,16 @@ void measureHostile() {
         std::this_thread::sleep_for(std::chrono::seconds(3));
         const long afterKiB = testing_support::statusKiB(server->pid(), "VmRSS");
 
-        Figure f{"hostile, " + label + ": p99", any ? worst.p99Ms : 0, 0, 1000, "ms"};
+        // Judged by the longest reply: every one must come within a second;
+        // none at all counts as the crowd's 60 s of silence.
+        Figure f{"hostile, " + label + ": longest reply", any ? worst.maxMs : 60000, 0, 1000, "ms"};
         char note[400];
         if (any)
             std::snprintf(note, sizeof note,
-                          "p50 %.2f ms, max %.0f ms, %ld errors, %ld >= 1 s of %ld; server peak "
+                          "p50 %.2f ms, p99 %.2f ms, %ld errors, %ld >= 1 s of %ld; server peak "
                           "%.0f MiB (%.0f at start, %.0f 3 s after); attack: %ld opened, %ld "
                           "closed by the server%s%s",
-                          worst.p50Ms, worst.maxMs, worst.errors, worst.slow, worst.requests,
+                          worst.p50Ms, worst.p99Ms, worst.errors, worst.slow, worst.requests,
                           mib(peakKiB), mib(startKiB), mib(afterKiB), opened, closed,
                           failure.empty() ? "" : "; then ", failure.c_str());
         else
