@@ -209,7 +209,7 @@ public:
         for (int c = 0; c < clients; ++c)
             threads_.emplace_back([this, port, bytesEach] {
                 std::string lines;
-                while (lines.size() < 64 * 1024)
+                while (lines.size() < size_t{64} * 1024)
                     lines += "X-Flood: 0123456789\r\n";
                 size_t sent = 0;
                 while (sent < bytesEach && !stopping_) {

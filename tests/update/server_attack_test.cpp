@@ -28,7 +28,7 @@ namespace {
 
 const std::string kServer = std::string(TIPSARA_BIN_DIR) + "/tipsara-server";
 const std::string kSource = TIPSARA_SOURCE_DIR;
-constexpr long kMemoryCapKiB = 200 * 1024;
+constexpr long kMemoryCapKiB = 200L * 1024;
 
 std::string zipMember(const std::string& archive, const std::string& name) {
     zip_error_t error;
@@ -145,7 +145,7 @@ protected:
         EXPECT_LE(statusKiB(server_->pid(), "VmHWM"), kMemoryCapKiB);
         EXPECT_LE(peakKiB_, kMemoryCapKiB);
         std::this_thread::sleep_for(std::chrono::seconds(3));
-        EXPECT_LE(statusKiB(server_->pid(), "VmRSS"), startKiB_ + 32 * 1024)
+        EXPECT_LE(statusKiB(server_->pid(), "VmRSS"), startKiB_ + 32L * 1024)
             << "started at " << startKiB_ << " KiB";
         const RunResult after = testing_support::runExchanges(server_->port(), run_);
         EXPECT_EQ(after.wrong, 0) << after.firstWrong;

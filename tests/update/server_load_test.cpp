@@ -362,8 +362,8 @@ TEST_F(ServerLoad, RequestLineAndHeadersBeyondTheirLimitsAreRefused) {
     EXPECT_EQ(ask(1 << 20, 1, 40), std::make_pair(414, true));
     EXPECT_EQ(ask(100, 100, 4000), std::make_pair(200, false));
     EXPECT_EQ(ask(100, 101, 4040), std::make_pair(431, true));
-    EXPECT_EQ(ask(100, 50, 16 * 1024), std::make_pair(200, false));
-    EXPECT_EQ(ask(100, 50, 16 * 1024 + 50), std::make_pair(431, true));
+    EXPECT_EQ(ask(100, 50, size_t{16} * 1024), std::make_pair(200, false));
+    EXPECT_EQ(ask(100, 50, size_t{16} * 1024 + 50), std::make_pair(431, true));
     EXPECT_EQ(ask(100, 50, 1 << 20), std::make_pair(431, true));
     EXPECT_EQ(server->stop(), 0);
 }
@@ -374,6 +374,7 @@ TEST_F(ServerLoad, ConnectionsAreCappedPerAddressAndInTotal) {
     {
         auto server = start({"--per-address", "3"});
         std::vector<std::unique_ptr<Connection>> three;
+        three.reserve(3);
         for (int i = 0; i < 3; ++i)
             three.push_back(std::make_unique<Connection>(server->port()));
         Connection fourth(server->port());
@@ -388,6 +389,7 @@ TEST_F(ServerLoad, ConnectionsAreCappedPerAddressAndInTotal) {
     Connection oldest(server->port());
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     std::vector<std::unique_ptr<Connection>> later;
+    later.reserve(3);
     for (int i = 0; i < 3; ++i)
         later.push_back(std::make_unique<Connection>(server->port()));
     EXPECT_EQ(later.back()->get(kMaxCatPath, 1).second, "3");

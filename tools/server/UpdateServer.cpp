@@ -492,7 +492,7 @@ int UpdateServer::bind() {
                                  : std::max(1U, std::thread::hardware_concurrency());
     // Room for the line, the headers and their parsing: a request beyond it
     // is refused by the library itself, one within it is measured exactly.
-    const size_t memory = l.requestLine + l.headerBytes + 16 * 1024;
+    const size_t memory = l.requestLine + l.headerBytes + size_t{16} * 1024;
     // The library refuses connections only beyond its own cap; ours, below
     // it, closes the longest waiting instead, which takes a moment.
     const unsigned libraryCap = static_cast<unsigned>(l.connections) + 64 * threads;

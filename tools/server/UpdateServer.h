@@ -30,8 +30,8 @@ namespace server {
 // limit is answered 414 (the line) or 431 (the headers) and its connection
 // closed; a connection that breaks a time limit is closed.
 struct Limits {
-    size_t requestLine = 8 * 1024;  // method, target and version
-    size_t headerBytes = 16 * 1024; // all header lines together
+    size_t requestLine = 8192;  // method, target and version
+    size_t headerBytes = 16384; // all header lines together
     size_t headerLines = 100;
     int requestSeconds = 10; // a whole request's line and headers, from when it may begin
     int idleSeconds = 2;     // no byte in or out for this long closes a connection
