@@ -171,11 +171,15 @@ TEST_F(ServerAttack, SlowClientsNeitherStarveOthersNorStayPastTheRequestDeadline
     const auto t0 = Clock::now();
     testing_support::SlowClients slow(server_->port(), kSlow);
     ASSERT_TRUE(slow.waitOpened(kSlow, 10));
-    normalRunsFor(7);
-    EXPECT_EQ(slow.closedByServer(), 0) << "closed before the deadline of 10 s";
-    while (slow.closedByServer() < kSlow && secondsSince(t0) < 14)
+    const auto allOpen = Clock::now();
+    // Normal runs while the first is still short of its deadline.
+    normalRunsFor(std::max(2.0, 8.5 - secondsSince(t0)));
+    if (secondsSince(t0) < 9.5) {
+        EXPECT_EQ(slow.closedByServer(), 0) << "closed before the deadline of 10 s";
+    }
+    while (slow.closedByServer() < kSlow && secondsSince(allOpen) < 12)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(slow.closedByServer(), kSlow) << "slow connections left open after 14 s";
+    EXPECT_EQ(slow.closedByServer(), kSlow) << "slow connections left open past the deadline";
     slow.stop();
     expectMemoryBounded();
 }
