@@ -328,26 +328,29 @@ std::vector<Placed> publish(const std::string& master, const std::vector<Submitt
     if (!fs::is_regular_file(target))
         throw std::runtime_error("no master database at " + master);
     const FolderLock lock(target.parent_path());
-    std::vector<Placed> placed = placeIn(target, articles, false);
-    const bool adds =
-        std::any_of(placed.begin(), placed.end(), [](const Placed& p) { return !p.present; });
-    if (dryRun || !adds)
-        return placed;
-
+    // Even a reading attachment writes to the database's header, so the
+    // served file is never attached to: the work is done on a copy beside
+    // it, which takes its place only when articles were added.
     fs::path copy = target;
     copy += ".publishing";
     fs::remove(copy);
     try {
         fs::copy_file(target, copy);
-        placed = placeIn(copy, articles, true);
+        std::vector<Placed> placed = placeIn(copy, articles, !dryRun);
+        const bool adds =
+            std::any_of(placed.begin(), placed.end(), [](const Placed& p) { return !p.present; });
+        if (dryRun || !adds) {
+            fs::remove(copy);
+            return placed;
+        }
         syncFile(copy);
         fs::rename(copy, target);
+        return placed;
     } catch (...) {
         std::error_code ignored;
         fs::remove(copy, ignored);
         throw;
     }
-    return placed;
 }
 
 int publishCommand(const std::string& master, const std::vector<std::string>& sources,
