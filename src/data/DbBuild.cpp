@@ -179,6 +179,12 @@ Catalogue readCatalogue(const std::string& dir, const Catalogue& base) {
         std::string where = artFile + ":" + std::to_string(l.number);
         Article a;
         a.file = l.fields[0];
+        // A plain name in articles/: the folder may come from someone else
+        // (a bundle), and a path would read a file from anywhere.
+        if (a.file.empty() || a.file == "." || a.file == ".." ||
+            a.file.find_first_of("/\\") != std::string::npos)
+            throw std::runtime_error(where + ": '" + a.file +
+                                     "' is not a file name in the articles folder");
         a.cat = number(l.fields[1], where);
         a.subcat = number(l.fields[2], where);
         if (!subs.count({a.cat, a.subcat}))

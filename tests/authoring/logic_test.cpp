@@ -2,6 +2,7 @@
 // The add window's article text and lists, without a window.
 
 #include "authoring/Articles.h"
+#include "authoring/OwnCatalogue.h"
 #include "components/fb/Fb.h"
 #include "components/text/Strings.h"
 #include "data/Lists.h"
@@ -52,4 +53,55 @@ TEST(Lists, CategoriesByNameSubcategoriesOfOneAndTheCounts) {
     const data::ArticleCounts counts = data::CountArticles(q);
     EXPECT_EQ(counts.total, 2);
     EXPECT_EQ(counts.fromServer, 1);
+}
+
+// Categories of one's own are numbered from a million, within the category
+// for subcategories, and only they (and only empty ones) can be renamed or
+// deleted.
+TEST(OwnCatalogue, NumberedFromAMillionAndOnlyOwnEmptyOnesChange) {
+    dbbuild::Catalogue c;
+    c.categories = {{1, cp("Строки")}};
+    c.subcategories = {{1, 1, cp("Поиск")}};
+    c.articles = {{"", 1, 1, 1001, cp("С сервера"), "<p>y</p>"}};
+    const testing_support::TempDatabase file(&c);
+    testing_support::AttachedDatabase attached(file.path());
+    fb::Query q(attached.db, attached.tr);
+
+    const int32_t mine = authoring::CreateCategory(q, cp("Мои <заметки> & код"));
+    EXPECT_EQ(mine, authoring::FirstOwnNumber);
+    EXPECT_EQ(authoring::CreateCategory(q, cp("Вторая")), authoring::FirstOwnNumber + 1);
+    EXPECT_EQ(authoring::CreateSubcategory(q, 1, cp("Своя в чужой")), authoring::FirstOwnNumber);
+    EXPECT_EQ(authoring::CreateSubcategory(q, mine, cp("Раз")), authoring::FirstOwnNumber);
+    EXPECT_EQ(authoring::CreateSubcategory(q, mine, cp("Два")), authoring::FirstOwnNumber + 1);
+    EXPECT_THROW(authoring::CreateSubcategory(q, 77, cp("Нет категории")), std::invalid_argument);
+    EXPECT_THROW(authoring::CreateCategory(q, "  "), std::invalid_argument);
+    EXPECT_THROW(authoring::CreateCategory(q, std::string(251, 'x')), std::invalid_argument);
+
+    EXPECT_EQ(authoring::FindCategory(q, cp("Мои <заметки> & код")), mine);
+    EXPECT_EQ(authoring::FindCategory(q, cp("мои <заметки> & код")), std::nullopt);
+    EXPECT_EQ(authoring::FindSubcategory(q, mine, cp("Два")), authoring::FirstOwnNumber + 1);
+    EXPECT_EQ(authoring::FindSubcategory(q, 1, cp("Два")), std::nullopt);
+
+    authoring::RenameCategory(q, mine, cp("Заметки"));
+    EXPECT_EQ(authoring::FindCategory(q, cp("Заметки")), mine);
+    authoring::RenameSubcategory(q, mine, authoring::FirstOwnNumber, cp("Один"));
+    EXPECT_EQ(authoring::FindSubcategory(q, mine, cp("Один")), authoring::FirstOwnNumber);
+    EXPECT_THROW(authoring::RenameCategory(q, 1, cp("Чужая")), std::invalid_argument);
+    EXPECT_THROW(authoring::RenameSubcategory(q, 1, 1, cp("Чужая")), std::invalid_argument);
+    EXPECT_THROW(authoring::RenameCategory(q, mine + 5, cp("Нет")), std::invalid_argument);
+    EXPECT_THROW(authoring::DeleteCategory(q, 1), std::invalid_argument);
+
+    // An article in one's own subcategory keeps it and its category.
+    q.Close();
+    q.setSQL("insert into HINTS (CAT, SUBCAT, NAME) values (:c, :s, 'x')");
+    q.Params(0).setAsInteger(1);
+    q.Params(1).setAsInteger(authoring::FirstOwnNumber);
+    q.ExecQuery();
+    q.Close();
+    EXPECT_THROW(authoring::DeleteSubcategory(q, 1, authoring::FirstOwnNumber),
+                 std::invalid_argument);
+    authoring::DeleteCategory(q, mine);
+    EXPECT_EQ(authoring::FindCategory(q, cp("Заметки")), std::nullopt);
+    EXPECT_EQ(authoring::FindSubcategory(q, mine, cp("Один")), std::nullopt);
+    EXPECT_THROW(authoring::DeleteCategory(q, mine), std::invalid_argument);
 }

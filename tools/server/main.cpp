@@ -4,6 +4,7 @@
 // folders.
 
 #include "Master.h"
+#include "Publish.h"
 #include "UpdateServer.h"
 #include "components/text/Numbers.h"
 
@@ -28,6 +29,7 @@ int usage(const char* self) {
                  "          [--no-log] [--threads N] [--connections N] [--per-address N]\n"
                  "          MASTER.gdb\n"
                  "       %s --make-master MASTER.gdb SCHEMA.sql CATALOGUE-DIR...\n"
+                 "       %s --publish MASTER.gdb [--dry-run] SOURCE...\n"
                  "Serves the update protocol under [FOLDER]/get/tipsara/ (default listening\n"
                  "address 127.0.0.1:8080; port 0 takes any free port). Without --status the\n"
                  "status file is three empty lines. --delay holds every reply back MS\n"
@@ -40,8 +42,10 @@ int usage(const char* self) {
                  "the line within 8 KiB (else 414), the headers within 100 lines and\n"
                  "16 KiB (else 431); a connection silent for 2 s is closed. The master and status\n"
                  "file are read into memory, and again within a second of a change (replace\n"
-                 "the master by renaming a new one over it). Stops on SIGINT or SIGTERM.\n",
-                 self, self);
+                 "the master by renaming a new one over it). Stops on SIGINT or SIGTERM.\n"
+                 "--publish adds the articles of bundles (.zip) and mailed tips (.eml) to\n"
+                 "the master, all or none; --dry-run lists them and changes nothing.\n",
+                 self, self, self);
     return 2;
 }
 
@@ -116,6 +120,12 @@ int main(int argc, char** argv) {
             server::makeMaster(args[1], args[2], {args.begin() + 3, args.end()});
             std::printf("made %s\n", args[1].c_str());
             return 0;
+        }
+        if (!args.empty() && args[0] == "--publish") {
+            const bool dryRun = std::erase(args, std::string("--dry-run")) > 0;
+            if (args.size() < 3)
+                return usage(argv[0]);
+            return server::publishCommand(args[1], {args.begin() + 2, args.end()}, dryRun);
         }
         server::Options options;
         std::string master;

@@ -67,6 +67,9 @@ public:
         return QJsonDocument::fromJson(f.readAll()).object();
     }
 
+    // Where the n-th message is kept as it arrived.
+    QString eml(int n = 1) const { return out_.filePath(QString::number(n) + ".eml"); }
+
     quint16 port = 0;
 
 private:

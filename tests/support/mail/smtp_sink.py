@@ -5,7 +5,8 @@
 Prints "PORT <n>" once it listens, then serves until it is killed. Every
 message it accepts is written to OUTDIR/<n>.json (n counting from 1): the
 envelope, the credentials of the session, whether it ran under TLS, the raw
-message, and what Python's email package reads back from it.
+message, and what Python's email package reads back from it; the raw
+message also goes to OUTDIR/<n>.eml as it arrived.
 
   smtp_sink.py OUTDIR [--tls CERT KEY]
 
@@ -65,6 +66,10 @@ class Sink:
         }
         self.count += 1
         path = os.path.join(self.outdir, "%d.json" % self.count)
+        # The .eml first: a reader waits for the .json.
+        with open(path[:-5] + ".eml.tmp", "wb") as f:
+            f.write(raw)
+        os.rename(path[:-5] + ".eml.tmp", path[:-5] + ".eml")
         with open(path + ".tmp", "w") as f:
             json.dump(record, f)
         os.rename(path + ".tmp", path)
