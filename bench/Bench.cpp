@@ -7,6 +7,7 @@
 #include "Crowd.h"
 #include "Figures.h"
 #include "FullText.h"
+#include "Hostile.h"
 #include "Idle.h"
 #include "Process.h"
 #include "Startup.h"
@@ -163,11 +164,11 @@ std::vector<int> parseSizes(const std::string& text) {
 }
 
 int usage() {
-    std::fprintf(stderr,
-                 "usage: tipsara-bench [--work DIR] [--reps N] [--sizes 1000,8000,...]\n"
-                 "                     [--articles N] [--only "
-                 "startup|memory|idle|tree|display|search|fulltext|sync|update|\n"
-                 "                     slownet|growth|crowd|data]... [--crowd-port PORT]\n");
+    std::fprintf(
+        stderr, "usage: tipsara-bench [--work DIR] [--reps N] [--sizes 1000,8000,...]\n"
+                "                     [--articles N] [--only "
+                "startup|memory|idle|tree|display|search|fulltext|sync|update|\n"
+                "                     slownet|growth|crowd|hostile|data]... [--crowd-port PORT]\n");
     return 2;
 }
 
@@ -235,6 +236,8 @@ int main(int argc, char** argv) {
             measureIdle();
         if (wanted("crowd"))
             measureCrowd(crowdPort);
+        if (wanted("hostile"))
+            measureHostile();
 
         ui::Application app(argc, argv);
         Main = new TMain();

@@ -45,7 +45,7 @@ trap stop EXIT
 for i in $(seq 1 "$n"); do
   port=$((front + i))
   cp "$master" "$work/master-$i.gdb"
-  build/bin/tipsara-server --listen "127.0.0.1:$port" --no-log "$work/master-$i.gdb" \
+  build/bin/tipsara-server --listen "127.0.0.1:$port" --no-log --per-address 0 "$work/master-$i.gdb" \
     >"$work/replica-$i.out" 2>"$work/replica-$i.log" &
   pids+=($!)
   echo "server 127.0.0.1:$port;" >>"$work/replicas.conf"

@@ -3,7 +3,7 @@
 #pragma once
 // A server started by a test as a child process on 127.0.0.1: it prints a
 // line naming its port on standard output and is stopped with SIGTERM when
-// the object goes. Its standard error goes to /dev/null.
+// the object goes. Its standard error goes to /dev/null, or to a file given.
 
 #include <fcntl.h>
 #include <sys/prctl.h>
@@ -23,7 +23,8 @@ class ServerProcess {
 public:
     // portPattern: a regular expression whose first group is the port, looked
     // for in the first line the child prints.
-    ServerProcess(const std::vector<std::string>& argv, const std::string& portPattern) {
+    ServerProcess(const std::vector<std::string>& argv, const std::string& portPattern,
+                  const std::string& errorFile = "/dev/null") {
         int out[2];
         if (pipe(out) != 0)
             throw std::runtime_error("pipe failed");
@@ -33,7 +34,7 @@ public:
         if (pid_ == 0) {
             prctl(PR_SET_PDEATHSIG, SIGTERM); // never outlive a crashed test
             dup2(out[1], 1);
-            const int null = open("/dev/null", O_WRONLY);
+            const int null = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             dup2(null, 2);
             close(out[0]);
             close(out[1]);
@@ -63,6 +64,7 @@ public:
     ServerProcess& operator=(const ServerProcess&) = delete;
 
     int port() const { return port_; }
+    pid_t pid() const { return pid_; }
     std::string root() const { return "127.0.0.1:" + std::to_string(port_); }
 
     // Stops the child and returns its exit status (as waitpid gives it).

@@ -3,6 +3,7 @@
 // raw kept-alive sockets on 127.0.0.1, so that the timing is the server's.
 
 #include "data/DbBuild.h"
+#include "support/HostileClients.h"
 #include "support/ServerProcess.h"
 #include "support/TempDatabase.h"
 #include "update/UpdateProtocol.h"
@@ -40,13 +41,10 @@ double secondsSince(Clock::time_point t) {
 // One kept-alive connection, a request at a time.
 class Connection {
 public:
-    explicit Connection(int port) {
-        fd_ = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(static_cast<uint16_t>(port));
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
+    // from: the loopback address to connect from, when not 127.0.0.1.
+    explicit Connection(int port, const char* from = nullptr)
+        : fd_(testing_support::connectLoopback(port, from)) {
+        if (fd_ < 0)
             throw std::runtime_error("cannot connect");
     }
     ~Connection() { close(fd_); }
@@ -54,9 +52,11 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     void send(const std::string& target) {
-        const std::string request = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
-        if (::send(fd_, request.data(), request.size(), MSG_NOSIGNAL) !=
-            static_cast<ssize_t>(request.size()))
+        sendRaw("GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    }
+    void sendRaw(const std::string& bytes) {
+        if (::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) !=
+            static_cast<ssize_t>(bytes.size()))
             throw std::runtime_error("cannot send");
     }
     // Status code and body of the next reply; code 0 when none came within
@@ -251,7 +251,8 @@ TEST_F(ServerLoad, ManyClientsAtOnceEachGetTheirOwnReplies) {
 }
 
 TEST_F(ServerLoad, IdleKeptAliveConnectionsNeitherStarveANewClientNorStay) {
-    auto server = start();
+    // All from one address: its cap lifted.
+    auto server = start({"--per-address", "0"});
     // More connections than a fixed pool would serve, opened at once, each
     // kept alive after its first reply.
     constexpr int kIdle = 300;
@@ -310,4 +311,92 @@ TEST_F(ServerLoad, DelayHoldsEveryReplyBackButNotOneBehindAnother) {
     const double took = secondsSince(t0);
     EXPECT_GE(took, 0.3);
     EXPECT_LT(took, 0.3 * kClients / 2);
+}
+
+// Several requests in one write are answered in order, each one logged.
+TEST_F(ServerLoad, PipelinedRequestsAreAnsweredInOrderAndEachLogged) {
+    const std::string log = dir_.file("server.log");
+    ServerProcess server({kServer, "--listen", "127.0.0.1:0", "--status", status_, master_},
+                         "listening on http://127\\.0\\.0\\.1:(\\d+)/", log);
+    Connection c(server.port());
+    std::string three;
+    for (int cat : {3, 1, 2})
+        three += "GET " + CatPath(cat) + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    c.sendRaw(three);
+    for (int cat : {3, 1, 2})
+        EXPECT_EQ(c.receive(2), std::make_pair(200, "First " + std::to_string(cat)));
+    EXPECT_EQ(c.get(kMaxCatPath).second, "3") << "the connection did not stay open";
+    EXPECT_EQ(server.stop(), 0);
+    std::ifstream in(log);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"GET " + CatPath(3) + " -> 200, 7 bytes",
+                                        "GET " + CatPath(1) + " -> 200, 7 bytes",
+                                        "GET " + CatPath(2) + " -> 200, 7 bytes",
+                                        "GET " + std::string(kMaxCatPath) + " -> 200, 1 bytes"}));
+}
+
+// Up to the limits a request is served; beyond, refused with 414 (the line)
+// or 431 (the headers) and its connection closed.
+TEST_F(ServerLoad, RequestLineAndHeadersBeyondTheirLimitsAreRefused) {
+    auto server = start();
+    auto ask = [&](size_t lineBytes, int headerLines, size_t headerBytes) {
+        // "GET " target " HTTP/1.1": the target pads the line to its size.
+        std::string target = std::string(kMaxCatPath) + "?pad=";
+        target.append(lineBytes - 13 - target.size(), 'a');
+        std::string request = "GET " + target + " HTTP/1.1\r\n";
+        const size_t each = headerBytes / static_cast<size_t>(headerLines);
+        for (int i = 0; i < headerLines; ++i) {
+            std::string name = "X-" + std::to_string(i) + ": ";
+            request += name + std::string(each - name.size() - 2, 'h') + "\r\n";
+        }
+        Connection c(server->port());
+        c.sendRaw(request + "\r\n");
+        const int code = c.receive(2).first;
+        return std::make_pair(code, code != 200 && c.closedWithin(1));
+    };
+    EXPECT_EQ(ask(8192, 1, 40), std::make_pair(200, false));
+    EXPECT_EQ(ask(8193, 1, 40), std::make_pair(414, true));
+    EXPECT_EQ(ask(1 << 20, 1, 40), std::make_pair(414, true));
+    EXPECT_EQ(ask(100, 100, 4000), std::make_pair(200, false));
+    EXPECT_EQ(ask(100, 101, 4040), std::make_pair(431, true));
+    EXPECT_EQ(ask(100, 50, size_t{16} * 1024), std::make_pair(200, false));
+    EXPECT_EQ(ask(100, 50, size_t{16} * 1024 + 50), std::make_pair(431, true));
+    EXPECT_EQ(ask(100, 50, 1 << 20), std::make_pair(431, true));
+    EXPECT_EQ(server->stop(), 0);
+}
+
+// One address may hold so many connections, the others theirs; a full
+// server closes the connection that has waited longest for its request.
+TEST_F(ServerLoad, ConnectionsAreCappedPerAddressAndInTotal) {
+    {
+        auto server = start({"--per-address", "3"});
+        std::vector<std::unique_ptr<Connection>> three;
+        three.reserve(3);
+        for (int i = 0; i < 3; ++i)
+            three.push_back(std::make_unique<Connection>(server->port()));
+        Connection fourth(server->port());
+        EXPECT_EQ(fourth.get(kMaxCatPath, 1).first, 0) << "a fourth from one address was served";
+        Connection other(server->port(), "127.0.0.2");
+        EXPECT_EQ(other.get(kMaxCatPath, 1).second, "3");
+        for (auto& c : three)
+            EXPECT_EQ(c->get(kMaxCatPath, 1).second, "3");
+        EXPECT_EQ(server->stop(), 0);
+    }
+    auto server = start({"--connections", "4", "--per-address", "0"});
+    Connection oldest(server->port());
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::vector<std::unique_ptr<Connection>> later;
+    later.reserve(3);
+    for (int i = 0; i < 3; ++i)
+        later.push_back(std::make_unique<Connection>(server->port()));
+    EXPECT_EQ(later.back()->get(kMaxCatPath, 1).second, "3");
+    Connection fifth(server->port());
+    EXPECT_TRUE(oldest.closedWithin(1)) << "the longest waiting was not closed for a new one";
+    EXPECT_EQ(fifth.get(kMaxCatPath, 1).second, "3");
+    for (size_t i = 0; i + 1 < later.size(); ++i)
+        EXPECT_EQ(later[i]->get(kMaxCatPath, 1).second, "3") << i;
+    EXPECT_EQ(server->stop(), 0);
 }

@@ -9,7 +9,9 @@
 #include "components/text/Numbers.h"
 
 #include <pthread.h>
+#include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -24,15 +26,21 @@ namespace {
 int usage(const char* self) {
     std::fprintf(stderr,
                  "usage: %s [--listen HOST:PORT] [--base /FOLDER] [--status FILE] [--delay MS]\n"
-                 "          [--no-log] [--threads N] MASTER.gdb\n"
+                 "          [--no-log] [--threads N] [--connections N] [--per-address N]\n"
+                 "          MASTER.gdb\n"
                  "       %s --make-master MASTER.gdb SCHEMA.sql CATALOGUE-DIR...\n"
                  "       %s --publish MASTER.gdb [--dry-run] SOURCE...\n"
                  "Serves the update protocol under [FOLDER]/get/tipsara/ (default listening\n"
                  "address 127.0.0.1:8080; port 0 takes any free port). Without --status the\n"
                  "status file is three empty lines. --delay holds every reply back MS\n"
                  "milliseconds, as a distant server would. Every request is logged on\n"
-                 "standard error unless --no-log. At most N connections (default 1024) are\n"
-                 "served at once; an idle one is closed after 2 s. The master and status\n"
+                 "standard error unless --no-log. Connections are served by N event threads\n"
+                 "(default one a core). At most --connections at once (default 10000: the\n"
+                 "one waiting longest for its request is closed for a new one), at most\n"
+                 "--per-address from one address (default 64, 0 for no cap: behind a proxy\n"
+                 "all come from it). A request's line and headers must come within 10 s,\n"
+                 "the line within 8 KiB (else 414), the headers within 100 lines and\n"
+                 "16 KiB (else 431); a connection silent for 2 s is closed. The master and status\n"
                  "file are read into memory, and again within a second of a change (replace\n"
                  "the master by renaming a new one over it). Stops on SIGINT or SIGTERM.\n"
                  "--publish adds the articles of bundles (.zip) and mailed tips (.eml) to\n"
@@ -65,9 +73,23 @@ int serve(const std::string& master, const server::Options& options) {
     sigaddset(&stopSignals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
+    // Every connection is a descriptor: take all the system allows, and keep
+    // the cap below it (the master, log and engine need a few).
+    rlimit files{};
+    server::Options opts = options;
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+        getrlimit(RLIMIT_NOFILE, &files);
+        if (files.rlim_cur != RLIM_INFINITY)
+            opts.limits.connections =
+                static_cast<int>(std::min<rlim_t>(static_cast<rlim_t>(opts.limits.connections),
+                                                  std::max<rlim_t>(files.rlim_cur, 256) - 128));
+    }
+
     server::ServedMaster served(master, options.statusFile);
     served.watch(std::chrono::seconds(1));
-    server::UpdateServer http(served, options);
+    server::UpdateServer http(served, opts);
     const int port = http.bind();
     if (port < 0) {
         std::fprintf(stderr, "tipsara-server: cannot listen on %s:%d\n", options.host.c_str(),
@@ -128,9 +150,19 @@ int main(int argc, char** argv) {
                 options.log = false;
             } else if (a == "--threads" && hasValue) {
                 const std::optional<int32_t> n = text::PlainInteger(args[++i], false);
-                if (!n || *n < 1)
+                if (!n || *n < 1 || *n > 256)
                     return usage(argv[0]);
-                options.maxThreads = *n;
+                options.threads = *n;
+            } else if (a == "--connections" && hasValue) {
+                const std::optional<int32_t> n = text::PlainInteger(args[++i], false);
+                if (!n || *n < 1 || *n > 1000000)
+                    return usage(argv[0]);
+                options.limits.connections = *n;
+            } else if (a == "--per-address" && hasValue) {
+                const std::optional<int32_t> n = text::PlainInteger(args[++i], false);
+                if (!n || *n > 1000000)
+                    return usage(argv[0]);
+                options.limits.perAddress = *n;
             } else if (a == "--status" && hasValue) {
                 options.statusFile = args[++i];
             } else if (a.rfind("--", 0) == 0 || !master.empty()) {
