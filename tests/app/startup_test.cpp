@@ -111,7 +111,7 @@ TEST(SingleInstance, ABusyCopyKeepsItsNameAndServesTheLaterStartOnceFree) {
     const QString key = QStringLiteral("tipsara-test-busy-%1").arg(getpid());
     SingleInstance first(key);
     int raised = 0;
-    ASSERT_TRUE(first.listen([&] { ++raised; }));
+    ASSERT_TRUE(first.listen([&](const QByteArray&) { ++raised; }));
 
     // The first copy does not get to its events while the second asks:
     // accepted but unanswered is running all the same.
@@ -126,6 +126,40 @@ TEST(SingleInstance, ABusyCopyKeepsItsNameAndServesTheLaterStartOnceFree) {
     SingleInstance third(key, 300);
     EXPECT_TRUE(third.askRunningCopy());
     EXPECT_TRUE(processEventsUntil([&] { return raised == 2; }));
+}
+
+TEST(SingleInstance, ALaterStartsRequestReachesTheCopyWholeAndGarbageDoesNot) {
+    App app;
+    const QString key = QStringLiteral("tipsara-test-request-%1").arg(getpid());
+    SingleInstance first(key);
+    QByteArrayList heard;
+    ASSERT_TRUE(first.listen([&](const QByteArray& request) { heard << request; }));
+
+    // What is no request of a later start: a line of something else, and
+    // a line that never ends.
+    QLocalSocket stranger;
+    stranger.connectToServer(key);
+    ASSERT_TRUE(stranger.waitForConnected(1000));
+    stranger.write("raised\n");
+    QLocalSocket flood;
+    flood.connectToServer(key);
+    ASSERT_TRUE(flood.waitForConnected(1000));
+    flood.write(QByteArray(20000, 'x'));
+    EXPECT_TRUE(processEventsUntil([&] { return flood.state() != QLocalSocket::ConnectedState; }))
+        << "a line without end is cut off";
+
+    // A plain start and one with a request, which comes in pieces here.
+    SingleInstance plain(key, 300);
+    EXPECT_TRUE(plain.askRunningCopy());
+    QLocalSocket slow;
+    slow.connectToServer(key);
+    ASSERT_TRUE(slow.waitForConnected(1000));
+    slow.write("raise article");
+    slow.flush();
+    processEventsUntil([] { return false; }, 100);
+    slow.write(" 12\n");
+    EXPECT_TRUE(processEventsUntil([&] { return heard.size() == 2; }));
+    EXPECT_EQ(heard, (QByteArrayList{"", "article 12"}));
 }
 
 TEST(SingleInstance, ASocketThatNothingAcceptsOnIsTakenOver) {
@@ -146,7 +180,7 @@ TEST(SingleInstance, ASocketThatNothingAcceptsOnIsTakenOver) {
     SingleInstance next(key, 300);
     EXPECT_FALSE(next.askRunningCopy());
     int raised = 0;
-    ASSERT_TRUE(next.listen([&] { ++raised; }));
+    ASSERT_TRUE(next.listen([&](const QByteArray&) { ++raised; }));
     // Only its owner may reach it.
     EXPECT_EQ(QFileInfo(QString::fromLocal8Bit(path)).permissions() &
                   (QFileDevice::WriteGroup | QFileDevice::WriteOther),
