@@ -50,10 +50,11 @@ struct RunResult {
     QString err;
 };
 
-RunResult runToEnd(const QString& program, const QProcessEnvironment& env = testEnvironment()) {
+RunResult runToEnd(const QString& program, const QProcessEnvironment& env = testEnvironment(),
+                   const QStringList& arguments = {}) {
     QProcess p;
     p.setProcessEnvironment(env);
-    p.start(program, {});
+    p.start(program, arguments);
     EXPECT_TRUE(p.waitForFinished(30000));
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
             QString::fromUtf8(p.readAllStandardError())};
@@ -210,6 +211,72 @@ TEST(Startup, ASecondStartLeavesABusyCopyAloneAndEndsWithoutTheDatabase) {
     again.connectToServer(key);
     EXPECT_TRUE(again.waitForConnected(1000));
     EXPECT_TRUE(busy.waitForNewConnection(1000)) << "the name still leads to the busy copy";
+}
+
+TEST(Startup, ALookUpGoesToTheRunningCopyWithTheStartAndABadOneIsRefusedAtOnce) {
+    App app;
+    TempDir dir;
+    const QString program = installProgram(dir.path());
+    const QString key = keyOfProgramIn(dir.path());
+    QLocalServer copy;
+    ASSERT_TRUE(copy.listen(key));
+
+    // Refused before anything is asked: no copy hears of it, no database is
+    // looked for.
+    for (const QStringList& bad : {QStringList{"--article", "x1"}, QStringList{"--search", " "},
+                                   QStringList{"tipsara:search?q=a#b"}}) {
+        RunResult refused = runToEnd(program, testEnvironment(), bad);
+        EXPECT_EQ(refused.exitCode, 2) << bad.join(' ').toStdString();
+        EXPECT_TRUE(refused.err.startsWith("tipsara: ") || refused.err.contains("\ntipsara: "))
+            << refused.err.toStdString();
+        EXPECT_FALSE(refused.err.contains("message:")) << refused.err.toStdString();
+    }
+    EXPECT_FALSE(copy.hasPendingConnections());
+
+    const auto heard = [&](const QStringList& arguments) {
+        RunResult second = runToEnd(program, testEnvironment(), arguments);
+        EXPECT_EQ(second.exitCode, 0) << second.err.toStdString();
+        EXPECT_TRUE(copy.waitForNewConnection(1000));
+        QLocalSocket* client = copy.nextPendingConnection();
+        QByteArray line;
+        while (client && !line.contains('\n') && client->waitForReadyRead(1000))
+            line += client->readAll();
+        return line;
+    };
+    // The Windows-1251 words "строка Pos", in base 64.
+    EXPECT_EQ(heard({"--search", QString::fromUtf8("строка  Pos")}),
+              "raise search 8fLw7urgIFBvcw==\n");
+    EXPECT_EQ(heard({"tipsara:article/17"}), "raise article 17\n");
+}
+
+TEST(Startup, ALookUpIsCarriedOutByTheRunningCopyOrByTheStartItself) {
+    TempDatabase db;
+    const QString program = installProgram(db.dir().path());
+    TempDir config;
+    QProcessEnvironment env = testEnvironment();
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString(config.path().string()));
+    QProcess first;
+    Stop stop{first};
+    first.setProcessEnvironment(env);
+    // Started with a look-up: the search window opens over the main window.
+    first.start(program, {"--search", "Format"});
+    ASSERT_TRUE(first.waitForStarted());
+    ASSERT_TRUE(waitUntilListening(keyOfProgramIn(db.dir().path())));
+
+    // The open search window takes the later start's words.
+    for (const QStringList& arguments :
+         {QStringList{"--search", "Pos"}, QStringList{"tipsara:article/1"}, QStringList{}}) {
+        RunResult second = runToEnd(program, env, arguments);
+        EXPECT_EQ(second.exitCode, 0) << arguments.join(' ').toStdString();
+        EXPECT_FALSE(second.err.contains("message:")) << second.err.toStdString();
+        EXPECT_EQ(first.state(), QProcess::Running);
+    }
+
+    first.terminate();
+    ASSERT_TRUE(first.waitForFinished(30000));
+    EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first.exitCode(), 0);
+    EXPECT_FALSE(QString::fromUtf8(first.readAllStandardError()).contains("message:"));
 }
 
 TEST(Startup, AQuitSignalEndsTheRunWhenTheSettingsCannotBeSaved) {
