@@ -131,6 +131,7 @@ TSearchFrm::TSearchFrm(QWidget* parent)
     LV->setSortingEnabled(false);
     LV->header()->setSectionsClickable(false);
     LV->header()->setSectionsMovable(false);
+    LV->installEventFilter(this);
 
     Strip = new BevelPanel(BevelPanel::Bevel::Lowered, BevelPanel::Bevel::Raised, this);
     Strip->setObjectName(QStringLiteral("Strip"));
@@ -170,6 +171,7 @@ TSearchFrm::~TSearchFrm() {
     // The list's own end must not run the handlers of a window half gone.
     disconnect(LV, nullptr, this, nullptr);
     disconnect(LV->model(), nullptr, this, nullptr);
+    LV->removeEventFilter(this);
     if (SearchFrm == this)
         SearchFrm = nullptr;
 }
@@ -244,14 +246,21 @@ void TSearchFrm::keyPressEvent(QKeyEvent* e) {
         CancelBtn->click();
         return;
     }
-    // Enter on a row opens it, as a double click does, rather than
-    // searching again; the list passes the key on.
-    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && LV->hasFocus() &&
-        SelectedRow()) {
-        ShowBtnClick();
-        return;
-    }
     QDialog::keyPressEvent(e);
+}
+
+bool TSearchFrm::eventFilter(QObject* watched, QEvent* e) {
+    // Enter on a row of the list opens it, as a double click does, rather
+    // than pressing the default button, which would search again.
+    if (watched == LV && e->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(e);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && SelectedRow()) {
+            ShowBtnClick();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, e);
 }
 
 void TSearchFrm::resizeEvent(QResizeEvent* e) {

@@ -90,6 +90,7 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
     // Every way of closing: the size the user gave it is kept.
     void done(int result) override;
 
