@@ -125,10 +125,9 @@ Parsed fromArguments(const QStringList& arguments) {
 }
 
 Parsed fromUrl(const QString& url) {
-    const Parsed bad =
-        refused(QString::fromUtf8("Ссылка «%1» не понята: ожидается "
-                                  "tipsara:search?q=СЛОВА или tipsara:article/НОМЕР.")
-                    .arg(url));
+    Parsed bad = refused(QString::fromUtf8("Ссылка «%1» не понята: ожидается "
+                                           "tipsara:search?q=СЛОВА или tipsara:article/НОМЕР.")
+                             .arg(url));
     if (!url.startsWith(kScheme, Qt::CaseInsensitive))
         return bad;
     const QString rest = url.mid(kScheme.size());

@@ -50,7 +50,7 @@ QStringList rowTexts(const QTreeWidgetItem* row) {
 class HitRow : public QTreeWidgetItem {
 public:
     HitRow(QStringList texts, const std::vector<fulltext::Mark>& marks) : texts_(std::move(texts)) {
-        marks_.reserve(static_cast<qsizetype>(marks.size() * 2));
+        marks_.reserve(static_cast<qsizetype>(marks.size()) * 2);
         for (const fulltext::Mark& m : marks)
             marks_ << static_cast<int>(m.begin) << static_cast<int>(m.end);
     }
@@ -61,9 +61,11 @@ public:
             column < texts_.size())
             return texts_[column];
         // A fragment is longer than its column: the whole of it on hovering.
+        // A tool-tip that looks like markup is shown as markup: the text is
+        // escaped inside one of its own, which also wraps it.
         if (role == Qt::ToolTipRole && column == TSearchFrm::FragmentColumn &&
             column < texts_.size() && !texts_[column].isEmpty())
-            return texts_[column];
+            return QStringLiteral("<qt>%1</qt>").arg(texts_[column].toHtmlEscaped());
         return QTreeWidgetItem::data(column, role);
     }
 
