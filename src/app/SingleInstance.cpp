@@ -6,12 +6,16 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QLocalSocket>
+#include <QVariant>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-const QByteArray kRequest = "raise\n";
+const QByteArray kRaise = "raise";
+// The longest line a later start sends; a client that sends more without
+// ending its line is no copy of the program and is dropped.
+constexpr qsizetype kMaxLine = 8192;
 
 bool refused(QLocalSocket::LocalSocketError error) {
     return error == QLocalSocket::ServerNotFoundError ||
@@ -28,7 +32,8 @@ QString SingleInstance::keyFor(const QString& databasePath) {
     return QStringLiteral("tipsara-%1-%2").arg(getuid()).arg(QString::fromLatin1(hash));
 }
 
-bool SingleInstance::askRunningCopy() {
+bool SingleInstance::askRunningCopy(const QByteArray& request) {
+    const QByteArray line = (request.isEmpty() ? kRaise : kRaise + ' ' + request) + '\n';
     const QDeadlineTimer deadline(answerWaitMs_);
     for (;;) {
         QLocalSocket socket;
@@ -36,7 +41,7 @@ bool SingleInstance::askRunningCopy() {
         if (!socket.waitForConnected(1000))
             // A full backlog still means that a copy listens.
             return socket.error() == QLocalSocket::SocketTimeoutError;
-        socket.write(kRequest);
+        socket.write(line);
         socket.waitForBytesWritten(1000);
         QByteArray answer;
         while (!answer.contains('\n') && socket.state() == QLocalSocket::ConnectedState &&
@@ -64,7 +69,7 @@ bool SingleInstance::nothingAccepts() const {
     return refused(probe.error());
 }
 
-bool SingleInstance::listen(std::function<void()> activate) {
+bool SingleInstance::listen(std::function<void(const QByteArray& request)> activate) {
     activate_ = std::move(activate);
     // No socket options: with them the server is made aside and renamed over
     // the name, taking it silently from a copy that holds it. A plain bind
@@ -82,12 +87,30 @@ bool SingleInstance::listen(std::function<void()> activate) {
         while (QLocalSocket* client = server_.nextPendingConnection()) {
             connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
             connect(client, &QLocalSocket::readyRead, this, [this, client] {
-                if (!client->readAll().startsWith("raise"))
+                // The line may come in pieces; what follows it is not read.
+                QByteArray line = client->property("line").toByteArray();
+                if (line.contains('\n'))
+                    return;
+                line += client->read(kMaxLine + 1 - line.size());
+                const qsizetype end = line.indexOf('\n');
+                if (end < 0) {
+                    if (line.size() > kMaxLine)
+                        client->abort();
+                    else
+                        client->setProperty("line", line);
+                    return;
+                }
+                client->setProperty("line", line);
+                line.truncate(end);
+                QByteArray request;
+                if (line.startsWith(kRaise + ' '))
+                    request = line.mid(kRaise.size() + 1);
+                else if (line != kRaise)
                     return;
                 client->write("ok\n");
                 client->flush();
                 if (activate_)
-                    activate_();
+                    activate_(request);
             });
         }
     });

@@ -8,7 +8,12 @@
 // The first copy may be deep in long work on its one thread (tree load,
 // update run, import) and answer late: a copy that accepts the connection
 // is running all the same, and its socket is never taken from it.
+//
+// A later start may carry a request (a look-up from outside) for the copy
+// to carry out as it comes forward: one line, "raise" and the request after
+// a blank, so that a copy that knows no requests still comes forward.
 
+#include <QByteArray>
 #include <QLocalServer>
 #include <QString>
 
@@ -22,12 +27,15 @@ public:
     // True when a copy is running: something accepts on the socket. It has
     // been asked to come forward; a busy copy does so once it is free.
     // False when nothing accepts, also when a copy ended while asked.
-    bool askRunningCopy();
-    // Starts answering later starts; activate runs for each of them. A
+    // request, when not empty, goes with the asking: one line's worth of
+    // printable bytes.
+    bool askRunningCopy(const QByteArray& request = {});
+    // Starts answering later starts; activate runs for each of them, with
+    // the request it carried (empty for a plain start). A
     // socket that nothing accepts on (left by a copy that crashed) is taken
     // over. False when the name is held by a running copy or the socket
     // cannot be made.
-    bool listen(std::function<void()> activate);
+    bool listen(std::function<void(const QByteArray& request)> activate);
 
     static QString keyFor(const QString& databasePath);
 
@@ -37,5 +45,5 @@ private:
     QString name_;
     int answerWaitMs_;
     QLocalServer server_;
-    std::function<void()> activate_;
+    std::function<void(const QByteArray& request)> activate_;
 };

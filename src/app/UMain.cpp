@@ -7,6 +7,7 @@
 #include "authoring/UAdd.h"
 #include "browser/UView.h"
 #include "components/smtp/AntiFreeze.h"
+#include "components/text/QtText.h"
 #include "components/widgets/CaretRest.h"
 #include "components/widgets/Controls.h"
 #include "components/widgets/ErrorReport.h"
@@ -23,6 +24,7 @@
 #include "update/UpdateRun.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QMdiArea>
@@ -30,6 +32,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <QTimer>
 
 TMain* Main = nullptr;
 
@@ -269,10 +272,19 @@ void TMain::ACountExecute() {
 }
 
 void TMain::ASearchExecute() {
+    runSearch({});
+}
+
+void TMain::runSearch(const QString& words) {
     // A window for each search; whichever way it closed, the selected hit
     // alone decides what the browser opens.
     const std::unique_ptr<TSearchFrm> window(new TSearchFrm(this));
     SearchFrm = window.get();
+    if (!words.isEmpty())
+        QTimer::singleShot(0, SearchFrm, [words] {
+            if (SearchFrm)
+                SearchFrm->LookUp(words);
+        });
     SearchFrm->exec();
     if (const std::optional<int> id = SearchFrm->ChosenArticle()) {
         AskForTopic(*id, SearchFrm->ChosenWords());
@@ -280,6 +292,39 @@ void TMain::ASearchExecute() {
     } else {
         AskForTopic(0);
     }
+}
+
+void TMain::LookUp(const lookup::Request& request) {
+    BringToFront();
+    const auto* search = std::get_if<lookup::Search>(&request);
+    if (search && SearchFrm) {
+        SearchFrm->raise();
+        SearchFrm->activateWindow();
+        SearchFrm->LookUp(text::toQ(search->words));
+        return;
+    }
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        // The user is answering another window; the look-up would open over
+        // it, or end it.
+        modal->raise();
+        modal->activateWindow();
+        SB->showMessage(QString::fromUtf8("Запрос извне не выполнен: сначала закройте окно «%1».")
+                            .arg(modal->windowTitle()));
+        return;
+    }
+    if (search) {
+        runSearch(text::toQ(search->words));
+        return;
+    }
+    const int id = std::get<lookup::Article>(request).id;
+    AskForTopic(id);
+    AViewExecute();
+    // The browser serves the article from its queue when it has just been
+    // made: looked at after that.
+    QTimer::singleShot(0, this, [this, id] {
+        if (ShowTopicID == id)
+            SB->showMessage(QString::fromUtf8("Статьи № %1 в базе нет.").arg(id));
+    });
 }
 
 void TMain::AAddExecute() {

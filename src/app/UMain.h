@@ -4,6 +4,7 @@
 // The main window: an MDI frame with the menu of commands, the progress
 // indicator beside it, the MDI area for the article browser and the status bar.
 
+#include "Request.h"
 #include "components/http/Http.h"
 #include "components/zip/UnZip.h"
 
@@ -66,6 +67,12 @@ public:
 
     // Raises the window when a second start of the program asks for it.
     void BringToFront();
+    // Carries out a look-up from outside: the search window with the words,
+    // searched at once (in the texts when the user searches there), or the
+    // browser at the article. A search window that is open takes the words;
+    // any other window that waits for an answer keeps the look-up from
+    // running, and the status line says so.
+    void LookUp(const lookup::Request& request);
 
     // The HTTP objects of the update client, alive for the whole run; their
     // progress goes to InternetConnectionProgress.
@@ -100,6 +107,8 @@ private:
     void FormClose();
     QAction* addCommand(QMenu* menu, const char* name, const char* caption, const char* shortcut,
                         int icon, const char* hint, void (TMain::*handler)());
+    // The search command, with the words to search at once if any.
+    void runSearch(const QString& words);
     bool shown_ = false;
     bool signalled_ = false;
 };

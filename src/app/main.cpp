@@ -5,6 +5,7 @@
 
 #include "Dialogs.h"
 #include "Icons.h"
+#include "Request.h"
 #include "SingleInstance.h"
 #include "UMain.h"
 #include "USplash.h"
@@ -15,9 +16,12 @@
 #include "search/TextSearch.h"
 
 #include <QLibraryInfo>
+#include <QTimer>
 #include <QTranslator>
 
+#include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
 int main(int argc, char** argv) {
@@ -37,19 +41,43 @@ int main(int argc, char** argv) {
                            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app.installTranslator(&qtTranslation);
 
+    // A look-up from outside ("--search WORDS", "--article ID", a tipsara:
+    // link) is checked here, so that a running copy gets only sound ones.
+    const lookup::Parsed lookUp = lookup::fromArguments(QCoreApplication::arguments().mid(1));
+    if (!lookUp.error.isEmpty()) {
+        std::fprintf(stderr, "tipsara: %s\n", lookUp.error.toLocal8Bit().constData());
+        return 2;
+    }
+    const QByteArray request = lookUp.request ? lookup::toLine(*lookUp.request) : QByteArray();
+    // Asked before the main window is up, a look-up waits for it.
+    std::optional<lookup::Request> pending = lookUp.request;
+    const auto carryOut = [](const lookup::Request& r) {
+        QTimer::singleShot(0, Main, [r] {
+            if (Main)
+                Main->LookUp(r);
+        });
+    };
+
     const std::string dbName = TDataFrm::DefaultDBName();
     SingleInstance instance(SingleInstance::keyFor(QString::fromStdString(dbName)));
-    if (instance.askRunningCopy())
+    if (instance.askRunningCopy(request))
         return 0;
-    const auto bringToFront = [] {
-        if (Main)
-            Main->BringToFront();
+    const auto bringToFront = [&pending, &carryOut](const QByteArray& line) {
+        const std::optional<lookup::Request> asked = lookup::fromLine(line);
+        if (!Main || !Main->isVisible()) {
+            if (asked)
+                pending = asked;
+            return;
+        }
+        Main->BringToFront();
+        if (asked)
+            carryOut(*asked);
     };
     // A copy started at the same moment may have taken the name in between.
     // Where the socket cannot be made at all, the program runs unguarded:
     // it may well be the only copy, and a second one still ends, with the
     // database message, on the database it cannot open.
-    if (!instance.listen(bringToFront) && instance.askRunningCopy())
+    if (!instance.listen(bringToFront) && instance.askRunningCopy(request))
         return 0;
 
     // The engine's attach takes about as long as all the windows together:
@@ -85,6 +113,8 @@ int main(int argc, char** argv) {
         probe = std::make_unique<ui::ShownProbe>(Main);
 
     Main->show();
+    if (pending)
+        carryOut(*pending);
     const int code = app.exec();
 
     delete Main;

@@ -61,8 +61,13 @@ Xapian::Query parse(const std::string& text, Mode mode);
 // of about 160 characters that begins at most a few words before a matched
 // word (one of `terms`, the query's, in any of its forms), in the earliest
 // stretch that holds the most different terms; "…" where it cuts the text.
-// The start of the text when no word of it matches.
-std::string fragment(const std::string& text, const std::vector<std::string>& terms,
-                     const Xapian::Stem& stemmer);
+// The start of the text when no word of it matches. The words of the
+// fragment that matched are in marks, as characters of the text.
+struct Fragment {
+    std::string text;
+    std::vector<Mark> marks;
+};
+Fragment fragment(const std::string& text, const std::vector<std::string>& terms,
+                  const Xapian::Stem& stemmer);
 
 } // namespace fulltext::detail

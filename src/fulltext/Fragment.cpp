@@ -48,8 +48,8 @@ struct Match {
 
 } // namespace
 
-std::string fragment(const std::string& text, const std::vector<std::string>& terms,
-                     const Xapian::Stem& stemmer) {
+Fragment fragment(const std::string& text, const std::vector<std::string>& terms,
+                  const Xapian::Stem& stemmer) {
     // The terms as the index makes them: the word as written, or its stem
     // after "Z". Their first letters sift the words cheaply.
     std::map<std::string, int> termIds;
@@ -136,7 +136,8 @@ std::string fragment(const std::string& text, const std::vector<std::string>& te
     while (to < words.size() && words[to].at + words[to].length <= words[from].at + kFragmentLength)
         ++to;
 
-    std::string out;
+    Fragment shown;
+    std::string& out = shown.text;
     const size_t begin = from == 0 ? 0 : words[from].begin;
     size_t stop = to == words.size() ? text.size() : words[to - 1].end;
     // With what closes the last word: a full stop, a bracket, a semicolon.
@@ -148,6 +149,11 @@ std::string fragment(const std::string& text, const std::vector<std::string>& te
     }
     if (begin > 0)
         out += kEllipsis;
+    // The matched words of the fragment, by their bytes in the text; the
+    // marks count the characters written, blanks folded as they are.
+    auto match = std::find_if(matches.begin(), matches.end(),
+                              [&](const Match& m) { return words[m.word].begin >= begin; });
+    size_t written = begin > 0 ? 1 : 0;
     bool blank = false;
     for (size_t i = begin; i < stop; ++i) {
         const char c = text[i];
@@ -155,14 +161,27 @@ std::string fragment(const std::string& text, const std::vector<std::string>& te
             blank = true;
             continue;
         }
-        if (blank && !out.empty() && out != kEllipsis)
+        if (blank && !out.empty() && out != kEllipsis) {
             out += ' ';
+            ++written;
+        }
         blank = false;
+        if (match != matches.end() && words[match->word].begin == i)
+            shown.marks.push_back({written, written});
         out += c;
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
+            ++written;
+        if (match != matches.end() && words[match->word].end == i + 1) {
+            shown.marks.back().end = written;
+            ++match;
+        }
     }
+    // A word cut by the end of the fragment is not marked.
+    if (!shown.marks.empty() && shown.marks.back().end == shown.marks.back().begin)
+        shown.marks.pop_back();
     if (stop < text.size())
         out += kEllipsis;
-    return out;
+    return shown;
 }
 
 } // namespace fulltext::detail

@@ -446,8 +446,10 @@ Result Index::search(const std::string& text, Mode mode, size_t limit) const {
             const std::string data = doc.get_data();
             if (!detail::intact(doc, data))
                 throw Error(text::utf8ToCp1251("Полнотекстовый индекс повреждён: ") + folder_);
-            hit.snippet =
-                text::utf8ToCp1251(detail::fragment(detail::textOf(data), result.terms, stemmer));
+            detail::Fragment shown = detail::fragment(detail::textOf(data), result.terms, stemmer);
+            // One byte a character: the marks hold for the converted text.
+            hit.snippet = text::utf8ToCp1251(shown.text);
+            hit.marks = std::move(shown.marks);
             result.hits.push_back(std::move(hit));
         }
     } catch (const Xapian::Error& e) {

@@ -49,10 +49,18 @@ enum class Mode {
 // articles done and the total; returning false cancels.
 using Progress = std::function<bool(int done, int total)>;
 
+// A stretch of a snippet, in characters (bytes of its Windows-1251).
+struct Mark {
+    size_t begin = 0;
+    size_t end = 0;
+    bool operator==(const Mark&) const = default;
+};
+
 struct Hit {
     int32_t id = 0;      // the article's ID
     int percent = 0;     // relevance, 1..100, for display only
     std::string snippet; // a fragment of the text around the matched words, Windows-1251, one line
+    std::vector<Mark> marks; // the words of the snippet that matched, in order
 };
 
 struct Result {

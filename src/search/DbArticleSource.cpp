@@ -161,6 +161,7 @@ std::vector<HitRow> hitRows(fb::Query& q, const std::vector<fulltext::Hit>& hits
                 row.category = place->second.first;
                 row.subcategory = place->second.second;
                 row.snippet = hit.snippet;
+                row.marks = hit.marks;
                 rows.push_back(std::move(row));
             }
         }

@@ -42,6 +42,7 @@ struct HitRow {
     std::string category;
     std::string subcategory;
     std::string snippet;
+    std::vector<fulltext::Mark> marks;
 };
 std::vector<HitRow> hitRows(fb::Query& q, const std::vector<fulltext::Hit>& hits);
 

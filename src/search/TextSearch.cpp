@@ -67,9 +67,12 @@ std::optional<TextFound> TextSearch::Find(fb::Database& db, fb::Query& q, const 
     }
     const std::vector<HitRow> rows = hitRows(q, found.result.hits);
     found.rows.reserve(rows.size());
-    for (const HitRow& r : rows)
+    found.marks.reserve(rows.size());
+    for (const HitRow& r : rows) {
         found.rows.push_back({text::toQ(r.name), text::toQ(r.category), text::toQ(r.subcategory),
                               QString::number(r.id), text::toQ(r.snippet)});
+        found.marks.push_back(r.marks);
+    }
     return found;
 }
 

@@ -33,6 +33,9 @@ struct TextFound {
     // list's order: by relevance, or for a text without words the title
     // search's rows in its own order (with an empty fragment).
     std::vector<QStringList> rows;
+    // Beside each row of a text search, the matched words of its fragment;
+    // empty for the title search's rows.
+    std::vector<std::vector<fulltext::Mark>> marks;
     // The query as the index ran it; no terms for a text without words.
     fulltext::Result result;
 };

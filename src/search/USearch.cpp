@@ -2,6 +2,7 @@
 
 #include "USearch.h"
 
+#include "FragmentDelegate.h"
 #include "TextSearch.h"
 #include "UIndexProgress.h"
 #include "components/text/QtText.h"
@@ -17,6 +18,7 @@
 #include <QHash>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
@@ -44,23 +46,32 @@ QStringList rowTexts(const QTreeWidgetItem* row) {
 
 // A result row keeps its four texts as they are and answers the list from
 // them, instead of a stored value per column and role: thousands of rows
-// are made for a common word.
+// are made for a common word. The marks are its fragment's matched words.
 class HitRow : public QTreeWidgetItem {
 public:
-    explicit HitRow(QStringList texts) : texts_(std::move(texts)) {}
+    HitRow(QStringList texts, const std::vector<fulltext::Mark>& marks) : texts_(std::move(texts)) {
+        marks_.reserve(static_cast<qsizetype>(marks.size()) * 2);
+        for (const fulltext::Mark& m : marks)
+            marks_ << static_cast<int>(m.begin) << static_cast<int>(m.end);
+    }
     QVariant data(int column, int role) const override {
+        if (role == FragmentDelegate::MarksRole && column == TSearchFrm::FragmentColumn)
+            return QVariant::fromValue(marks_);
         if ((role == Qt::DisplayRole || role == Qt::EditRole) && column >= 0 &&
             column < texts_.size())
             return texts_[column];
         // A fragment is longer than its column: the whole of it on hovering.
+        // A tool-tip that looks like markup is shown as markup: the text is
+        // escaped inside one of its own, which also wraps it.
         if (role == Qt::ToolTipRole && column == TSearchFrm::FragmentColumn &&
             column < texts_.size() && !texts_[column].isEmpty())
-            return texts_[column];
+            return QStringLiteral("<qt>%1</qt>").arg(texts_[column].toHtmlEscaped());
         return QTreeWidgetItem::data(column, role);
     }
 
 private:
     QStringList texts_;
+    QList<int> marks_;
 };
 
 } // namespace
@@ -72,7 +83,8 @@ TSearchFrm::TSearchFrm(QWidget* parent)
     setObjectName(QStringLiteral("SearchFrm"));
     setWindowTitle(QString::fromUtf8("Поиск статьи"));
     setFont(ui::formFont("MS Sans Serif"));
-    setFixedSize(575, 491);
+    setMinimumSize(LeastSize);
+    resize(DefaultSize);
 
     GB = new QGroupBox(QString::fromUtf8(" Строка поиска "), this);
     GB->setObjectName(QStringLiteral("GB"));
@@ -121,6 +133,7 @@ TSearchFrm::TSearchFrm(QWidget* parent)
     LV->setSortingEnabled(false);
     LV->header()->setSectionsClickable(false);
     LV->header()->setSectionsMovable(false);
+    LV->installEventFilter(this);
 
     Strip = new BevelPanel(BevelPanel::Bevel::Lowered, BevelPanel::Bevel::Raised, this);
     Strip->setObjectName(QStringLiteral("Strip"));
@@ -149,12 +162,18 @@ TSearchFrm::TSearchFrm(QWidget* parent)
     TimerTimer();
 
     makeTextSearchParts();
+
+    if (const auto kept = settings::LoadSearchSize())
+        resize(QSize(kept->first, kept->second).expandedTo(LeastSize));
+    placeParts();
+    openedAt_ = size();
 }
 
 TSearchFrm::~TSearchFrm() {
     // The list's own end must not run the handlers of a window half gone.
     disconnect(LV, nullptr, this, nullptr);
     disconnect(LV->model(), nullptr, this, nullptr);
+    LV->removeEventFilter(this);
     if (SearchFrm == this)
         SearchFrm = nullptr;
 }
@@ -193,6 +212,12 @@ void TSearchFrm::OkBtnClick() {
     fillList(search::OrderedRows(collator_, hits));
 }
 
+void TSearchFrm::LookUp(const QString& words) {
+    Search->setText(words);
+    if (OkBtn->isEnabled())
+        OkBtn->click();
+}
+
 int TSearchFrm::LVCompare(const QTreeWidgetItem* a, const QTreeWidgetItem* b) const {
     return search::CompareHits(collator_, rowTexts(a), rowTexts(b));
 }
@@ -212,6 +237,7 @@ void TSearchFrm::ShowBtnClick() {
 
 void TSearchFrm::CancelBtnClick() {
     LV->clear();
+    Found->clear();
     reject();
 }
 
@@ -223,6 +249,55 @@ void TSearchFrm::keyPressEvent(QKeyEvent* e) {
         return;
     }
     QDialog::keyPressEvent(e);
+}
+
+bool TSearchFrm::eventFilter(QObject* watched, QEvent* e) {
+    // Enter on a row of the list opens it, as a double click does, rather
+    // than pressing the default button, which would search again.
+    if (watched == LV && e->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(e);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && SelectedRow()) {
+            ShowBtnClick();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, e);
+}
+
+void TSearchFrm::resizeEvent(QResizeEvent* e) {
+    QDialog::resizeEvent(e);
+    placeParts();
+}
+
+void TSearchFrm::placeParts() {
+    // The search group keeps its height and its buttons their right edge;
+    // the list takes the rest between it and the bottom strip.
+    const int w = width();
+    const int h = height();
+    GB->setGeometry(0, 0, w, 153);
+    Search->setGeometry(10, 22, w - 20, 21);
+    OkBtn->move(w - 135, 60);
+    CancelBtn->move(w - 135, 94);
+    LV->setGeometry(0, 153, w, h - 153 - 38);
+    Strip->setGeometry(0, h - 38, w, 38);
+    ShowBtn->move(w - 8 - 125, 7);
+    if (Found)
+        Found->setGeometry(280, 9, qMax(0, ShowBtn->x() - 10 - 280), 20);
+    if (InTextCB)
+        sizeColumns();
+}
+
+void TSearchFrm::done(int result) {
+    if (size() != openedAt_) {
+        // The size is a convenience: a store that cannot take it does not
+        // keep the window from closing.
+        try {
+            settings::SaveSearchSize(width(), height());
+        } catch (const std::exception&) {
+        }
+    }
+    QDialog::done(result);
 }
 
 // ------------------------------------------------------- search in the texts
@@ -238,6 +313,10 @@ void TSearchFrm::makeTextSearchParts() {
 
     LV->setColumnCount(FragmentColumn + 1);
     LV->headerItem()->setText(FragmentColumn, QString::fromUtf8("Фрагмент"));
+    LV->setItemDelegateForColumn(FragmentColumn, new FragmentDelegate(LV));
+
+    Found = new QLabel(Strip);
+    Found->setObjectName(QStringLiteral("Found"));
 
     InTextCB->setChecked(settings::LoadSearchInText());
     showColumnsFor(InTextCB->isChecked());
@@ -247,17 +326,26 @@ void TSearchFrm::makeTextSearchParts() {
 }
 
 void TSearchFrm::showColumnsFor(bool inText) {
-    // Off, the list is the title search's own: three columns of the widths
-    // it always had.
+    // Off, the list is the title search's own: three columns, the title
+    // taking what the window gains. On, the fragment takes it.
     QHeaderView* header = LV->header();
     LV->setColumnHidden(FragmentColumn, !inText);
+    header->setSectionResizeMode(0, inText ? QHeaderView::Interactive : QHeaderView::Stretch);
     header->setSectionResizeMode(FragmentColumn,
                                  inText ? QHeaderView::Stretch : QHeaderView::Interactive);
-    LV->setColumnWidth(0, inText ? 210 : 350);
-    LV->setColumnWidth(1, inText ? 80 : 100);
-    LV->setColumnWidth(2, inText ? 80 : 100);
     if (!inText)
         LV->setColumnWidth(FragmentColumn, 0);
+    sizeColumns();
+}
+
+void TSearchFrm::sizeColumns() {
+    // At the default size the widths the list always had; a wider window
+    // gives the title and the places their share.
+    const bool inText = InTextCB->isChecked();
+    const int extra = qMax(0, width() - DefaultSize.width());
+    LV->setColumnWidth(0, (inText ? 210 : 350) + (inText ? extra * 2 / 5 : 0));
+    LV->setColumnWidth(1, (inText ? 80 : 100) + extra / 10);
+    LV->setColumnWidth(2, (inText ? 80 : 100) + extra / 10);
 }
 
 void TSearchFrm::InTextCBToggled() {
@@ -265,6 +353,7 @@ void TSearchFrm::InTextCBToggled() {
     showColumnsFor(on);
     // The hits of the other search would read wrong under the new columns.
     LV->clear();
+    Found->clear();
     textResult_ = fulltext::Result();
     settings::SaveSearchInText(on);
 }
@@ -279,17 +368,20 @@ bool TSearchFrm::FindInText() {
     if (!found)
         return false;
     textResult_ = std::move(found->result);
-    fillList(std::move(found->rows));
+    fillList(std::move(found->rows), std::move(found->marks));
     return true;
 }
 
-void TSearchFrm::fillList(std::vector<QStringList> rows) {
+void TSearchFrm::fillList(std::vector<QStringList> rows,
+                          std::vector<std::vector<fulltext::Mark>> marks) {
     QList<QTreeWidgetItem*> items;
     items.reserve(static_cast<qsizetype>(rows.size()));
-    for (QStringList& texts : rows)
-        items.append(new HitRow(std::move(texts)));
+    for (size_t i = 0; i < rows.size(); ++i)
+        items.append(new HitRow(std::move(rows[i]),
+                                i < marks.size() ? marks[i] : std::vector<fulltext::Mark>()));
     LV->clear();
     LV->addTopLevelItems(items);
+    Found->setText(QString::fromUtf8("Найдено: %1").arg(items.size()));
 }
 
 std::vector<std::string> TSearchFrm::ChosenWords() const {

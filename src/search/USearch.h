@@ -5,13 +5,15 @@
 // exact text), one SELECT over the three tables with a name condition per
 // word, and the hits listed with their category and subcategory. The main
 // window's search command opens the hit that is selected when the window
-// closes.
+// closes. The window opens at the size the user last gave it; the list takes
+// what it gains.
 
 #include "Search.h"
 #include "fulltext/Index.h"
 
 #include <QCollator>
 #include <QDialog>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -20,6 +22,7 @@
 #include <vector>
 
 class QCheckBox;
+class QLabel;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
@@ -54,6 +57,16 @@ public:
     // shown only while it is on.
     QCheckBox* InTextCB = nullptr;
     static constexpr int FragmentColumn = 4;
+    // How many the last search found, beside the box.
+    QLabel* Found = nullptr;
+
+    // The window's size when nobody has changed it, and the least it takes.
+    static constexpr QSize DefaultSize{575, 491};
+    static constexpr QSize LeastSize{575, 300};
+
+    // A look-up from outside: the words put in and searched at once, as
+    // the search button does (in the texts when the box is on).
+    void LookUp(const QString& words);
 
     search::Mode mode() const;
     // The selected row of the result list, or null.
@@ -76,13 +89,21 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+    // Every way of closing: the size the user gave it is kept.
+    void done(int result) override;
 
 private:
     void makeTextSearchParts();
     void showColumnsFor(bool inText);
     // The full-text search; false when it did not run (a cancelled build).
     bool FindInText();
-    void fillList(std::vector<QStringList> rows);
+    void fillList(std::vector<QStringList> rows,
+                  std::vector<std::vector<fulltext::Mark>> marks = {});
+    void placeParts();
+    void sizeColumns();
+    QSize openedAt_;
     QCollator collator_;
     // The query of the last full-text search, for ChosenWords.
     fulltext::Result textResult_;

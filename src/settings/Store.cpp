@@ -185,6 +185,25 @@ void SaveSearchInText(bool on) {
     reg.WriteBool(Section::View, QStringLiteral("SearchInText"), on);
 }
 
+std::optional<std::pair<int, int>> LoadSearchSize() {
+    try {
+        Store reg;
+        const int width = reg.ReadInteger(Section::View, QStringLiteral("SearchWidth"), 0);
+        const int height = reg.ReadInteger(Section::View, QStringLiteral("SearchHeight"), 0);
+        if (width <= 0 || height <= 0)
+            return std::nullopt;
+        return std::pair(width, height);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+void SaveSearchSize(int width, int height) {
+    Store reg;
+    reg.WriteInteger(Section::View, QStringLiteral("SearchWidth"), width);
+    reg.WriteInteger(Section::View, QStringLiteral("SearchHeight"), height);
+}
+
 int LoadZoom() {
     try {
         Store reg;

@@ -15,6 +15,7 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 
 class QSettings;
 
@@ -66,6 +67,12 @@ void SaveTreeWidth(int width);
 // "SearchInText"); off when missing or unreadable.
 bool LoadSearchInText();
 void SaveSearchInText(bool on);
+
+// The size the user gave the search window ("Tipsara\View", "SearchWidth"
+// and "SearchHeight"); nothing when missing or unreadable, and the window
+// keeps its own.
+std::optional<std::pair<int, int>> LoadSearchSize();
+void SaveSearchSize(int width, int height);
 
 // The scale of the browser's page text in percent ("Tipsara\View", "Zoom");
 // 100 when missing or unreadable. The caller checks it is a level it has.

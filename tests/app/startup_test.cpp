@@ -50,10 +50,11 @@ struct RunResult {
     QString err;
 };
 
-RunResult runToEnd(const QString& program, const QProcessEnvironment& env = testEnvironment()) {
+RunResult runToEnd(const QString& program, const QProcessEnvironment& env = testEnvironment(),
+                   const QStringList& arguments = {}) {
     QProcess p;
     p.setProcessEnvironment(env);
-    p.start(program, {});
+    p.start(program, arguments);
     EXPECT_TRUE(p.waitForFinished(30000));
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
             QString::fromUtf8(p.readAllStandardError())};
@@ -111,7 +112,7 @@ TEST(SingleInstance, ABusyCopyKeepsItsNameAndServesTheLaterStartOnceFree) {
     const QString key = QStringLiteral("tipsara-test-busy-%1").arg(getpid());
     SingleInstance first(key);
     int raised = 0;
-    ASSERT_TRUE(first.listen([&] { ++raised; }));
+    ASSERT_TRUE(first.listen([&](const QByteArray&) { ++raised; }));
 
     // The first copy does not get to its events while the second asks:
     // accepted but unanswered is running all the same.
@@ -126,6 +127,40 @@ TEST(SingleInstance, ABusyCopyKeepsItsNameAndServesTheLaterStartOnceFree) {
     SingleInstance third(key, 300);
     EXPECT_TRUE(third.askRunningCopy());
     EXPECT_TRUE(processEventsUntil([&] { return raised == 2; }));
+}
+
+TEST(SingleInstance, ALaterStartsRequestReachesTheCopyWholeAndGarbageDoesNot) {
+    App app;
+    const QString key = QStringLiteral("tipsara-test-request-%1").arg(getpid());
+    SingleInstance first(key);
+    QByteArrayList heard;
+    ASSERT_TRUE(first.listen([&](const QByteArray& request) { heard << request; }));
+
+    // What is no request of a later start: a line of something else, and
+    // a line that never ends.
+    QLocalSocket stranger;
+    stranger.connectToServer(key);
+    ASSERT_TRUE(stranger.waitForConnected(1000));
+    stranger.write("raised\n");
+    QLocalSocket flood;
+    flood.connectToServer(key);
+    ASSERT_TRUE(flood.waitForConnected(1000));
+    flood.write(QByteArray(20000, 'x'));
+    EXPECT_TRUE(processEventsUntil([&] { return flood.state() != QLocalSocket::ConnectedState; }))
+        << "a line without end is cut off";
+
+    // A plain start and one with a request, which comes in pieces here.
+    SingleInstance plain(key, 300);
+    EXPECT_TRUE(plain.askRunningCopy());
+    QLocalSocket slow;
+    slow.connectToServer(key);
+    ASSERT_TRUE(slow.waitForConnected(1000));
+    slow.write("raise article");
+    slow.flush();
+    processEventsUntil([] { return false; }, 100);
+    slow.write(" 12\n");
+    EXPECT_TRUE(processEventsUntil([&] { return heard.size() == 2; }));
+    EXPECT_EQ(heard, (QByteArrayList{"", "article 12"}));
 }
 
 TEST(SingleInstance, ASocketThatNothingAcceptsOnIsTakenOver) {
@@ -146,7 +181,7 @@ TEST(SingleInstance, ASocketThatNothingAcceptsOnIsTakenOver) {
     SingleInstance next(key, 300);
     EXPECT_FALSE(next.askRunningCopy());
     int raised = 0;
-    ASSERT_TRUE(next.listen([&] { ++raised; }));
+    ASSERT_TRUE(next.listen([&](const QByteArray&) { ++raised; }));
     // Only its owner may reach it.
     EXPECT_EQ(QFileInfo(QString::fromLocal8Bit(path)).permissions() &
                   (QFileDevice::WriteGroup | QFileDevice::WriteOther),
@@ -176,6 +211,72 @@ TEST(Startup, ASecondStartLeavesABusyCopyAloneAndEndsWithoutTheDatabase) {
     again.connectToServer(key);
     EXPECT_TRUE(again.waitForConnected(1000));
     EXPECT_TRUE(busy.waitForNewConnection(1000)) << "the name still leads to the busy copy";
+}
+
+TEST(Startup, ALookUpGoesToTheRunningCopyWithTheStartAndABadOneIsRefusedAtOnce) {
+    App app;
+    TempDir dir;
+    const QString program = installProgram(dir.path());
+    const QString key = keyOfProgramIn(dir.path());
+    QLocalServer copy;
+    ASSERT_TRUE(copy.listen(key));
+
+    // Refused before anything is asked: no copy hears of it, no database is
+    // looked for.
+    for (const QStringList& bad : {QStringList{"--article", "x1"}, QStringList{"--search", " "},
+                                   QStringList{"tipsara:search?q=a#b"}}) {
+        RunResult refused = runToEnd(program, testEnvironment(), bad);
+        EXPECT_EQ(refused.exitCode, 2) << bad.join(' ').toStdString();
+        EXPECT_TRUE(refused.err.startsWith("tipsara: ") || refused.err.contains("\ntipsara: "))
+            << refused.err.toStdString();
+        EXPECT_FALSE(refused.err.contains("message:")) << refused.err.toStdString();
+    }
+    EXPECT_FALSE(copy.hasPendingConnections());
+
+    const auto heard = [&](const QStringList& arguments) {
+        RunResult second = runToEnd(program, testEnvironment(), arguments);
+        EXPECT_EQ(second.exitCode, 0) << second.err.toStdString();
+        EXPECT_TRUE(copy.waitForNewConnection(1000));
+        QLocalSocket* client = copy.nextPendingConnection();
+        QByteArray line;
+        while (client && !line.contains('\n') && client->waitForReadyRead(1000))
+            line += client->readAll();
+        return line;
+    };
+    // The Windows-1251 words "строка Pos", in base 64.
+    EXPECT_EQ(heard({"--search", QString::fromUtf8("строка  Pos")}),
+              "raise search 8fLw7urgIFBvcw==\n");
+    EXPECT_EQ(heard({"tipsara:article/17"}), "raise article 17\n");
+}
+
+TEST(Startup, ALookUpIsCarriedOutByTheRunningCopyOrByTheStartItself) {
+    TempDatabase db;
+    const QString program = installProgram(db.dir().path());
+    TempDir config;
+    QProcessEnvironment env = testEnvironment();
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString(config.path().string()));
+    QProcess first;
+    Stop stop{first};
+    first.setProcessEnvironment(env);
+    // Started with a look-up: the search window opens over the main window.
+    first.start(program, {"--search", "Format"});
+    ASSERT_TRUE(first.waitForStarted());
+    ASSERT_TRUE(waitUntilListening(keyOfProgramIn(db.dir().path())));
+
+    // The open search window takes the later start's words.
+    for (const QStringList& arguments :
+         {QStringList{"--search", "Pos"}, QStringList{"tipsara:article/1"}, QStringList{}}) {
+        RunResult second = runToEnd(program, env, arguments);
+        EXPECT_EQ(second.exitCode, 0) << arguments.join(' ').toStdString();
+        EXPECT_FALSE(second.err.contains("message:")) << second.err.toStdString();
+        EXPECT_EQ(first.state(), QProcess::Running);
+    }
+
+    first.terminate();
+    ASSERT_TRUE(first.waitForFinished(30000));
+    EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first.exitCode(), 0);
+    EXPECT_FALSE(QString::fromUtf8(first.readAllStandardError()).contains("message:"));
 }
 
 TEST(Startup, AQuitSignalEndsTheRunWhenTheSettingsCannotBeSaved) {

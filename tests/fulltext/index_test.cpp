@@ -252,6 +252,18 @@ TEST_F(Search, SnippetsAreOneLineOfPlainTextAroundTheWords) {
     ASSERT_EQ(r2.hits.size(), 1u);
     EXPECT_EQ(utf(r2.hits[0].snippet), "Длина строки — функция Length.");
     EXPECT_GT(r2.hits[0].percent, 0);
+    // The marks are the matched words, by characters of the snippet.
+    const auto marked = [](const fulltext::Hit& h) {
+        std::vector<std::string> out;
+        for (const fulltext::Mark& m : h.marks)
+            out.push_back(utf(h.snippet.substr(m.begin, m.end - m.begin)));
+        return out;
+    };
+    EXPECT_EQ(marked(r.hits[0]), std::vector<std::string>{"ShellExecute"});
+    EXPECT_EQ(marked(r2.hits[0]), std::vector<std::string>{"строки"});
+    const fulltext::Result r3 = index->search(cp("длины функции"), Mode::AnyWord);
+    ASSERT_FALSE(r3.hits.empty());
+    EXPECT_EQ(marked(r3.hits[0]), (std::vector<std::string>{"Длина", "функция"}));
 }
 
 // The list's column is narrow: a fragment begins a few words before a word
@@ -287,6 +299,10 @@ TEST_F(FullText, FragmentsBeginNearTheWordFoundOnLongPages) {
             EXPECT_LT(at, 30u) << c.query << " " << static_cast<int>(c.mode) << ": "
                                << utf(h.snippet);
             EXPECT_EQ(h.snippet.find('\n'), std::string::npos);
+            // Past the "…" and the blanks folded, the mark still lands on it.
+            ASSERT_EQ(h.marks.size(), 1u) << utf(h.snippet);
+            EXPECT_EQ(h.marks[0].begin, at);
+            EXPECT_EQ(h.marks[0].end - h.marks[0].begin, cp(c.shown).size());
         }
     }
 }

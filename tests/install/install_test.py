@@ -122,7 +122,9 @@ class Installed(unittest.TestCase):
         self.assertEqual(p.returncode, 0, p.stdout)
 
         entry = desktop_entry(desktop)
-        self.assertEqual(entry["Exec"], "tipsara")
+        self.assertEqual(entry["Exec"], "tipsara %u")
+        # The tipsara: links reach the program through its entry.
+        self.assertEqual(entry["MimeType"], "x-scheme-handler/tipsara;")
         self.assertEqual(entry["Terminal"], "false")
         self.assertEqual(entry["Icon"], APP_ID)
         self.assertEqual(set(entry["Categories"].strip(";").split(";")),

@@ -11,6 +11,7 @@
 #include "components/widgets/PageView.h"
 #include "data/ArticlesChanged.h"
 #include "data/UData.h"
+#include "search/FragmentDelegate.h"
 #include "search/TextSearch.h"
 #include "search/UIndexProgress.h"
 #include "search/USearch.h"
@@ -31,7 +32,9 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTextDocument>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -71,7 +74,10 @@ dbbuild::Catalogue catalogue() {
         {1, 1, "Сортировка пузырьком",
          "<p>Соседние элементы массива меняются местами. Пузырьком всплывает наибольший.</p>"},
         // Sorts before the first by name, but is less relevant to both words.
-        {1, 1, "Азбука массивов", "<p>Массив хранит элементы подряд.</p>"},
+        // Markup as the article's text, not as its markup, at its end.
+        {1, 1, "Азбука массивов",
+         "<p>Массив хранит элементы подряд.</p><p>Тег &lt;b&gt;жирный&lt;/b&gt;   и "
+         "&lt;script&gt;alert(1)&lt;/script&gt;.</p>"},
         {2, 1, "Чтение блоками", "<p>Функция BlockRead читает блок.</p><p>Ещё раз: blockread.</p>"},
         // Its subcategory belongs to another category: outside the catalogue.
         {2, 2, "Потерянная", "<p>Уникальноеслово потерялось.</p>"},
@@ -434,6 +440,109 @@ private slots:
         QVERIFY(ViewFrm && NodeArticleID(ViewFrm->Selected()) == kRead);
         // NOLINTNEXTLINE(clang-analyzer-core.NullDereference): QVERIFY has returned if it is null
         QVERIFY(ViewFrm->Info->Highlights().isEmpty());
+        ViewFrm->CloseBtnClick();
+        QTRY_VERIFY(!ViewFrm);
+    }
+
+    void fragmentsShowTheMatchedWordsInBoldAndTheArticlesMarkupAsText() {
+        Recorded r;
+        TSearchFrm f(Main);
+        f.show();
+        setInText(f, true);
+        QCOMPARE(ids(f, f.RB2, "жирные теги"), list({kArrays}));
+        QCOMPARE(f.Found->text(), q("Найдено: 1"));
+        const QTreeWidgetItem* row = f.LV->topLevelItem(0);
+        const QString shown = q("…элементы подряд. Тег <b>жирный</b> и <script>alert(1)</script>.");
+        QCOMPARE(row->text(TSearchFrm::FragmentColumn), shown);
+        // The tool-tip, which Qt reads as markup when it looks like some,
+        // shows the text as it is.
+        QTextDocument tip;
+        tip.setHtml(row->data(TSearchFrm::FragmentColumn, Qt::ToolTipRole).toString());
+        QCOMPARE(tip.toPlainText(), shown);
+        const QList<int> marks =
+            row->data(TSearchFrm::FragmentColumn, FragmentDelegate::MarksRole).value<QList<int>>();
+        QStringList bold;
+        for (const QTextLayout::FormatRange& range :
+             FragmentDelegate::boldRanges(shown.size(), marks))
+            bold << shown.mid(range.start, range.length);
+        QCOMPARE(bold, (QStringList{q("Тег"), q("жирный")}));
+        // Marks that do not fit the text are left out, not drawn astray.
+        QCOMPARE(FragmentDelegate::boldRanges(10, {0, 3, 2, 5, 6, 6, 8, 11, 4}).size(), 1);
+        QVERIFY(!f.LV->viewport()->grab().isNull());
+        // A title search lists no fragment; the count follows every search.
+        setInText(f, false);
+        QCOMPARE(f.Found->text(), QString());
+        QCOMPARE(ids(f, f.RB2, "сортировка чтение"), list({kBubble, kRead}));
+        QCOMPARE(f.Found->text(), q("Найдено: 2"));
+        QVERIFY(r.boxes.isEmpty());
+    }
+
+    void theResizedWindowIsKeptAcrossARestartAndTheListTakesTheRoom() {
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Marvek Systems"),
+                  QStringLiteral("Tipsara"))
+            .remove(QStringLiteral("View/SearchWidth"));
+        {
+            TSearchFrm f(Main);
+            QCOMPARE(f.size(), TSearchFrm::DefaultSize);
+            f.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&f));
+            f.resize(900, 700);
+            QTRY_COMPARE(f.LV->height(), 700 - 153 - 38);
+            QCOMPARE(f.LV->width(), 900);
+            QCOMPARE(f.ShowBtn->geometry().right(), 900 - 8 - 1);
+            QCOMPARE(f.OkBtn->geometry().right(), 900 - 10 - 1);
+            QVERIFY(f.LV->columnWidth(0) > 350);
+            f.reject();
+        }
+        TSearchFrm again(Main);
+        QCOMPARE(again.size(), QSize(900, 700));
+        again.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&again));
+        QCOMPARE(again.LV->height(), 700 - 153 - 38);
+        again.accept();
+        settings::SaveSearchSize(100, 100);
+        QCOMPARE(TSearchFrm(Main).size(), TSearchFrm::LeastSize);
+    }
+
+    void enterOnARowOpensItAsADoubleClickDoes() {
+        TSearchFrm f(Main);
+        f.show();
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        QCOMPARE(ids(f, f.RB1, "чтение"), list({kRead}));
+        f.LV->setFocus();
+        f.LV->setCurrentItem(f.LV->topLevelItem(0));
+        QTest::keyClick(f.LV, Qt::Key_Return);
+        QCOMPARE(f.result(), int(QDialog::Accepted));
+        QCOMPARE(f.ChosenArticle(), std::optional<int>(kRead));
+    }
+
+    void aLookUpFromOutsideSearchesAtOnceOrOpensTheArticle() {
+        settings::SaveSearchInText(true);
+        whenShown([] {
+            // Searched at once, in the texts as the user has it.
+            QTRY_COMPARE(SearchFrm->LV->topLevelItemCount(), 1);
+            QCOMPARE(SearchFrm->Search->text(), q("blockread"));
+            QVERIFY(SearchFrm->InTextCB->isChecked());
+            // A second look-up while the window is open takes it over.
+            Main->LookUp(lookup::Search{cp("пузырьком")});
+            QCOMPARE(SearchFrm->Search->text(), q("пузырьком"));
+            QCOMPARE(SearchFrm->LV->topLevelItem(0)->text(TSearchFrm::IdColumn),
+                     QString::number(kBubble));
+            // Brought forward: active before the user picks a row.
+            QTRY_VERIFY(QApplication::activeWindow() == SearchFrm);
+            SearchFrm->LV->setCurrentItem(SearchFrm->LV->topLevelItem(0));
+            QVERIFY(QTest::qWaitFor([] { return SearchFrm->ShowBtn->isEnabled(); }));
+            SearchFrm->ShowBtn->click();
+        });
+        Main->LookUp(lookup::Search{"blockread"});
+        QTRY_VERIFY(ViewFrm && NodeArticleID(ViewFrm->Selected()) == kBubble);
+
+        Main->LookUp(lookup::Article{kRead});
+        QTRY_VERIFY(NodeArticleID(ViewFrm->Selected()) == kRead);
+        QVERIFY(Main->SB->currentMessage().isEmpty());
+        Main->LookUp(lookup::Article{999});
+        QTRY_COMPARE(Main->SB->currentMessage(), q("Статьи № 999 в базе нет."));
+        QCOMPARE(NodeArticleID(ViewFrm->Selected()), kRead);
         ViewFrm->CloseBtnClick();
         QTRY_VERIFY(!ViewFrm);
     }

@@ -47,6 +47,7 @@ ALLOWED = {
     "app -> components/desktop": "quit signals and web links of the session",
     "app -> components/http": "the main window reports update transfer errors",
     "app -> components/smtp": "the anti-freeze of the mail client during a send",
+    "app -> components/text": "look-up words from outside become Windows-1251",
     "app -> components/widgets": "the shared message boxes, controls and pictures",
     "app -> components/zip": "the main window reports archive errors of an update",
     "app -> data": "the main window opens and counts the database",

@@ -2,6 +2,7 @@
 // tipsara-shots: the README's screenshots, made the same way every time.
 //
 //   tipsara-shots OUT.png [--dark] [--size WxH] [--article FILE]
+//   tipsara-shots OUT.png --search WORDS [--dark] [--size WxH]
 //   tipsara-shots --windows DIR [--dark]
 //
 // Builds the shipped catalogue into a temporary database, opens the main
@@ -12,6 +13,10 @@
 // for a 200 % shot). --dark runs
 // with the Fusion style and the palette of a dark desktop. The settings go to
 // a temporary folder; the user's own are never read or written.
+//
+// --search shoots the search window instead, at the given size (860 x 560
+// by default), after a search in the articles' texts for WORDS with its
+// first hit selected.
 //
 // --windows saves every other window of the program into DIR instead, one
 // PNG each named after the window, to look them over at 200 % or dark.
@@ -43,6 +48,7 @@
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTreeWidget>
 #include <QWindow>
 
 #include <cstdio>
@@ -53,6 +59,7 @@ namespace {
 
 int usage() {
     std::fputs("usage: tipsara-shots OUT.png [--dark] [--size WxH] [--article FILE]\n"
+               "       tipsara-shots OUT.png --search WORDS [--dark] [--size WxH]\n"
                "       tipsara-shots --windows DIR [--dark]\n",
                stderr);
     return 2;
@@ -108,6 +115,34 @@ bool saveWindows(const QString& dir) {
     return ok;
 }
 
+// The search window after a search in the texts, its first hit selected.
+bool shootSearch(const QString& out, const QString& words, QSize size) {
+    settings::SaveSearchInText(true);
+    bool saved = false;
+    {
+        TSearchFrm search(Main);
+        search.resize(size);
+        search.show();
+        waitFor([&search] { return search.windowHandle() && search.windowHandle()->isExposed(); });
+        QApplication::setActiveWindow(&search);
+        search.LookUp(words);
+        if (QTreeWidgetItem* first = search.LV->topLevelItem(0))
+            search.LV->setCurrentItem(first);
+        search.LV->setFocus();
+        settle();
+        const QPixmap shot = search.grab();
+        saved = shot.toImage().convertToFormat(QImage::Format_RGB32).save(out, "PNG", 0);
+        std::printf("%s: %d x %d pixels, %d hits\n", qPrintable(out), shot.width(), shot.height(),
+                    search.LV->topLevelItemCount());
+    }
+    delete Main;
+    delete DataFrm;
+    DataFrm = nullptr;
+    if (!saved)
+        std::fprintf(stderr, "tipsara-shots: cannot write %s\n", qPrintable(out));
+    return saved;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -123,7 +158,8 @@ int main(int argc, char** argv) {
     QString out;
     QString windowsDir;
     bool dark = false;
-    QSize size(1000, 720);
+    QSize size;
+    QString searchWords;
     QString articleFile = QStringLiteral("alg_quicksort.html");
     const QStringList args = app.arguments().mid(1);
     for (int i = 0; i < args.size(); ++i) {
@@ -137,6 +173,8 @@ int main(int argc, char** argv) {
             size = QSize(wh[0].toInt(), wh[1].toInt());
         } else if (a == QLatin1String("--windows") && i + 1 < args.size()) {
             windowsDir = args[++i];
+        } else if (a == QLatin1String("--search") && i + 1 < args.size()) {
+            searchWords = args[++i];
         } else if (a == QLatin1String("--article") && i + 1 < args.size()) {
             articleFile = args[++i];
         } else if (!a.startsWith(QLatin1String("--")) && out.isEmpty()) {
@@ -145,6 +183,8 @@ int main(int argc, char** argv) {
             return usage();
         }
     }
+    if (!size.isValid())
+        size = searchWords.isEmpty() ? QSize(1000, 720) : QSize(860, 560);
     if (out.isEmpty() == windowsDir.isEmpty() || size.isEmpty())
         return usage();
 
@@ -196,6 +236,8 @@ int main(int argc, char** argv) {
             return Main->isVisible() && Main->windowHandle() && Main->windowHandle()->isExposed();
         }))
         std::fputs("tipsara-shots: the window was not exposed; shooting all the same\n", stderr);
+    if (!searchWords.isEmpty())
+        return shootSearch(out, searchWords, size) ? 0 : 1;
     // After showing: showing restores the size the settings hold.
     Main->resize(size);
     QApplication::setActiveWindow(Main);
