@@ -10,7 +10,8 @@ packages=(
   cmake make g++ pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-translations-l10n
   libfbclient2 firebird3.0-server-core firebird-dev
-  libcurl4-openssl-dev libzip-dev libcpp-httplib-dev libxapian-dev python3 python3-aiosmtpd
+  libcurl4-openssl-dev libzip-dev libcpp-httplib-dev libxapian-dev libmd4c-dev libmd4c-html0-dev
+  python3 python3-aiosmtpd
   libgtest-dev clang-format clang-tidy ccache
   xvfb xauth fonts-dejavu-core fonts-noto-mono fonts-liberation2
   librsvg2-bin desktop-file-utils appstream
