@@ -23,6 +23,8 @@ public:
     // been asked to come forward; a busy copy does so once it is free.
     // False when nothing accepts, also when a copy ended while asked.
     bool askRunningCopy();
+    // True when a copy is running, without asking it to come forward.
+    bool isRunning() const { return !nothingAccepts(); }
     // Starts answering later starts; activate runs for each of them. A
     // socket that nothing accepts on (left by a copy that crashed) is taken
     // over. False when the name is held by a running copy or the socket
