@@ -48,6 +48,8 @@ public:
     QAction* ACount = nullptr;
     QAction* ASearch = nullptr;
     QAction* AAdd = nullptr;
+    QAction* AImport = nullptr;
+    QAction* AExportOwn = nullptr;
     QAction* AParams = nullptr;
     QAction* AAbout = nullptr;
     QAction* AHelp = nullptr;
@@ -61,6 +63,8 @@ public:
     void ACountExecute();
     void ASearchExecute();
     void AAddExecute();
+    void AImportExecute();
+    void AExportOwnExecute();
     void AParamsExecute();
     void AAboutExecute();
 
