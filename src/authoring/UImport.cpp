@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -245,17 +246,22 @@ TImportReportFrm::TImportReportFrm(const authoring::ImportReport& report, const 
                                 const std::vector<authoring::ImportReport::Entry>& entries) {
         auto* top = new QTreeWidgetItem(List, {u(title).arg(entries.size())});
         top->setFirstColumnSpanned(true);
-        for (const auto& e : entries)
-            new QTreeWidgetItem(top, {QDir::toNativeSeparators(QFile::decodeName(e.source.c_str())),
-                                      text::toQ(e.name), text::toQ(e.reason)});
+        for (const auto& e : entries) {
+            // The file's name; its whole path in the tip.
+            const QString path = QDir::toNativeSeparators(QFile::decodeName(e.source.c_str()));
+            auto* item = new QTreeWidgetItem(
+                top, {QFileInfo(path).fileName(), text::toQ(e.name), text::toQ(e.reason)});
+            item->setToolTip(0, path);
+            item->setToolTip(2, item->text(2));
+        }
         top->setExpanded(!entries.empty());
     };
     section("Импортировано: %1", report.imported);
     section("Пропущено, уже есть в базе: %1", report.skipped);
     section("Отклонено: %1", report.refused);
     List->header()->setSectionResizeMode(QHeaderView::Interactive);
-    List->setColumnWidth(0, 260);
-    List->setColumnWidth(1, 200);
+    List->setColumnWidth(0, 220);
+    List->setColumnWidth(1, 260);
     auto* row = new QHBoxLayout;
     row->addStretch();
     CloseBtn = new QPushButton(u("Закрыть"), this);
@@ -263,7 +269,7 @@ TImportReportFrm::TImportReportFrm(const authoring::ImportReport& report, const 
     row->addWidget(CloseBtn);
     layout->addLayout(row);
     connect(CloseBtn, &QPushButton::clicked, this, &QDialog::accept);
-    resize(720, 420);
+    resize(900, 400);
 }
 
 // ---------------------------------------------------------------- commands
