@@ -6,15 +6,14 @@
 #include "authoring/Export.h"
 #include "authoring/Import.h"
 #include "authoring/OwnCatalogue.h"
-#include "components/fb/Fb.h"
 #include "components/text/Cp1251.h"
-#include "data/Database.h"
 #include "data/UData.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -148,24 +147,14 @@ std::optional<int> RunFromCommandLine(int argc, char** argv) {
     if (SingleInstance(SingleInstance::keyFor(QString::fromStdString(dbName))).isRunning())
         return fail("программа запущена; закройте ее и повторите команду");
     try {
-        fb::Database db;
-        data::configure(db, dbName);
+        std::unique_ptr<authoring::StandaloneDatabase> db;
         try {
-            db.Open();
+            db = std::make_unique<authoring::StandaloneDatabase>(dbName);
         } catch (const std::exception& e) {
             return fail("база данных " + dbName +
                         " не открывается: " + text::cp1251ToUtf8(e.what()));
         }
-        fb::Transaction updTrans(db);
-        updTrans.TRParams = data::TransactionParams();
-        updTrans.setActive(true);
-        fb::Query upd(db, updTrans);
-        const int code = a.import ? runImport(upd, updTrans, a) : runExport(upd, a);
-        upd.Close();
-        if (updTrans.Active())
-            updTrans.Rollback();
-        db.Close();
-        return code;
+        return a.import ? runImport(db->upd(), db->updTrans(), a) : runExport(db->upd(), a);
     } catch (const std::exception& e) {
         return fail(
             (a.import ? "импорт не выполнен, ничего не добавлено: " : "экспорт не выполнен: ") +

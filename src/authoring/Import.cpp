@@ -613,6 +613,36 @@ bool RunImport(fb::Query& upd, fb::Transaction& updTrans, Importer& importer,
     return true;
 }
 
+struct StandaloneDatabase::Parts {
+    fb::Database db;
+    fb::Transaction updTrans{db};
+    fb::Query upd{db, updTrans};
+};
+
+StandaloneDatabase::StandaloneDatabase(const std::string& path)
+    : parts_(std::make_unique<Parts>()) {
+    data::configure(parts_->db, path);
+    parts_->db.Open();
+    parts_->updTrans.TRParams = data::TransactionParams();
+    parts_->updTrans.setActive(true);
+}
+
+StandaloneDatabase::~StandaloneDatabase() {
+    try {
+        parts_->upd.Close();
+        parts_->db.Close(); // what was not committed is rolled back
+    } catch (...) {
+    }
+}
+
+fb::Query& StandaloneDatabase::upd() {
+    return parts_->upd;
+}
+
+fb::Transaction& StandaloneDatabase::updTrans() {
+    return parts_->updTrans;
+}
+
 ImportTarget TargetByName(fb::Query& q, const std::string& category,
                           const std::string& subcategory) {
     ImportTarget t;

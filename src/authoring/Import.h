@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -139,6 +140,23 @@ void RollbackImport(fb::Query& upd, fb::Transaction& updTrans);
 // end (true), rolled back when cancelled (false) or failed (rethrown).
 bool RunImport(fb::Query& upd, fb::Transaction& updTrans, Importer& importer,
                const std::function<bool(int done, int total)>& progress = {});
+
+// The database attached on its own, for an import or export without the
+// program's windows (the command line), with an update transaction started.
+class StandaloneDatabase {
+public:
+    // Throws when the database cannot be attached.
+    explicit StandaloneDatabase(const std::string& path);
+    ~StandaloneDatabase();
+    StandaloneDatabase(const StandaloneDatabase&) = delete;
+    StandaloneDatabase& operator=(const StandaloneDatabase&) = delete;
+    fb::Query& upd();
+    fb::Transaction& updTrans();
+
+private:
+    struct Parts;
+    std::unique_ptr<Parts> parts_;
+};
 
 // The category and subcategory named so, the user's own or not; created as
 // the user's own when missing. Nothing committed.

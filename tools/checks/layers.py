@@ -46,6 +46,7 @@ ALLOWED = {
     "app -> browser": "the main window hosts the browser and its commands",
     "app -> components/desktop": "quit signals and web links of the session",
     "app -> components/http": "the main window reports update transfer errors",
+    "app -> components/text": "the command line's reports go to the terminal in UTF-8",
     "app -> components/smtp": "the anti-freeze of the mail client during a send",
     "app -> components/widgets": "the shared message boxes, controls and pictures",
     "app -> components/zip": "the main window reports archive errors of an update",
