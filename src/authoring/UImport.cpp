@@ -150,6 +150,7 @@ void TImportFrm::FolderBtnClick() {
 
 void TImportFrm::ImportBtnClick() {
     std::vector<std::string> paths;
+    paths.reserve(static_cast<size_t>(Paths->count()));
     for (int i = 0; i < Paths->count(); ++i)
         paths.push_back(QFile::encodeName(Paths->item(i)->text()).toStdString());
     if (paths.empty()) {

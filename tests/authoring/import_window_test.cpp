@@ -94,7 +94,7 @@ private slots:
         std::vector<std::string> files;
         for (const QString& p : paths)
             files.push_back(p.toStdString());
-        const int before = read("select ID from HINTS").size();
+        const qsizetype before = read("select ID from HINTS").size();
         authoring::Importer importer(DataFrm->UpdQ, files, {1, 2});
         TImportProgress progress(importer, Main);
         QCOMPARE(progress.Label->text(), QString::fromUtf8("Импорт: 0 из 3"));
@@ -110,8 +110,8 @@ private slots:
 
     void importFromTheMenuReportsAndTheBrowserShowsIt() {
         const QStringList paths = notes();
-        TImportFrm::execFileDialog = [&](QFileDialog&) { return paths; };
-        const int before = read("select ID from HINTS").size();
+        TImportFrm::execFileDialog = [&](QFileDialog&) { return QStringList(paths); };
+        const qsizetype before = read("select ID from HINTS").size();
         QStringList doneReport;
         whenModal("ImportFrm", [&](QWidget* w) {
             auto* f = static_cast<TImportFrm*>(w);
