@@ -136,7 +136,8 @@ private slots:
         QStringList shape;
         for (QAction* a : articles->actions())
             shape << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
-        QCOMPARE(shape.join(' '), QStringLiteral("AView ACount - ASearch - AAdd - AImport AExportOwn"));
+        QCOMPARE(shape.join(' '),
+                 QStringLiteral("AView ACount - ASearch - AAdd - AImport AExportOwn"));
     }
 
     void theWindowHasItsTitleStripAndMinimumSize() {
