@@ -10,7 +10,7 @@ packages=(
   cmake make g++ pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-translations-l10n
   libfbclient2 firebird3.0-server-core firebird-dev
-  libcurl4-openssl-dev libzip-dev libmicrohttpd-dev libxapian-dev libgmime-3.0-dev
+  libcurl4-openssl-dev libzip-dev libmicrohttpd-dev libxapian-dev libgmime-3.0-dev libmd4c-dev libmd4c-html0-dev
   python3 python3-aiosmtpd
   libgtest-dev clang-format clang-tidy ccache
   xvfb xauth fonts-dejavu-core fonts-noto-mono fonts-liberation2

@@ -30,6 +30,8 @@ public:
     // request, when not empty, goes with the asking: one line's worth of
     // printable bytes.
     bool askRunningCopy(const QByteArray& request = {});
+    // True when a copy is running, without asking it to come forward.
+    bool isRunning() const { return !nothingAccepts(); }
     // Starts answering later starts; activate runs for each of them, with
     // the request it carried (empty for a plain start). A
     // socket that nothing accepts on (left by a copy that crashed) is taken

@@ -5,6 +5,7 @@
 #include "Icons.h"
 #include "UAbout.h"
 #include "authoring/UAdd.h"
+#include "authoring/UImport.h"
 #include "browser/UView.h"
 #include "components/smtp/AntiFreeze.h"
 #include "components/text/QtText.h"
@@ -120,6 +121,12 @@ TMain::TMain() {
     articles->addSeparator();
     AAdd = addCommand(articles, "AAdd", "Добавить свою статью в базу", nullptr, 14, nullptr,
                       &TMain::AAddExecute);
+    articles->addSeparator();
+    AImport = addCommand(articles, "AImport", "Импорт статей...", nullptr, 1,
+                         "Импорт статей из файлов HTML, Markdown, текста и пакетов",
+                         &TMain::AImportExecute);
+    AExportOwn = addCommand(articles, "AExportOwn", "Экспорт своих статей...", nullptr, 3,
+                            "Запись своих статей в пакет для переноса", &TMain::AExportOwnExecute);
     QMenu* setup = menu("Настройки");
     AParams = addCommand(setup, "AParams", "Параметры", "F9", 17, "Настройка параметров программы",
                          &TMain::AParamsExecute);
@@ -329,6 +336,15 @@ void TMain::LookUp(const lookup::Request& request) {
 
 void TMain::AAddExecute() {
     AddFrm->exec();
+}
+
+void TMain::AImportExecute() {
+    TImportFrm frm(this);
+    frm.exec();
+}
+
+void TMain::AExportOwnExecute() {
+    importwindows::ExportNode(this, {}, QString::fromUtf8("Свои статьи.zip"));
 }
 
 void TMain::AParamsExecute() {

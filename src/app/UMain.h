@@ -49,6 +49,8 @@ public:
     QAction* ACount = nullptr;
     QAction* ASearch = nullptr;
     QAction* AAdd = nullptr;
+    QAction* AImport = nullptr;
+    QAction* AExportOwn = nullptr;
     QAction* AParams = nullptr;
     QAction* AAbout = nullptr;
     QAction* AHelp = nullptr;
@@ -62,6 +64,8 @@ public:
     void ACountExecute();
     void ASearchExecute();
     void AAddExecute();
+    void AImportExecute();
+    void AExportOwnExecute();
     void AParamsExecute();
     void AAboutExecute();
 

@@ -4,6 +4,7 @@
 // closes.
 
 #include "Dialogs.h"
+#include "Exchange.h"
 #include "Icons.h"
 #include "Request.h"
 #include "SingleInstance.h"
@@ -25,6 +26,9 @@
 #include <string>
 
 int main(int argc, char** argv) {
+    // Import and export from the command line need no window.
+    if (const auto code = exchange::RunFromCommandLine(argc, argv))
+        return *code;
     quitsignals::block();
     ui::Application app(argc, argv);
     app.setApplicationName(QStringLiteral("Tipsara"));

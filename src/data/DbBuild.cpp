@@ -4,6 +4,7 @@
 
 #include "Database.h"
 #include "components/text/Cp1251.h"
+#include "components/zip/UnZip.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -39,8 +40,8 @@ struct Line {
 };
 
 // Non-empty, non-comment lines split at tabs; each must have `count` fields.
-std::vector<Line> readTable(const std::string& path, size_t count) {
-    std::istringstream in(readFile(path));
+std::vector<Line> readTable(const std::string& content, const std::string& path, size_t count) {
+    std::istringstream in(content);
     std::vector<Line> rows;
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
@@ -143,6 +144,24 @@ Catalogue readCatalogue(const std::string& dir) {
 }
 
 Catalogue readCatalogue(const std::string& dir, const Catalogue& base) {
+    std::error_code ec;
+    if (fs::is_regular_file(dir, ec)) {
+        const std::vector<unzip::Member> members = unzip::ReadArchive(dir);
+        return readCatalogue(
+            [&](const std::string& name) {
+                for (const unzip::Member& m : members)
+                    if (m.name == name)
+                        return m.data;
+                throw std::runtime_error(dir + ": " + name + " is missing");
+            },
+            dir, base);
+    }
+    return readCatalogue([&](const std::string& name) { return readFile(dir + "/" + name); }, dir,
+                         base);
+}
+
+Catalogue readCatalogue(const CatalogueFiles& files, const std::string& dir,
+                        const Catalogue& base) {
     Catalogue c = base;
     std::set<int32_t> cats;
     std::set<std::pair<int32_t, int32_t>> subs;
@@ -155,7 +174,7 @@ Catalogue readCatalogue(const std::string& dir, const Catalogue& base) {
         if (a.servId)
             servIds.insert(*a.servId);
     const std::string catFile = dir + "/categories.txt";
-    for (const Line& l : readTable(catFile, 2)) {
+    for (const Line& l : readTable(files("categories.txt"), catFile, 2)) {
         std::string where = catFile + ":" + std::to_string(l.number);
         int32_t num = number(l.fields[0], where);
         if (!cats.insert(num).second)
@@ -163,7 +182,7 @@ Catalogue readCatalogue(const std::string& dir, const Catalogue& base) {
         c.categories.push_back({num, cp1251(l.fields[1], where)});
     }
     const std::string subFile = dir + "/subcategories.txt";
-    for (const Line& l : readTable(subFile, 3)) {
+    for (const Line& l : readTable(files("subcategories.txt"), subFile, 3)) {
         std::string where = subFile + ":" + std::to_string(l.number);
         int32_t cat = number(l.fields[0], where);
         int32_t num = number(l.fields[1], where);
@@ -175,7 +194,7 @@ Catalogue readCatalogue(const std::string& dir, const Catalogue& base) {
         c.subcategories.push_back({cat, num, cp1251(l.fields[2], where)});
     }
     const std::string artFile = dir + "/articles.txt";
-    for (const Line& l : readTable(artFile, 5)) {
+    for (const Line& l : readTable(files("articles.txt"), artFile, 5)) {
         std::string where = artFile + ":" + std::to_string(l.number);
         Article a;
         a.file = l.fields[0];
@@ -198,8 +217,12 @@ Catalogue readCatalogue(const std::string& dir, const Catalogue& base) {
         a.title = cp1251(l.fields[4], where);
         if (a.title.empty())
             throw std::runtime_error(where + ": the title is empty");
+        // A plain name within articles/: the lists may not point elsewhere.
+        if (a.file.empty() || a.file.find_first_of("/\\") != std::string::npos || a.file == "." ||
+            a.file == "..")
+            throw std::runtime_error(where + ": '" + a.file + "' is not a file name");
         const std::string body = dir + "/articles/" + a.file;
-        a.body = cp1251(readFile(body), body);
+        a.body = cp1251(files("articles/" + a.file), body);
         c.articles.push_back(std::move(a));
     }
     return c;

@@ -44,8 +44,16 @@ struct Catalogue {
 
 // Reads categories.txt, subcategories.txt, articles.txt and articles/*.html
 // (UTF-8, tab-separated) and checks that they agree with each other. Throws
-// std::runtime_error naming the file and line of the first fault.
+// std::runtime_error naming the file and line of the first fault. dir may
+// also be a bundle: a ZIP archive holding the same files, read into memory
+// with the archive limits of unzip::ReadArchive.
 Catalogue readCatalogue(const std::string& dir);
+
+// The content of a catalogue's file by its name within the catalogue
+// ("articles.txt", "articles/x.html"); throws when there is none.
+using CatalogueFiles = std::function<std::string(const std::string& name)>;
+// The same from files; dir names the catalogue in messages.
+Catalogue readCatalogue(const CatalogueFiles& files, const std::string& dir, const Catalogue& base);
 
 // The same for a folder that only adds to base: its categories, subcategories
 // and articles may refer to those of base, and may not repeat a number or a

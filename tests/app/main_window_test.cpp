@@ -84,6 +84,10 @@ private slots:
             {"Статьи", "ACount", "Посчитать количество", "", 19, ""},
             {"Статьи", "ASearch", "Поиск статьи", "Ctrl+F", 22, ""},
             {"Статьи", "AAdd", "Добавить свою статью в базу", "", 14, ""},
+            {"Статьи", "AImport", "Импорт статей...", "", 1,
+             "Импорт статей из файлов HTML, Markdown, текста и пакетов"},
+            {"Статьи", "AExportOwn", "Экспорт своих статей...", "", 3,
+             "Запись своих статей в пакет для переноса"},
             {"Настройки", "AParams", "Параметры", "F9", 17, "Настройка параметров программы"},
             {"Помощь", "AAbout", "О проекте...", "", 8, "Информация о программе"},
             {"Помощь", "AHelp", "Помощь", "F1", 5, "Помощь по программе"},
@@ -132,7 +136,8 @@ private slots:
         QStringList shape;
         for (QAction* a : articles->actions())
             shape << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
-        QCOMPARE(shape.join(' '), QStringLiteral("AView ACount - ASearch - AAdd"));
+        QCOMPARE(shape.join(' '),
+                 QStringLiteral("AView ACount - ASearch - AAdd - AImport AExportOwn"));
     }
 
     void theWindowHasItsTitleStripAndMinimumSize() {

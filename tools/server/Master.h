@@ -25,8 +25,9 @@
 namespace server {
 
 // Makes a master database at path (replacing any) from the schema script and
-// catalogue folders, each later folder adding to the ones before it. Only
-// articles with a server identifier are taken; it becomes their ID.
+// catalogue folders or bundles (ZIP archives of such a folder), each later
+// one adding to the ones before it. Only articles with a server identifier
+// are taken; it becomes their ID.
 void makeMaster(const std::string& path, const std::string& schemaFile,
                 const std::vector<std::string>& catalogueDirs);
 

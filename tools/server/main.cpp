@@ -28,7 +28,7 @@ int usage(const char* self) {
                  "usage: %s [--listen HOST:PORT] [--base /FOLDER] [--status FILE] [--delay MS]\n"
                  "          [--no-log] [--threads N] [--connections N] [--per-address N]\n"
                  "          MASTER.gdb\n"
-                 "       %s --make-master MASTER.gdb SCHEMA.sql CATALOGUE-DIR...\n"
+                 "       %s --make-master MASTER.gdb SCHEMA.sql CATALOGUE-DIR|BUNDLE.zip...\n"
                  "       %s --publish MASTER.gdb [--dry-run] SOURCE...\n"
                  "Serves the update protocol under [FOLDER]/get/tipsara/ (default listening\n"
                  "address 127.0.0.1:8080; port 0 takes any free port). Without --status the\n"

@@ -4,6 +4,7 @@
 //   tipsara-shots OUT.png [--dark] [--size WxH] [--article FILE]
 //   tipsara-shots OUT.png --search WORDS [--dark] [--size WxH]
 //   tipsara-shots --windows DIR [--dark]
+//   tipsara-shots --import-report OUT.png [--dark]
 //
 // Builds the shipped catalogue into a temporary database, opens the main
 // window at the given size (1000 x 720 by default) with the browser showing
@@ -20,6 +21,9 @@
 //
 // --windows saves every other window of the program into DIR instead, one
 // PNG each named after the window, to look them over at 200 % or dark.
+//
+// --import-report imports a few sample notes (one of them twice, one that
+// is no text) and saves the report window.
 
 #include "DarkPalette.h"
 #include "app/Dialogs.h"
@@ -28,8 +32,10 @@
 #include "app/UMain.h"
 #include "app/USplash.h"
 #include "authoring/UAdd.h"
+#include "authoring/UImport.h"
 #include "browser/UProgress.h"
 #include "browser/UView.h"
+#include "components/text/Strings.h"
 #include "data/DbBuild.h"
 #include "data/UData.h"
 #include "mail/USendMail.h"
@@ -60,7 +66,8 @@ namespace {
 int usage() {
     std::fputs("usage: tipsara-shots OUT.png [--dark] [--size WxH] [--article FILE]\n"
                "       tipsara-shots OUT.png --search WORDS [--dark] [--size WxH]\n"
-               "       tipsara-shots --windows DIR [--dark]\n",
+               "       tipsara-shots --windows DIR [--dark]\n"
+               "       tipsara-shots --import-report OUT.png [--dark]\n",
                stderr);
     return 2;
 }
@@ -143,6 +150,54 @@ bool shootSearch(const QString& out, const QString& words, QSize size) {
     return saved;
 }
 
+// Imports sample notes into the database and saves the report window.
+bool saveImportReport(const QString& out) {
+    QTemporaryDir notes;
+    if (!notes.isValid())
+        return false;
+    const auto put = [&](const char* name, const char* text) {
+        QFile f(QDir(notes.path()).filePath(QString::fromUtf8(name)));
+        QDir().mkpath(QFileInfo(f).path());
+        f.open(QIODevice::WriteOnly);
+        f.write(text);
+    };
+    put("Заметки/Запуск/Передача параметров в программу.md",
+        "# Параметры командной строки\n\n`ParamCount` и `ParamStr(i)`.\n");
+    put("Заметки/Запуск/Один экземпляр.html",
+        "<html><head><title>Только один экземпляр программы</title></head><body>...</body></html>");
+    put("Заметки/Строки/Повтор строки.txt", "StringOfChar(' ', 10) и DupeString('ab', 3)");
+    put("Заметки/Строки/Утилиты.md", "## Сравнение строк без учета регистра\n\nAnsiSameText.\n");
+    put("Заметки/Снимок.png", "\x89PNG\r\n");
+    {
+        QFile big(QDir(notes.path()).filePath(QStringLiteral("Заметки/Журнал.txt")));
+        big.open(QIODevice::WriteOnly);
+        big.write(QByteArray("a\0b", 3));
+    }
+    fb::Query& upd = DataFrm->UpdQ;
+    authoring::ImportTarget target =
+        authoring::TargetByName(upd, text::cp("Мои заметки"), text::cp("Разное"));
+    target.subfolders = true;
+    authoring::Importer importer(
+        upd, {QFile::encodeName(notes.path() + QStringLiteral("/Заметки")).toStdString()}, target);
+    // One of them is there already: imported before, and so skipped.
+    authoring::Importer before(
+        upd,
+        {QFile::encodeName(notes.path() + QStringLiteral("/Заметки/Строки/Повтор строки.txt"))
+             .toStdString()},
+        authoring::TargetByName(upd, text::cp("Мои заметки"), text::cp("Строки")));
+    authoring::RunImport(upd, DataFrm->FBTransUpd, before);
+    authoring::RunImport(upd, DataFrm->FBTransUpd, importer);
+    TImportReportFrm report(importer.report(), QString::fromUtf8("Импорт завершен."), Main);
+    report.show();
+    waitFor([&] { return report.windowHandle() && report.windowHandle()->isExposed(); });
+    settle();
+    const QPixmap shot = report.grab();
+    const bool ok = shot.toImage().convertToFormat(QImage::Format_RGB32).save(out, "PNG", 0);
+    std::printf("%s: %d x %d pixels%s\n", qPrintable(out), shot.width(), shot.height(),
+                ok ? "" : ", not written");
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -157,6 +212,7 @@ int main(int argc, char** argv) {
 
     QString out;
     QString windowsDir;
+    QString importReport;
     bool dark = false;
     QSize size;
     QString searchWords;
@@ -175,6 +231,8 @@ int main(int argc, char** argv) {
             windowsDir = args[++i];
         } else if (a == QLatin1String("--search") && i + 1 < args.size()) {
             searchWords = args[++i];
+        } else if (a == QLatin1String("--import-report") && i + 1 < args.size()) {
+            importReport = args[++i];
         } else if (a == QLatin1String("--article") && i + 1 < args.size()) {
             articleFile = args[++i];
         } else if (!a.startsWith(QLatin1String("--")) && out.isEmpty()) {
@@ -185,7 +243,8 @@ int main(int argc, char** argv) {
     }
     if (!size.isValid())
         size = searchWords.isEmpty() ? QSize(1000, 720) : QSize(860, 560);
-    if (out.isEmpty() == windowsDir.isEmpty() || size.isEmpty())
+    if (int(!out.isEmpty()) + int(!windowsDir.isEmpty()) + int(!importReport.isEmpty()) != 1 ||
+        size.isEmpty())
         return usage();
 
     if (dark) {
@@ -224,8 +283,9 @@ int main(int argc, char** argv) {
     DataFrm = new TDataFrm(dbPath);
     Main = new TMain();
     MakeLongLivedDialogs();
-    if (!windowsDir.isEmpty()) {
-        const bool ok = saveWindows(windowsDir);
+    if (!windowsDir.isEmpty() || !importReport.isEmpty()) {
+        const bool ok =
+            windowsDir.isEmpty() ? saveImportReport(importReport) : saveWindows(windowsDir);
         delete Main;
         delete DataFrm;
         DataFrm = nullptr;

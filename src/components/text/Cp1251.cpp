@@ -55,6 +55,8 @@ int byteOf(char32_t cp) {
         return static_cast<int>(cp - 0x0410 + 0xC0);
     if (cp == 0xFFFD)
         return -1;
+    if (cp == 0x98)
+        return 0x98;
     for (int i = 0; i < 64; ++i)
         if (kHigh[i] == cp)
             return 0x80 + i;
@@ -177,6 +179,54 @@ std::string utf8ToCp1251(std::string_view utf8, bool strict) {
         }
     }
     return out;
+}
+
+std::string utf8ToCp1251Html(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    size_t pos = 0;
+    while (pos < utf8.size()) {
+        char32_t cp = 0;
+        const size_t len = decodeUtf8(utf8, pos, cp);
+        if (len == 0) {
+            out += "&#65533;";
+            ++pos;
+            while (pos < utf8.size() && (static_cast<unsigned char>(utf8[pos]) & 0xC0) == 0x80)
+                ++pos;
+            continue;
+        }
+        const int b = byteOf(cp);
+        if (b >= 0)
+            out += static_cast<char>(b);
+        else
+            out += "&#" + std::to_string(static_cast<uint32_t>(cp)) + ";";
+        pos += len;
+    }
+    return out;
+}
+
+bool isUtf8(std::string_view bytes) {
+    size_t pos = 0;
+    while (pos < bytes.size()) {
+        char32_t cp = 0;
+        const size_t len = decodeUtf8(bytes, pos, cp);
+        if (len == 0)
+            return false;
+        pos += len;
+    }
+    return true;
+}
+
+std::string cp1251ToUtf8Reversible(std::string_view cp1251) {
+    std::string out;
+    for (size_t from = 0;;) {
+        const size_t at = cp1251.find('\x98', from);
+        out += cp1251ToUtf8(cp1251.substr(from, at == std::string_view::npos ? at : at - from));
+        if (at == std::string_view::npos)
+            return out;
+        out += "\xC2\x98";
+        from = at + 1;
+    }
 }
 
 namespace {

@@ -26,11 +26,24 @@ void appendUtf8(std::string& out, char32_t codePoint);
 // code (0x98) becomes U+FFFD.
 std::string cp1251ToUtf8(std::string_view cp1251);
 
-// UTF-8 -> Windows-1251. With strict, a character that the code page lacks
+// UTF-8 -> Windows-1251. U+0098 gives the unassigned byte 0x98 (the
+// reversible form above). With strict, a character that the code page lacks
 // or malformed UTF-8 throws ConversionError naming the offset; otherwise it
 // becomes '?' (a malformed sequence one '?' for its lead and continuation
 // bytes). Both directions are tables of this file, safe on any thread.
 std::string utf8ToCp1251(std::string_view utf8, bool strict = false);
+
+// UTF-8 -> Windows-1251 for HTML: a character that the code page lacks
+// becomes its numeric reference (&#8364; for the euro sign), so nothing is
+// lost; a malformed sequence becomes &#65533;.
+std::string utf8ToCp1251Html(std::string_view utf8);
+
+// True when the bytes are well-formed UTF-8 throughout.
+bool isUtf8(std::string_view bytes);
+
+// Windows-1251 -> UTF-8 that utf8ToCp1251 turns back into the same bytes,
+// even strictly: the unassigned 0x98 becomes U+0098 rather than U+FFFD.
+std::string cp1251ToUtf8Reversible(std::string_view cp1251);
 
 // A text of the C library or of a library that uses it (strerror,
 // gai_strerror, libzip's and libcurl's messages), which is in the codeset of

@@ -43,7 +43,7 @@ using Archive = std::unique_ptr<zip_t, ArchiveCloser>;
 struct MemberCloser {
     void operator()(zip_file_t* f) const { zip_fclose(f); }
 };
-using Member = std::unique_ptr<zip_file_t, MemberCloser>;
+using ZipFile = std::unique_ptr<zip_file_t, MemberCloser>;
 
 // A file being written under a name of its own beside the target; removed
 // unless it has been moved into place.
@@ -115,6 +115,37 @@ mode_t memberMode(zip_t* za, zip_uint64_t index) {
     return mode == 0 ? 0 : mode | S_IRUSR | S_IWUSR;
 }
 
+// Opens an archive for reading, checked for consistency.
+Archive openArchive(const std::string& path) {
+    // An empty file opens as an empty archive in libzip; it is not one.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        systemError("Не удаётся открыть файл", path, errno);
+    if (st.st_size == 0)
+        corrupt(path, cp("файл пуст"));
+
+    int code = 0;
+    Archive za(zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &code));
+    if (!za) {
+        zip_error_t error;
+        zip_error_init_with_code(&error, code);
+        const std::string why = text::fromLocale(zip_error_strerror(&error));
+        zip_error_fini(&error);
+        if (code == ZIP_ER_OPEN || code == ZIP_ER_NOENT || code == ZIP_ER_READ)
+            throw Error(cp("Не удаётся открыть файл ") + quotedPath(path) + ": " + why);
+        corrupt(path, why);
+    }
+    return za;
+}
+
+// True when the member is a symbolic link as a Unix archiver records it.
+bool isLink(zip_t* za, zip_uint64_t index) {
+    zip_uint8_t opsys = 0;
+    zip_uint32_t attributes = 0;
+    return zip_file_get_external_attributes(za, index, 0, &opsys, &attributes) == 0 &&
+           opsys == ZIP_OPSYS_UNIX && ((attributes >> 16) & S_IFMT) == S_IFLNK;
+}
+
 } // namespace
 
 std::string MemberFileName(std::string_view entryName) {
@@ -131,24 +162,7 @@ int TUnZip::UnZip() {
     while (dir.size() > 1 && (dir.back() == '/' || dir.back() == '\\'))
         dir.pop_back();
 
-    // An empty file opens as an empty archive in libzip; it is not one.
-    struct stat st {};
-    if (::stat(ZipName.c_str(), &st) != 0)
-        systemError("Не удаётся открыть файл", ZipName, errno);
-    if (st.st_size == 0)
-        corrupt(ZipName, cp("файл пуст"));
-
-    int code = 0;
-    Archive za(zip_open(ZipName.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &code));
-    if (!za) {
-        zip_error_t error;
-        zip_error_init_with_code(&error, code);
-        const std::string why = text::fromLocale(zip_error_strerror(&error));
-        zip_error_fini(&error);
-        if (code == ZIP_ER_OPEN || code == ZIP_ER_NOENT || code == ZIP_ER_READ)
-            throw Error(cp("Не удаётся открыть файл ") + quotedPath(ZipName) + ": " + why);
-        corrupt(ZipName, why);
-    }
+    Archive za = openArchive(ZipName);
     const zip_int64_t count = zip_get_num_entries(za.get(), 0);
     if (count < 0)
         corrupt(ZipName, text::fromLocale(zip_strerror(za.get())));
@@ -189,7 +203,7 @@ int TUnZip::UnZip() {
 
         zip_stat_t ms;
         zip_stat_index(za.get(), index, 0, &ms);
-        Member member(zip_fopen_index(za.get(), index, 0));
+        ZipFile member(zip_fopen_index(za.get(), index, 0));
         if (!member)
             corrupt(ZipName, text::fromLocale(zip_strerror(za.get())));
         PartFile part(dir);
@@ -215,6 +229,130 @@ int TUnZip::UnZip() {
             OnIdle();
     }
     return written;
+}
+
+} // namespace unzip
+
+namespace unzip {
+
+bool SafeMemberName(std::string_view name) {
+    if (name.empty() || name.front() == '/' || name.find('\\') != std::string_view::npos ||
+        name.find('\0') != std::string_view::npos || (name.size() > 1 && name[1] == ':'))
+        return false;
+    for (size_t from = 0; from <= name.size();) {
+        size_t to = name.find('/', from);
+        if (to == std::string_view::npos)
+            to = name.size();
+        const std::string_view part = name.substr(from, to - from);
+        // An empty part is allowed only as a folder's trailing slash.
+        if (part == "." || part == ".." || (part.empty() && to != name.size()))
+            return false;
+        from = to + 1;
+    }
+    return true;
+}
+
+std::vector<Member> ReadArchive(const std::string& path, const ReadLimits& limits) {
+    Archive za = openArchive(path);
+    const zip_int64_t count = zip_get_num_entries(za.get(), 0);
+    if (count < 0)
+        corrupt(path, text::fromLocale(zip_strerror(za.get())));
+    const auto refuse = [&](const std::string& name, const char* why) {
+        throw Error(cp("Архив ") + quotedPath(path) + cp(": элемент \"") + name + "\" " + cp(why));
+    };
+    const std::string tooBig = cp("Архив ") + quotedPath(path) +
+                               cp(" распаковывается более чем в ") +
+                               std::to_string(limits.total >> 20) + cp(" МБ");
+    std::vector<Member> out;
+    uint64_t declared = 0;
+    uint64_t unpacked = 0;
+    std::vector<char> piece(kPiece);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const auto index = static_cast<zip_uint64_t>(i);
+        const char* entryName = zip_get_name(za.get(), index, 0);
+        if (!entryName)
+            corrupt(path, text::fromLocale(zip_strerror(za.get())));
+        const std::string name = entryName;
+        if (!SafeMemberName(name))
+            refuse(text::utf8ToCp1251(name), "назван путём за пределы архива");
+        if (isLink(za.get(), index))
+            refuse(text::utf8ToCp1251(name), "- символическая ссылка");
+        if (name.back() == '/')
+            continue; // a folder
+        zip_stat_t ms;
+        if (zip_stat_index(za.get(), index, 0, &ms) != 0)
+            corrupt(path, text::fromLocale(zip_strerror(za.get())));
+        // The declared sizes first; the bytes actually unpacked are counted
+        // as well, since a forged archive may declare less than it holds.
+        if ((ms.valid & ZIP_STAT_SIZE) && ms.size > limits.member)
+            refuse(text::utf8ToCp1251(name), "больше допустимого размера");
+        if ((ms.valid & ZIP_STAT_SIZE) && (declared += ms.size) > limits.total)
+            throw Error(tooBig);
+        Member m{name, {}};
+        ZipFile member(zip_fopen_index(za.get(), index, 0));
+        if (!member)
+            corrupt(path, text::fromLocale(zip_strerror(za.get())));
+        for (;;) {
+            const zip_int64_t n = zip_fread(member.get(), piece.data(), piece.size());
+            if (n < 0)
+                corrupt(path,
+                        text::fromLocale(zip_error_strerror(zip_file_get_error(member.get()))));
+            if (n == 0)
+                break;
+            unpacked += static_cast<uint64_t>(n);
+            if (m.data.size() + static_cast<size_t>(n) > limits.member)
+                refuse(text::utf8ToCp1251(name), "больше допустимого размера");
+            if (unpacked > limits.total)
+                throw Error(tooBig);
+            m.data.append(piece.data(), static_cast<size_t>(n));
+        }
+        out.push_back(std::move(m));
+    }
+    return out;
+}
+
+void WriteArchive(const std::string& path, const std::vector<Member>& members) {
+    // Beside the target under a name of its own, then renamed over it: the
+    // target is replaced only by a complete archive.
+    std::string part;
+    for (unsigned attempt = 0;; ++attempt) {
+        part = path + ".part-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+        struct stat st {};
+        if (::lstat(part.c_str(), &st) != 0)
+            break;
+        if (attempt > 1000)
+            systemError("Не удаётся создать файл", part, EEXIST);
+    }
+    int code = 0;
+    zip_t* za = zip_open(part.c_str(), ZIP_CREATE | ZIP_EXCL, &code);
+    if (!za) {
+        zip_error_t error;
+        zip_error_init_with_code(&error, code);
+        const std::string why = text::fromLocale(zip_error_strerror(&error));
+        zip_error_fini(&error);
+        throw Error(cp("Не удаётся создать файл ") + quotedPath(part) + ": " + why);
+    }
+    for (const Member& m : members) {
+        zip_source_t* src = zip_source_buffer(za, m.data.data(), m.data.size(), 0);
+        if (!src || zip_file_add(za, m.name.c_str(), src, ZIP_FL_ENC_UTF_8) < 0) {
+            if (src)
+                zip_source_free(src);
+            const std::string why = text::fromLocale(zip_strerror(za));
+            zip_discard(za);
+            throw Error(cp("Не удаётся записать файл ") + quotedPath(path) + ": " + why);
+        }
+    }
+    if (zip_close(za) != 0) {
+        const std::string why = text::fromLocale(zip_strerror(za));
+        zip_discard(za);
+        ::unlink(part.c_str());
+        throw Error(cp("Не удаётся записать файл ") + quotedPath(path) + ": " + why);
+    }
+    if (::rename(part.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(part.c_str());
+        systemError("Не удаётся записать файл", path, error);
+    }
 }
 
 } // namespace unzip

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #pragma once
-// Unpacking a ZIP archive flat into one folder: every member lands directly
+// Reading and writing ZIP archives. Unpacking one flat into one folder: every member lands directly
 // in the destination under the last part of its name, whatever folders the
 // archive gives it. Nothing is ever written outside the destination: names
 // are cut to their last part, and a member is written to a fresh file that
@@ -16,6 +16,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace unzip {
 
@@ -32,6 +33,30 @@ inline constexpr uint64_t kMaxUnpackedSize = uint64_t(256) << 20;
 // last '/' or '\'. Empty when that part cannot name a file ("", "." or
 // ".."); such members are skipped.
 std::string MemberFileName(std::string_view entryName);
+
+// True when an archive member's name stays inside the archive: relative,
+// '/'-separated, without "." or ".." parts, backslashes or drive letters.
+bool SafeMemberName(std::string_view name);
+
+struct Member {
+    std::string name; // as the archive gives it
+    std::string data;
+};
+struct ReadLimits {
+    uint64_t member = uint64_t(8) << 20; // one member unpacked
+    uint64_t total = kMaxUnpackedSize;   // all of them
+};
+
+// Reads every file member of an archive into memory, writing nothing to
+// disk. The whole archive is refused (Error naming the member) when a
+// member's name leaves the archive, a member is a symbolic link, or the
+// limits are passed, by the sizes declared or by the bytes unpacked.
+std::vector<Member> ReadArchive(const std::string& path, const ReadLimits& limits = {});
+
+// Writes members (names in UTF-8) into a new archive at path through a
+// temporary file beside it: an existing file is replaced only when the whole
+// archive has been written. Fails with Error.
+void WriteArchive(const std::string& path, const std::vector<Member>& members);
 
 class TUnZip {
 public:
