@@ -117,6 +117,11 @@ TMain::TMain() {
     articles->addSeparator();
     AAdd = addCommand(articles, "AAdd", "Добавить свою статью в базу", nullptr, 14, nullptr,
                       &TMain::AAddExecute);
+    AEdit = addCommand(articles, "AEdit", "Изменить статью...", "Ctrl+E", 14, nullptr,
+                       &TMain::AEditExecute);
+    ADelete = addCommand(articles, "ADelete", "Удалить статью", nullptr, 14, nullptr,
+                         &TMain::ADeleteExecute);
+    FollowBrowser();
     QMenu* setup = menu("Настройки");
     AParams = addCommand(setup, "AParams", "Параметры", "F9", 17, "Настройка параметров программы",
                          &TMain::AParamsExecute);
@@ -256,8 +261,11 @@ void TMain::ASendHintExecute() {
 void TMain::AViewExecute() {
     // One browser at most: an existing one is brought up again; a closed or
     // deactivated one has already cleared the reference.
-    if (!ViewFrm)
+    if (!ViewFrm) {
         ViewFrm = new TViewFrm(MdiArea);
+        connect(ViewFrm, &TViewFrm::commandsChanged, this, &TMain::FollowBrowser);
+        connect(ViewFrm, &QObject::destroyed, this, &TMain::FollowBrowser);
+    }
     ViewFrm->BringUp();
 }
 
@@ -284,6 +292,22 @@ void TMain::ASearchExecute() {
 
 void TMain::AAddExecute() {
     AddFrm->exec();
+}
+
+void TMain::AEditExecute() {
+    if (ViewFrm)
+        ViewFrm->EditArticleClick();
+}
+
+void TMain::ADeleteExecute() {
+    if (ViewFrm)
+        ViewFrm->DeleteArticleClick();
+}
+
+void TMain::FollowBrowser() {
+    const bool enabled = ViewFrm && ViewFrm->ArticleCommandsEnabled();
+    AEdit->setEnabled(enabled);
+    ADelete->setEnabled(enabled);
 }
 
 void TMain::AParamsExecute() {

@@ -48,6 +48,8 @@ public:
     QAction* ACount = nullptr;
     QAction* ASearch = nullptr;
     QAction* AAdd = nullptr;
+    QAction* AEdit = nullptr;
+    QAction* ADelete = nullptr;
     QAction* AParams = nullptr;
     QAction* AAbout = nullptr;
     QAction* AHelp = nullptr;
@@ -61,6 +63,11 @@ public:
     void ACountExecute();
     void ASearchExecute();
     void AAddExecute();
+    // On the browser's current node, when it is an article of one's own.
+    void AEditExecute();
+    void ADeleteExecute();
+    // AEdit and ADelete follow the browser's current node.
+    void FollowBrowser();
     void AParamsExecute();
     void AAboutExecute();
 

@@ -87,6 +87,19 @@ void changeOwn(fb::Query& upd, fb::Transaction& updTrans, int32_t id) {
 
 } // namespace
 
+void CommitNow(fb::Query& upd, fb::Transaction& updTrans, const std::function<void()>& change) {
+    try {
+        change();
+    } catch (...) {
+        upd.Close();
+        if (updTrans.Active())
+            updTrans.Rollback();
+        updTrans.setActive(true);
+        throw;
+    }
+    data::commit(upd, updTrans);
+}
+
 std::optional<ArticleRecord> ReadArticleRecord(fb::Query& q, int32_t id) {
     fb::CloseOnFailure guard(q);
     q.Close();

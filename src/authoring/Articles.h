@@ -7,6 +7,7 @@
 #include "data/Lists.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,6 +44,12 @@ std::string ArticleText(const QString& raw);
 void InsertArticle(fb::Query& upd, fb::Transaction& updTrans, const std::string& catNum,
                    const std::string& subcatNum, const std::string& name,
                    const std::string& content);
+
+// Runs change (statements on upd, such as those of OwnCatalogue.h) and
+// commits it at once. A change that fails is rolled back whole, so that no
+// half of it rides along with the next writer's commit; the update
+// transaction is started again either way.
+void CommitNow(fb::Query& upd, fb::Transaction& updTrans, const std::function<void()>& change);
 
 // One article as the edit window shows it; texts in Windows-1251.
 struct ArticleRecord {

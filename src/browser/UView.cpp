@@ -6,10 +6,14 @@
 #include "ReadingAids.h"
 #include "TreeView.h"
 #include "UProgress.h"
+#include "authoring/Articles.h"
+#include "authoring/OwnCatalogue.h"
+#include "authoring/UAdd.h"
 #include "components/text/QtText.h"
 #include "components/widgets/BevelPanel.h"
 #include "components/widgets/Controls.h"
 #include "components/widgets/ErrorReport.h"
+#include "components/widgets/MessageBox.h"
 #include "components/widgets/PageView.h"
 #include "components/widgets/TreePictures.h"
 #include "data/UData.h"
@@ -24,6 +28,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QShortcut>
 #include <QSplitter>
 #include <QTimer>
 #include <QToolButton>
@@ -111,6 +116,24 @@ TViewFrm::TViewFrm(QMdiArea* area) {
     SaveFile = PMenu->addAction(QString::fromUtf8("Сохранить как файл..."));
     SaveFile->setObjectName(QStringLiteral("SaveFile"));
     ui::connectGuarded(SaveFile, &QAction::triggered, this, [this] { SaveFileClick(); });
+    PMenu->addSeparator()->setObjectName(QStringLiteral("TreeCommands"));
+    const auto command = [this](const char* name, const char* caption, void (TViewFrm::*run)()) {
+        QAction* a = PMenu->addAction(QString::fromUtf8(caption));
+        a->setObjectName(QString::fromLatin1(name));
+        ui::connectGuarded(a, &QAction::triggered, this, [this, run] { (this->*run)(); });
+        return a;
+    };
+    EditArticle = command("EditArticle", "Изменить статью...", &TViewFrm::EditArticleClick);
+    DeleteArticle = command("DeleteArticle", "Удалить статью", &TViewFrm::DeleteArticleClick);
+    RenameNode = command("RenameNode", "Переименовать...", &TViewFrm::RenameNodeClick);
+    DeleteNode = command("DeleteNode", "Удалить", &TViewFrm::DeleteNodeClick);
+    PMenu->setToolTipsVisible(true);
+    // The Delete key in the tree: the tree's own shortcut, so that it never
+    // takes the key from a field elsewhere.
+    auto* deleteKey = new QShortcut(QKeySequence::Delete, TV);
+    deleteKey->setContext(Qt::WidgetShortcut);
+    ui::connectGuarded(deleteKey, &QShortcut::activated, this, [this] { DeleteArticleClick(); });
+    ShowTreeCommands(false);
 
     // The menu item follows the selection as it changes.
     ui::connectGuarded(TV, &QTreeWidget::itemSelectionChanged, this, [this] { TimerTimer(); });
@@ -369,8 +392,51 @@ void TViewFrm::highlightWords(const std::vector<std::string>& words) {
 }
 
 void TViewFrm::TimerTimer() {
-    if (QTreeWidgetItem* node = Selected())
+    QTreeWidgetItem* node = Selected();
+    if (node)
         SaveFile->setEnabled(NodeLevel(node) == 2);
+    FitCommandsTo(node);
+    emit commandsChanged();
+}
+
+void TViewFrm::FitCommandsTo(QTreeWidgetItem* node) {
+    const int level = node ? NodeLevel(node) : -1;
+    const auto fit = [](QAction* a, bool enabled, const char* why) {
+        a->setEnabled(enabled);
+        const QString tip = enabled ? QString() : QString::fromUtf8(why);
+        a->setStatusTip(tip);
+        a->setToolTip(tip.isEmpty() ? a->text() : tip);
+    };
+    const bool ownArticle =
+        level == 2 && authoring::IsOwnArticle(DataFrm->IBSQL4, NodeArticleID(node));
+    const char* fromServer = "Статьи из обновлений изменять нельзя";
+    fit(EditArticle, ownArticle, fromServer);
+    fit(DeleteArticle, ownArticle, fromServer);
+
+    const bool ownGroup = (level == 0 || level == 1) && authoring::IsOwnNumber(NodeNumber(node));
+    // Empty: no article under it (a category's empty subcategories go with it).
+    bool empty = ownGroup && (level == 0 || node->childCount() == 0);
+    for (int i = 0; empty && level == 0 && i < node->childCount(); ++i)
+        empty = node->child(i)->childCount() == 0;
+    const char* serverGroup = "Категории из обновлений изменять нельзя";
+    fit(RenameNode, ownGroup, serverGroup);
+    fit(DeleteNode, empty, ownGroup ? "Удалить можно только пустую" : serverGroup);
+}
+
+void TViewFrm::ShowTreeCommands(bool shown) {
+    const int level = shown && Selected() ? NodeLevel(Selected()) : -1;
+    for (QAction* a : PMenu->actions()) {
+        if (a == EditArticle || a == DeleteArticle)
+            a->setVisible(level == 2);
+        else if (a == RenameNode || a == DeleteNode)
+            a->setVisible(level == 0 || level == 1);
+        else if (a->objectName() == QLatin1String("TreeCommands"))
+            a->setVisible(level >= 0);
+    }
+}
+
+bool TViewFrm::ArticleCommandsEnabled() const {
+    return !dying_ && EditArticle->isEnabled();
 }
 
 void TViewFrm::TVContextMenu(const QPoint& pos) {
@@ -389,8 +455,10 @@ void TViewFrm::TVContextMenu(const QPoint& pos) {
             f->delegate_->drop = QPersistentModelIndex();
             f->TV->viewport()->update();
             f->TimerTimer(); // back to the selected node
+            f->ShowTreeCommands(false);
         }
     } restore{this};
+    ShowTreeCommands(true);
     PMenu->exec(TV->viewport()->mapToGlobal(pos));
 }
 
@@ -418,4 +486,120 @@ void TViewFrm::SaveFileClick() {
     if (!node || NodeLevel(node) != 2 || chosen.isEmpty())
         return;
     WriteWholeFile(chosen.first(), ReadArticle(DataFrm->IBSQL4, NodeArticleID(node)), false);
+}
+
+void TViewFrm::ForgetMenuNode() {
+    menuNode_ = nullptr;
+    delegate_->drop = QPersistentModelIndex();
+}
+
+void TViewFrm::GoTo(QTreeWidgetItem* node) {
+    if (!node) {
+        if (QTreeWidgetItem* first = TV->topLevelItem(0))
+            GoTo(first);
+        else
+            Info->Navigate(text::toQ(EmptyCataloguePage()));
+        return;
+    }
+    for (QTreeWidgetItem* p = node->parent(); p; p = p->parent())
+        p->setExpanded(true);
+    TV->setCurrentItem(node);
+    TV->scrollToItem(node);
+    ShowNodePage(node);
+    TimerTimer();
+}
+
+void TViewFrm::EditArticleClick() {
+    Busy busy(this);
+    QTreeWidgetItem* node = Selected();
+    if (!node || NodeLevel(node) != 2 || !EditArticle->isEnabled())
+        return;
+    const int id = NodeArticleID(node);
+    const int cat = NodeNumber(node->parent()->parent());
+    const int subcat = NodeNumber(node->parent());
+    ForgetMenuNode();
+    // A window of this one: opening it does not end the browser.
+    TAddFrm edit(this, TAddFrm::Mode::Edit);
+    edit.EditArticle(id);
+    const bool saved = edit.exec() == QDialog::Accepted;
+    // Categories made in the window show whether or not it saved.
+    for (const auto& [c, s] : edit.Created)
+        RefreshNodes(*TV, IL, c, s);
+    if (!saved)
+        return;
+    RefreshNodes(*TV, IL, cat, subcat);
+    RefreshNodes(*TV, IL, edit.EditedCat(), edit.EditedSubcat());
+    GoTo(FindArticleNode(*TV, id));
+}
+
+void TViewFrm::DeleteArticleClick() {
+    Busy busy(this);
+    QTreeWidgetItem* node = Selected();
+    if (!node || NodeLevel(node) != 2 ||
+        !authoring::IsOwnArticle(DataFrm->IBSQL4, NodeArticleID(node)))
+        return;
+    const int id = NodeArticleID(node);
+    const int cat = NodeNumber(node->parent()->parent());
+    const int subcat = NodeNumber(node->parent());
+    const QString question =
+        QString::fromUtf8("Удалить статью «%1»?").arg(text::toQ(NodeName(node)));
+    if (ui::askYesNo(this, QString::fromUtf8("Удаление статьи"), question, QMessageBox::No) !=
+        QMessageBox::Yes)
+        return;
+    ForgetMenuNode();
+    authoring::DeleteArticle(DataFrm->UpdQ, DataFrm->FBTransUpd, id);
+    RefreshNodes(*TV, IL, cat, subcat);
+    GoTo(FindSubcategoryNode(*TV, cat, subcat));
+}
+
+void TViewFrm::RenameNodeClick() {
+    Busy busy(this);
+    QTreeWidgetItem* node = Selected();
+    if (!node || NodeLevel(node) > 1 || !RenameNode->isEnabled())
+        return;
+    const bool category = NodeLevel(node) == 0;
+    const int cat = NodeNumber(category ? node : node->parent());
+    const int subcat = NodeNumber(node);
+    const std::optional<QString> name =
+        AskName(this, category ? "Переименование категории" : "Переименование подкатегории",
+                category ? "Новое название категории:" : "Новое название подкатегории:",
+                text::toQ(NodeName(node)));
+    if (!name)
+        return;
+    ForgetMenuNode();
+    fb::Query& upd = DataFrm->UpdQ;
+    authoring::CommitNow(upd, DataFrm->FBTransUpd, [&] {
+        if (category)
+            authoring::RenameCategory(upd, cat, text::fromQ(*name));
+        else
+            authoring::RenameSubcategory(upd, cat, subcat, text::fromQ(*name));
+    });
+    RefreshNodes(*TV, IL, cat, category ? std::nullopt : std::optional<int>(subcat));
+    GoTo(category ? FindCategoryNode(*TV, cat) : FindSubcategoryNode(*TV, cat, subcat));
+}
+
+void TViewFrm::DeleteNodeClick() {
+    Busy busy(this);
+    QTreeWidgetItem* node = Selected();
+    if (!node || NodeLevel(node) > 1 || !DeleteNode->isEnabled())
+        return;
+    const bool category = NodeLevel(node) == 0;
+    const int cat = NodeNumber(category ? node : node->parent());
+    const int subcat = NodeNumber(node);
+    const QString question =
+        QString::fromUtf8(category ? "Удалить категорию «%1»?" : "Удалить подкатегорию «%1»?")
+            .arg(text::toQ(NodeName(node)));
+    if (ui::askYesNo(this, QString::fromUtf8("Удаление"), question, QMessageBox::No) !=
+        QMessageBox::Yes)
+        return;
+    ForgetMenuNode();
+    fb::Query& upd = DataFrm->UpdQ;
+    authoring::CommitNow(upd, DataFrm->FBTransUpd, [&] {
+        if (category)
+            authoring::DeleteCategory(upd, cat);
+        else
+            authoring::DeleteSubcategory(upd, cat, subcat);
+    });
+    RefreshNodes(*TV, IL, cat, category ? std::nullopt : std::optional<int>(subcat));
+    GoTo(category ? nullptr : FindCategoryNode(*TV, cat));
 }

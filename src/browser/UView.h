@@ -53,6 +53,12 @@ public:
     std::vector<QPixmap> IL;
     QMenu* PMenu = nullptr;
     QAction* SaveFile = nullptr;
+    // The tree's commands on the user's own articles and categories, shown
+    // in the pop-up menu of a tree node.
+    QAction* EditArticle = nullptr;
+    QAction* DeleteArticle = nullptr; // also the Delete key in the tree
+    QAction* RenameNode = nullptr;
+    QAction* DeleteNode = nullptr;
     QFileDialog* SD = nullptr; // made at the first SaveFileClick
     // History, zoom, find and code: made last, with the window.
     ReadingAids* Aids = nullptr;
@@ -86,11 +92,25 @@ public:
     // change of it.
     void TimerTimer();
     void SaveFileClick();
+    // The commands on the node that counts as selected; each does nothing
+    // where its menu item is disabled. The tree and the page show the
+    // change at once.
+    void EditArticleClick();
+    void DeleteArticleClick();
+    void RenameNodeClick();
+    void DeleteNodeClick();
+    // Whether the article commands are enabled for the selected node (the
+    // main menu's commands follow them).
+    bool ArticleCommandsEnabled() const;
     // Runs the save dialog; by default SD's own exec. Tests answer it here.
     static std::function<int(QFileDialog&)> execSaveDialog;
 
     void LoadTreeWidth();
     void SaveTreeWidth();
+
+signals:
+    // The node the commands act on has changed.
+    void commandsChanged();
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -108,6 +128,14 @@ private:
     void InfoContextMenu(const QPoint& pos);
     bool WMMouseActivate(QObject* watched, QEvent* e);
     void ShowNodePage(QTreeWidgetItem* node);
+    // The tree's commands made fit for node (null: none), each enabled or
+    // disabled with the reason in its status tip; one line per command.
+    void FitCommandsTo(QTreeWidgetItem* node);
+    void ShowTreeCommands(bool shown);
+    // The node of the pop-up menu is forgotten before the tree changes under it.
+    void ForgetMenuNode();
+    // Makes node current, opened up to it, with its page shown.
+    void GoTo(QTreeWidgetItem* node);
     // Marks the words in the page shown (a full-text search's hit).
     void highlightWords(const std::vector<std::string>& words);
     void layoutParts();

@@ -58,6 +58,7 @@ ALLOWED = {
     "authoring -> components/text": "Windows-1251 text of the articles",
     "authoring -> components/widgets": "the add window's controls and messages",
     "authoring -> data": "the add window works on the open database",
+    "browser -> authoring": "the tree's menu edits, deletes and renames one's own articles and categories",
     "browser -> components/fb": "the catalogue is read with statements",
     "browser -> components/text": "Windows-1251 pages and names",
     "browser -> components/widgets": "the page view, tree pictures and controls",
