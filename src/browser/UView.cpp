@@ -28,7 +28,6 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
-#include <QShortcut>
 #include <QSplitter>
 #include <QTimer>
 #include <QToolButton>
@@ -128,11 +127,6 @@ TViewFrm::TViewFrm(QMdiArea* area) {
     RenameNode = command("RenameNode", "Переименовать...", &TViewFrm::RenameNodeClick);
     DeleteNode = command("DeleteNode", "Удалить", &TViewFrm::DeleteNodeClick);
     PMenu->setToolTipsVisible(true);
-    // The Delete key in the tree: the tree's own shortcut, so that it never
-    // takes the key from a field elsewhere.
-    auto* deleteKey = new QShortcut(QKeySequence::Delete, TV);
-    deleteKey->setContext(Qt::WidgetShortcut);
-    ui::connectGuarded(deleteKey, &QShortcut::activated, this, [this] { DeleteArticleClick(); });
     ShowTreeCommands(false);
 
     // The menu item follows the selection as it changes.
@@ -401,26 +395,26 @@ void TViewFrm::TimerTimer() {
 
 void TViewFrm::FitCommandsTo(QTreeWidgetItem* node) {
     const int level = node ? NodeLevel(node) : -1;
+    Commands& c = commands_;
+    c.ownArticle = level == 2 && authoring::IsOwnArticle(DataFrm->IBSQL4, NodeArticleID(node));
+    c.ownGroup = (level == 0 || level == 1) && authoring::IsOwnNumber(NodeNumber(node));
+    // Empty: no article under it (a category's empty subcategories go with it).
+    c.emptyGroup = c.ownGroup && (level == 0 || node->childCount() == 0);
+    for (int i = 0; c.emptyGroup && level == 0 && i < node->childCount(); ++i)
+        c.emptyGroup = node->child(i)->childCount() == 0;
+
     const auto fit = [](QAction* a, bool enabled, const char* why) {
         a->setEnabled(enabled);
         const QString tip = enabled ? QString() : QString::fromUtf8(why);
         a->setStatusTip(tip);
         a->setToolTip(tip.isEmpty() ? a->text() : tip);
     };
-    const bool ownArticle =
-        level == 2 && authoring::IsOwnArticle(DataFrm->IBSQL4, NodeArticleID(node));
     const char* fromServer = "Статьи из обновлений изменять нельзя";
-    fit(EditArticle, ownArticle, fromServer);
-    fit(DeleteArticle, ownArticle, fromServer);
-
-    const bool ownGroup = (level == 0 || level == 1) && authoring::IsOwnNumber(NodeNumber(node));
-    // Empty: no article under it (a category's empty subcategories go with it).
-    bool empty = ownGroup && (level == 0 || node->childCount() == 0);
-    for (int i = 0; empty && level == 0 && i < node->childCount(); ++i)
-        empty = node->child(i)->childCount() == 0;
+    fit(EditArticle, c.ownArticle, fromServer);
+    fit(DeleteArticle, c.ownArticle, fromServer);
     const char* serverGroup = "Категории из обновлений изменять нельзя";
-    fit(RenameNode, ownGroup, serverGroup);
-    fit(DeleteNode, empty, ownGroup ? "Удалить можно только пустую" : serverGroup);
+    fit(RenameNode, c.ownGroup, serverGroup);
+    fit(DeleteNode, c.emptyGroup, c.ownGroup ? "Удалить можно только пустую" : serverGroup);
 }
 
 void TViewFrm::ShowTreeCommands(bool shown) {
@@ -433,10 +427,6 @@ void TViewFrm::ShowTreeCommands(bool shown) {
         else if (a->objectName() == QLatin1String("TreeCommands"))
             a->setVisible(level >= 0);
     }
-}
-
-bool TViewFrm::ArticleCommandsEnabled() const {
-    return !dying_ && EditArticle->isEnabled();
 }
 
 void TViewFrm::TVContextMenu(const QPoint& pos) {
@@ -512,7 +502,7 @@ void TViewFrm::GoTo(QTreeWidgetItem* node) {
 void TViewFrm::EditArticleClick() {
     Busy busy(this);
     QTreeWidgetItem* node = Selected();
-    if (!node || NodeLevel(node) != 2 || !EditArticle->isEnabled())
+    if (!node || NodeLevel(node) != 2 || !commands_.ownArticle)
         return;
     const int id = NodeArticleID(node);
     const int cat = NodeNumber(node->parent()->parent());
@@ -555,7 +545,7 @@ void TViewFrm::DeleteArticleClick() {
 void TViewFrm::RenameNodeClick() {
     Busy busy(this);
     QTreeWidgetItem* node = Selected();
-    if (!node || NodeLevel(node) > 1 || !RenameNode->isEnabled())
+    if (!node || NodeLevel(node) > 1 || !commands_.ownGroup)
         return;
     const bool category = NodeLevel(node) == 0;
     const int cat = NodeNumber(category ? node : node->parent());
@@ -581,7 +571,7 @@ void TViewFrm::RenameNodeClick() {
 void TViewFrm::DeleteNodeClick() {
     Busy busy(this);
     QTreeWidgetItem* node = Selected();
-    if (!node || NodeLevel(node) > 1 || !DeleteNode->isEnabled())
+    if (!node || NodeLevel(node) > 1 || !commands_.emptyGroup)
         return;
     const bool category = NodeLevel(node) == 0;
     const int cat = NodeNumber(category ? node : node->parent());

@@ -99,9 +99,16 @@ public:
     void DeleteArticleClick();
     void RenameNodeClick();
     void DeleteNodeClick();
-    // Whether the article commands are enabled for the selected node (the
-    // main menu's commands follow them).
-    bool ArticleCommandsEnabled() const;
+    // What the commands may do on the selected node: kept here, since a
+    // menu item out of sight reads as disabled. The main menu's article
+    // commands follow ownArticle.
+    struct Commands {
+        bool ownArticle = false;
+        bool ownGroup = false;   // a category or subcategory of one's own
+        bool emptyGroup = false; // ... with no article under it
+    };
+    const Commands& CommandsFor() const { return commands_; }
+    bool ArticleCommandsEnabled() const { return !dying_ && commands_.ownArticle; }
     // Runs the save dialog; by default SD's own exec. Tests answer it here.
     static std::function<int(QFileDialog&)> execSaveDialog;
 
@@ -149,6 +156,7 @@ private:
     QMdiSubWindow* sub_ = nullptr;
     TreeDelegate* delegate_ = nullptr;
     QTreeWidgetItem* menuNode_ = nullptr;
+    Commands commands_;
     int treeWidth_ = 150;
     int busy_ = 0;
     bool shown_ = false;
