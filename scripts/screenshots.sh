@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the README's screenshots of the browser in docs/: light at 100 %
 # (screenshot.png), light at 200 % (screenshot-2x.png) and with a dark
-# desktop's palette (screenshot-dark.png). Runs the window under Xvfb when it
+# desktop's palette (screenshot-dark.png), and the edit window of an own
+# article (edit-article.png). Runs the window under Xvfb when it
 # is installed (xvfb-run, Debian package xvfb), else on Qt's offscreen
 # platform; the pictures come from the program's own drawing (QWidget::grab).
 # Needs a configured build/ (cmake -S . -B build).
@@ -25,4 +26,6 @@ run "$shots" docs/screenshot.png
 # A little smaller, to keep the file small: it has four times the pixels.
 QT_SCALE_FACTOR=2 run "$shots" docs/screenshot-2x.png --size 900x660
 run "$shots" docs/screenshot-dark.png --dark
-ls -l docs/screenshot.png docs/screenshot-2x.png docs/screenshot-dark.png
+# The window that changes one of the user's own articles.
+run "$shots" docs/edit-article.png --edit
+ls -l docs/screenshot.png docs/screenshot-2x.png docs/screenshot-dark.png docs/edit-article.png

@@ -10,6 +10,7 @@
 #include "browser/UView.h"
 #include "search/Search.h"
 #include "search/TextSearch.h"
+#include "search/USearch.h"
 #include "support/ModalWindows.h"
 #include "support/OwnConfigMain.h"
 #include "support/RecordedMessages.h"
@@ -155,6 +156,18 @@ private slots:
         r.answer = QMessageBox::Ok;
         Main->ACount->trigger();
         QCOMPARE(r.boxes.last().text, CountText(8, 1));
+    }
+
+    void anOpenSearchListDropsADeletedRow() {
+        TSearchFrm f(Main);
+        f.show();
+        f.Search->setText(q("Кавычки"));
+        f.OkBtn->click();
+        QCOMPARE(f.LV->topLevelItemCount(), 2);
+        authoring::DeleteArticle(DataFrm->UpdQ, DataFrm->FBTransUpd, kUnquoted);
+        QCOMPARE(f.LV->topLevelItemCount(), 1);
+        QCOMPARE(f.LV->topLevelItem(0)->text(TSearchFrm::IdColumn), QString::number(kQuoted));
+        f.close();
     }
 
     void ownCategoriesThroughTheAddWindow() {

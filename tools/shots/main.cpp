@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tipsara-shots: the README's screenshots, made the same way every time.
 //
-//   tipsara-shots OUT.png [--dark] [--size WxH] [--article FILE]
+//   tipsara-shots OUT.png [--dark] [--size WxH] [--article FILE] [--edit]
 //   tipsara-shots --windows DIR [--dark]
 //
 // Builds the shipped catalogue into a temporary database, opens the main
@@ -13,6 +13,9 @@
 // with the Fusion style and the palette of a dark desktop. The settings go to
 // a temporary folder; the user's own are never read or written.
 //
+// --edit saves instead the window "Изменение статьи" over the browser, on a
+// copy of the article made the user's own.
+//
 // --windows saves every other window of the program into DIR instead, one
 // PNG each named after the window, to look them over at 200 % or dark.
 
@@ -22,6 +25,7 @@
 #include "app/UAbout.h"
 #include "app/UMain.h"
 #include "app/USplash.h"
+#include "authoring/Articles.h"
 #include "authoring/UAdd.h"
 #include "browser/UProgress.h"
 #include "browser/UView.h"
@@ -52,7 +56,7 @@
 namespace {
 
 int usage() {
-    std::fputs("usage: tipsara-shots OUT.png [--dark] [--size WxH] [--article FILE]\n"
+    std::fputs("usage: tipsara-shots OUT.png [--dark] [--size WxH] [--article FILE] [--edit]\n"
                "       tipsara-shots --windows DIR [--dark]\n",
                stderr);
     return 2;
@@ -123,6 +127,7 @@ int main(int argc, char** argv) {
     QString out;
     QString windowsDir;
     bool dark = false;
+    bool edit = false;
     QSize size(1000, 720);
     QString articleFile = QStringLiteral("alg_quicksort.html");
     const QStringList args = app.arguments().mid(1);
@@ -130,6 +135,8 @@ int main(int argc, char** argv) {
         const QString& a = args[i];
         if (a == QLatin1String("--dark")) {
             dark = true;
+        } else if (a == QLatin1String("--edit")) {
+            edit = true;
         } else if (a == QLatin1String("--size") && i + 1 < args.size()) {
             const QStringList wh = args[++i].split(QLatin1Char('x'));
             if (wh.size() != 2)
@@ -207,7 +214,22 @@ int main(int argc, char** argv) {
     }
     settle();
 
-    const QPixmap shot = Main->grab();
+    QPixmap shot;
+    if (edit) {
+        // The article again as one of the user's own: the next identifier.
+        const std::optional<authoring::ArticleRecord> a =
+            authoring::ReadArticleRecord(DataFrm->IBSQL4, article);
+        authoring::InsertArticle(DataFrm->UpdQ, DataFrm->FBTransUpd, std::to_string(a->cat),
+                                 std::to_string(a->subcat), a->name, a->text);
+        TAddFrm window(ViewFrm, TAddFrm::Mode::Edit);
+        window.EditArticle(static_cast<int32_t>(catalogue.articles.size()) + 1);
+        window.show();
+        waitFor([&window] { return window.windowHandle() && window.windowHandle()->isExposed(); });
+        settle(300);
+        shot = window.grab();
+    } else {
+        shot = Main->grab();
+    }
     const bool saved = shot.toImage().convertToFormat(QImage::Format_RGB32).save(out, "PNG", 0);
     delete Main;
     delete DataFrm;
