@@ -151,6 +151,9 @@ TMain::TMain() {
 }
 
 TMain::~TMain() {
+    // The browser goes with the window's children: it tells nothing more.
+    if (ViewFrm)
+        disconnect(ViewFrm, nullptr, this, nullptr);
     if (Main == this)
         Main = nullptr;
 }
@@ -264,7 +267,6 @@ void TMain::AViewExecute() {
     if (!ViewFrm) {
         ViewFrm = new TViewFrm(MdiArea);
         connect(ViewFrm, &TViewFrm::commandsChanged, this, &TMain::FollowBrowser);
-        connect(ViewFrm, &QObject::destroyed, this, &TMain::FollowBrowser);
     }
     ViewFrm->BringUp();
 }

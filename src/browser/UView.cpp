@@ -82,10 +82,15 @@ TViewFrm::TViewFrm(QMdiArea* area) {
                        [this](const QPoint& pos) { TVContextMenu(pos); });
     // Expanding and collapsing wait until the selection change is done: a
     // press that selects a node must not have the rows move under it.
+    // The nodes are held by their places: a change of one's own articles may
+    // remove either node before the change is run.
     ui::connectGuarded(TV, &QTreeWidget::currentItemChanged, this,
                        [this](QTreeWidgetItem* current, QTreeWidgetItem* previous) {
-                           QTimer::singleShot(
-                               0, this, [this, current, previous] { TVChange(current, previous); });
+                           const QPersistentModelIndex now(TV->indexFromItem(current));
+                           const QPersistentModelIndex before(TV->indexFromItem(previous));
+                           QTimer::singleShot(0, this, [this, now, before] {
+                               TVChange(TV->itemFromIndex(now), TV->itemFromIndex(before));
+                           });
                        });
 
     InfoPanel = new BevelPanel(BevelPanel::Bevel::Raised, BevelPanel::Bevel::Lowered, Splitter);
@@ -267,6 +272,7 @@ void TViewFrm::scheduleDestroy() {
     if (ViewFrm == this)
         ViewFrm = nullptr;
     stopServingTopics();
+    emit commandsChanged(); // none from now on
     if (busy_ > 0)
         destroyPending_ = true;
     else

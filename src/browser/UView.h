@@ -116,7 +116,8 @@ public:
     void SaveTreeWidth();
 
 signals:
-    // The node the commands act on has changed.
+    // The node the commands act on has changed, or the window is on its way
+    // out.
     void commandsChanged();
 
 protected:

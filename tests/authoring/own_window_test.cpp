@@ -156,6 +156,13 @@ private slots:
         r.answer = QMessageBox::Ok;
         Main->ACount->trigger();
         QCOMPARE(r.boxes.last().text, CountText(8, 1));
+
+        // Without a browser there is nothing to edit.
+        select(node("Кавычки в тексте"));
+        QVERIFY(Main->AEdit->isEnabled());
+        ViewFrm->CloseBtnClick();
+        QTRY_VERIFY(!ViewFrm);
+        QVERIFY(!Main->AEdit->isEnabled() && !Main->ADelete->isEnabled());
     }
 
     void anOpenSearchListDropsADeletedRow() {
