@@ -424,13 +424,20 @@ void TViewFrm::FitCommandsTo(QTreeWidgetItem* node) {
 }
 
 void TViewFrm::ShowTreeCommands(bool shown) {
+    // Everything after the separator "TreeCommands" is the tree's: shown for
+    // any node, except the commands that fit only articles or only groups.
     const int level = shown && Selected() ? NodeLevel(Selected()) : -1;
+    bool tree = false;
     for (QAction* a : PMenu->actions()) {
+        if (a->objectName() == QLatin1String("TreeCommands"))
+            tree = true;
+        if (!tree)
+            continue;
         if (a == EditArticle || a == DeleteArticle)
             a->setVisible(level == 2);
         else if (a == RenameNode || a == DeleteNode)
             a->setVisible(level == 0 || level == 1);
-        else if (a->objectName() == QLatin1String("TreeCommands"))
+        else
             a->setVisible(level >= 0);
     }
 }

@@ -54,7 +54,8 @@ public:
     QMenu* PMenu = nullptr;
     QAction* SaveFile = nullptr;
     // The tree's commands on the user's own articles and categories, shown
-    // in the pop-up menu of a tree node.
+    // in the pop-up menu of a tree node (PMenu's items after the separator
+    // named "TreeCommands" are shown for tree nodes only).
     QAction* EditArticle = nullptr;
     QAction* DeleteArticle = nullptr; // also the Delete key in the tree
     QAction* RenameNode = nullptr;

@@ -64,6 +64,7 @@ int itemOf(const std::vector<std::string>& nums, int num) {
 class OwnArticlesTest : public QObject {
     Q_OBJECT
     std::unique_ptr<TempDatabase> file;
+    const decltype(NameAsker) inputDialog = NameAsker;
 
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
@@ -77,7 +78,7 @@ private slots:
             ViewFrm->CloseBtnClick();
             QTRY_VERIFY(!ViewFrm);
         }
-        NameAsker = nullptr;
+        NameAsker = inputDialog;
         search::CloseTextIndex();
         closeCatalogueWindows();
     }
