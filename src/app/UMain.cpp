@@ -121,12 +121,17 @@ TMain::TMain() {
     articles->addSeparator();
     AAdd = addCommand(articles, "AAdd", "Добавить свою статью в базу", nullptr, 14, nullptr,
                       &TMain::AAddExecute);
+    AEdit = addCommand(articles, "AEdit", "Изменить статью...", "Ctrl+E", 14, nullptr,
+                       &TMain::AEditExecute);
+    ADelete = addCommand(articles, "ADelete", "Удалить статью", nullptr, 14, nullptr,
+                         &TMain::ADeleteExecute);
     articles->addSeparator();
     AImport = addCommand(articles, "AImport", "Импорт статей...", nullptr, 1,
                          "Импорт статей из файлов HTML, Markdown, текста и пакетов",
                          &TMain::AImportExecute);
     AExportOwn = addCommand(articles, "AExportOwn", "Экспорт своих статей...", nullptr, 3,
                             "Запись своих статей в пакет для переноса", &TMain::AExportOwnExecute);
+    FollowBrowser();
     QMenu* setup = menu("Настройки");
     AParams = addCommand(setup, "AParams", "Параметры", "F9", 17, "Настройка параметров программы",
                          &TMain::AParamsExecute);
@@ -156,6 +161,9 @@ TMain::TMain() {
 }
 
 TMain::~TMain() {
+    // The browser goes with the window's children: it tells nothing more.
+    if (ViewFrm)
+        disconnect(ViewFrm, nullptr, this, nullptr);
     if (Main == this)
         Main = nullptr;
 }
@@ -266,8 +274,10 @@ void TMain::ASendHintExecute() {
 void TMain::AViewExecute() {
     // One browser at most: an existing one is brought up again; a closed or
     // deactivated one has already cleared the reference.
-    if (!ViewFrm)
+    if (!ViewFrm) {
         ViewFrm = new TViewFrm(MdiArea);
+        connect(ViewFrm, &TViewFrm::commandsChanged, this, &TMain::FollowBrowser);
+    }
     ViewFrm->BringUp();
 }
 
@@ -345,6 +355,22 @@ void TMain::AImportExecute() {
 
 void TMain::AExportOwnExecute() {
     importwindows::ExportNode(this, {}, QString::fromUtf8("Свои статьи.zip"));
+}
+
+void TMain::AEditExecute() {
+    if (ViewFrm)
+        ViewFrm->EditArticleClick();
+}
+
+void TMain::ADeleteExecute() {
+    if (ViewFrm)
+        ViewFrm->DeleteArticleClick();
+}
+
+void TMain::FollowBrowser() {
+    const bool enabled = ViewFrm && ViewFrm->ArticleCommandsEnabled();
+    AEdit->setEnabled(enabled);
+    ADelete->setEnabled(enabled);
 }
 
 void TMain::AParamsExecute() {

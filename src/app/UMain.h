@@ -49,6 +49,8 @@ public:
     QAction* ACount = nullptr;
     QAction* ASearch = nullptr;
     QAction* AAdd = nullptr;
+    QAction* AEdit = nullptr;
+    QAction* ADelete = nullptr;
     QAction* AImport = nullptr;
     QAction* AExportOwn = nullptr;
     QAction* AParams = nullptr;
@@ -64,6 +66,11 @@ public:
     void ACountExecute();
     void ASearchExecute();
     void AAddExecute();
+    // On the browser's current node, when it is an article of one's own.
+    void AEditExecute();
+    void ADeleteExecute();
+    // AEdit and ADelete follow the browser's current node.
+    void FollowBrowser();
     void AImportExecute();
     void AExportOwnExecute();
     void AParamsExecute();

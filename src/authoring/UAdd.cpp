@@ -2,6 +2,8 @@
 
 #include "UAdd.h"
 
+#include "OwnCatalogue.h"
+#include "components/text/Cp1251.h"
 #include "components/text/QtText.h"
 #include "components/widgets/Controls.h"
 #include "components/widgets/ErrorReport.h"
@@ -10,6 +12,7 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,11 +20,34 @@
 #include <QPushButton>
 #include <QTextDocument>
 
+#include <algorithm>
 #include <stdexcept>
 
 TAddFrm* AddFrm = nullptr;
 
+std::function<std::optional<QString>(QWidget*, const QString&, const QString&, const QString&)>
+    NameAsker = [](QWidget* parent, const QString& caption, const QString& label,
+                   const QString& initial) -> std::optional<QString> {
+    bool ok = false;
+    QString name = QInputDialog::getText(parent, caption, label, QLineEdit::Normal, initial, &ok);
+    if (!ok)
+        return std::nullopt;
+    return name;
+};
+
+std::optional<QString> AskName(QWidget* parent, const char* caption, const char* label,
+                               const QString& initial) {
+    std::optional<QString> name =
+        NameAsker(parent, QString::fromUtf8(caption), QString::fromUtf8(label), initial);
+    if (!name || name->trimmed().isEmpty())
+        return std::nullopt;
+    return name;
+}
+
 namespace {
+
+const char* const NewCategoryItem = "Новая категория...";
+const char* const NewSubcategoryItem = "Новая подкатегория...";
 
 QGroupBox* group(QWidget* parent, const char* name, const char* caption, QRect at) {
     auto* g = new QGroupBox(QString::fromUtf8(caption), parent);
@@ -41,11 +67,13 @@ QComboBox* choiceList(QWidget* parent, const char* name) {
 
 } // namespace
 
-TAddFrm::TAddFrm(QWidget* parent)
-    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint) {
-    setObjectName(QStringLiteral("AddFrm"));
-    setWindowTitle(QString::fromUtf8("Добавление статьи в БД"));
+TAddFrm::TAddFrm(QWidget* parent, Mode mode)
+    : QDialog(parent,
+              Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      mode_(mode) {
+    const bool edit = mode == Mode::Edit;
+    setObjectName(edit ? QStringLiteral("EditFrm") : QStringLiteral("AddFrm"));
+    setWindowTitle(QString::fromUtf8(edit ? "Изменение статьи" : "Добавление статьи в БД"));
     setFont(ui::formFont());
     setFixedSize(649, 489);
     move(329, 253);
@@ -91,7 +119,7 @@ TAddFrm::TAddFrm(QWidget* parent)
     Bevel->setFrameShadow(QFrame::Sunken);
     Bevel->setGeometry(10, 326, 613, 2);
 
-    OkBtn = ui::pushButton(GB3, "OkBtn", "Добавить", QRect(375, 334, 80, 25));
+    OkBtn = ui::pushButton(GB3, "OkBtn", edit ? "Сохранить" : "Добавить", QRect(375, 334, 80, 25));
     OkBtn->setDefault(true);
     OkBtn->setEnabled(false);
     ResetBtn = ui::pushButton(GB3, "ResetBtn", "Сброс", QRect(459, 334, 80, 25));
@@ -178,23 +206,27 @@ void TAddFrm::FormShow() {
     CB2->clear();
     CB1->clear();
     Memo->clear();
-    CategoryNums.clear();
+    FillCategories();
+    // Filling an empty list chooses its first item; no category is chosen.
+    CB1->setCurrentIndex(-1);
+    lastCategory_ = -1;
+    if (mode_ == Mode::Edit)
+        LoadArticle();
+}
 
+void TAddFrm::FillCategories() {
+    CB1->clear();
+    CategoryNums.clear();
     for (const data::NamedNumber& row : data::ReadNamedNumbers(DataFrm->IBSQL1)) {
         CB1->addItem(text::toQ(row.name));
         CategoryNums.push_back(row.num);
     }
-    // Filling an empty list chooses its first item; no category is chosen.
-    CB1->setCurrentIndex(-1);
+    CB1->addItem(QString::fromUtf8(NewCategoryItem));
 }
 
-void TAddFrm::CB1Select() {
+void TAddFrm::FillSubcategories() {
     fb::Query& q = DataFrm->IBSQL2;
     q.Close();
-    CB2->clear();
-    if (CB1->currentIndex() < 0)
-        return;
-
     const std::vector<data::NamedNumber> rows = authoring::Subcategories(
         q, authoring::NumberAt(CategoryNums, CB1->currentIndex(), "Не выбрана категория статьи"));
     CB2->clear();
@@ -203,12 +235,102 @@ void TAddFrm::CB1Select() {
         CB2->addItem(text::toQ(row.name));
         SubCategoryNums.push_back(row.num);
     }
+    CB2->addItem(QString::fromUtf8(NewSubcategoryItem));
     CB2->setCurrentIndex(-1);
     CB2->setEnabled(true);
+}
+
+void TAddFrm::selectNumber(QComboBox* list, const std::vector<std::string>& nums, int32_t num) {
+    const auto at = std::find(nums.begin(), nums.end(), std::to_string(num));
+    list->setCurrentIndex(at == nums.end() ? -1 : static_cast<int>(at - nums.begin()));
+}
+
+void TAddFrm::CB1Select() {
+    if (CB1->currentIndex() >= 0 &&
+        static_cast<size_t>(CB1->currentIndex()) == CategoryNums.size()) {
+        NewCategory();
+        return;
+    }
+    lastCategory_ = CB1->currentIndex();
+    DataFrm->IBSQL2.Close();
+    CB2->clear();
+    if (CB1->currentIndex() < 0)
+        return;
+    FillSubcategories();
     CB2->setFocus();
 }
 
+void TAddFrm::NewCategory() {
+    // The list goes back to the category chosen before; the new one, once
+    // made, is chosen in its place.
+    CB1->setCurrentIndex(lastCategory_);
+    const std::optional<QString> name =
+        AskName(this, "Новая категория", "Название новой категории:");
+    if (!name)
+        return;
+    int32_t num = 0;
+    fb::Query& upd = DataFrm->UpdQ;
+    authoring::CommitNow(upd, DataFrm->FBTransUpd,
+                         [&] { num = authoring::CreateCategory(upd, text::fromQ(*name)); });
+    Created.emplace_back(num, std::nullopt);
+    FillCategories();
+    selectNumber(CB1, CategoryNums, num);
+    CB1Select();
+}
+
+void TAddFrm::NewSubcategory() {
+    const int32_t cat = std::stoi(
+        authoring::NumberAt(CategoryNums, CB1->currentIndex(), "Не выбрана категория статьи"));
+    CB2->setCurrentIndex(-1);
+    CB2Click();
+    const std::optional<QString> name =
+        AskName(this, "Новая подкатегория", "Название новой подкатегории:");
+    if (!name)
+        return;
+    int32_t num = 0;
+    fb::Query& upd = DataFrm->UpdQ;
+    authoring::CommitNow(upd, DataFrm->FBTransUpd,
+                         [&] { num = authoring::CreateSubcategory(upd, cat, text::fromQ(*name)); });
+    Created.emplace_back(cat, num);
+    FillSubcategories();
+    selectNumber(CB2, SubCategoryNums, num);
+    CB2Click();
+}
+
+void TAddFrm::EditArticle(int32_t id) {
+    editedId_ = id;
+}
+
+void TAddFrm::LoadArticle() {
+    const std::optional<authoring::ArticleRecord> article =
+        authoring::ReadArticleRecord(DataFrm->IBSQL2, editedId_);
+    if (!article)
+        throw std::runtime_error(text::utf8ToCp1251("Статья не найдена: возможно, она удалена"));
+    selectNumber(CB1, CategoryNums, article->cat);
+    lastCategory_ = CB1->currentIndex();
+    if (lastCategory_ >= 0) {
+        FillSubcategories();
+        selectNumber(CB2, SubCategoryNums, article->subcat);
+    }
+    editedCat_ = article->cat;
+    editedSubcat_ = article->subcat;
+    Name->setEnabled(true);
+    Name->setText(text::toQ(article->name));
+    // Stored with carriage returns; the field keeps line feeds, and the
+    // save joins the lines as stored again.
+    QString body = text::toQ(article->text);
+    body.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    Memo->setPlainText(body);
+    MemoChange();
+    TimerTimer();
+}
+
 void TAddFrm::CB2Click() {
+    if (CB2->currentIndex() >= 0 &&
+        static_cast<size_t>(CB2->currentIndex()) == SubCategoryNums.size()) {
+        NewSubcategory();
+        return;
+    }
     if (CB2->currentIndex() >= 0) {
         Name->setEnabled(true);
         Name->setFocus();
@@ -239,12 +361,27 @@ void TAddFrm::OkBtnClick() {
         authoring::NumberAt(CategoryNums, CB1->currentIndex(), "Не выбрана категория статьи");
     const std::string& subcat =
         authoring::NumberAt(SubCategoryNums, CB2->currentIndex(), "Не выбрана подкатегория статьи");
+    if (mode_ == Mode::Edit) {
+        const int32_t catNum = std::stoi(cat);
+        const int32_t subcatNum = std::stoi(subcat);
+        authoring::UpdateArticle(DataFrm->UpdQ, DataFrm->FBTransUpd, editedId_, catNum, subcatNum,
+                                 text::fromQ(Name->text()),
+                                 authoring::ArticleText(Memo->document()->toRawText()));
+        editedCat_ = catNum;
+        editedSubcat_ = subcatNum;
+        accept();
+        return;
+    }
     authoring::InsertArticle(DataFrm->UpdQ, DataFrm->FBTransUpd, cat, subcat,
                              text::fromQ(Name->text()),
                              authoring::ArticleText(Memo->document()->toRawText()));
 }
 
 void TAddFrm::ResetBtnClick() {
+    if (mode_ == Mode::Edit) {
+        FormShow(); // back to the article as stored
+        return;
+    }
     CB2->clear();
     CB1->setCurrentIndex(-1);
     Name->clear();

@@ -4,13 +4,20 @@
 // The add window: the user's own article, filed under a chosen category and
 // subcategory, inserted without a server identifier and committed at once.
 // Long-lived: made at start-up, shown modally by the add command, keeping
-// its fields between showings.
+// its fields between showings. The same window, made for one showing,
+// changes an article of the user's own ("Изменение статьи").
+//
+// Both lists end with an item that makes a new category or subcategory of
+// one's own, named by the user and committed at once.
 
 #include "Articles.h"
 
 #include <QDialog>
 
+#include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QComboBox;
@@ -22,10 +29,19 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
+// Asks for a name, offering initial; nothing when cancelled or left blank.
+// By default an input dialog; tests answer it through NameAsker.
+std::optional<QString> AskName(QWidget* parent, const char* caption, const char* label,
+                               const QString& initial = QString());
+extern std::function<std::optional<QString>(QWidget* parent, const QString& caption,
+                                            const QString& label, const QString& initial)>
+    NameAsker;
+
 class TAddFrm : public QDialog {
     Q_OBJECT
 public:
-    explicit TAddFrm(QWidget* parent = nullptr);
+    enum class Mode { Add, Edit };
+    explicit TAddFrm(QWidget* parent = nullptr, Mode mode = Mode::Add);
     ~TAddFrm() override;
 
     QGroupBox* GB1 = nullptr;
@@ -46,6 +62,15 @@ public:
     // (subcategories), as text.
     std::vector<std::string> CategoryNums;
     std::vector<std::string> SubCategoryNums;
+
+    // Edit mode: the article the next showing fills the fields from.
+    void EditArticle(int32_t id);
+    // Where the saved article is filed now.
+    int32_t EditedCat() const { return editedCat_; }
+    int32_t EditedSubcat() const { return editedSubcat_; }
+    // The categories (with no subcategory) and subcategories made in the
+    // window, in order.
+    std::vector<std::pair<int32_t, std::optional<int32_t>>> Created;
 
     void FormShow();
     void FormDestroy();
@@ -68,6 +93,19 @@ protected:
 
 private:
     void FormCreate();
+    void FillCategories();
+    void FillSubcategories();
+    // The last item of a list: a new category or subcategory.
+    void NewCategory();
+    void NewSubcategory();
+    void LoadArticle();
+    static void selectNumber(QComboBox* list, const std::vector<std::string>& nums, int32_t num);
+
+    Mode mode_;
+    int32_t editedId_ = 0;
+    int32_t editedCat_ = 0;
+    int32_t editedSubcat_ = 0;
+    int lastCategory_ = -1;
 };
 
 extern TAddFrm* AddFrm;

@@ -63,12 +63,12 @@ void LoadCatalogue(const CatalogueQueries& q, Catalogue& out,
             ++subcategories;
             CatalogueSubcategory& sub = category.subcategories.emplace_back();
             sub.name = q.subcategories.Fields(0).AsString();
+            sub.num = q.subcategories.Fields(1).AsInteger();
 
             q.articles.Close();
             q.articles.setSQL(
                 "select NAME,ID from HINTS where CAT=" + std::to_string(category.num) +
-                " and SUBCAT=" + std::to_string(q.subcategories.Fields(1).AsInteger()) +
-                " order by NAME");
+                " and SUBCAT=" + std::to_string(sub.num) + " order by NAME");
             RunReading(q.articles);
             while (!q.articles.Eof()) {
                 sub.articles.push_back(
@@ -85,6 +85,61 @@ void LoadCatalogue(const CatalogueQueries& q, Catalogue& out,
     q.categories.Close();
     q.subcategories.Close();
     q.articles.Close();
+}
+
+std::optional<std::string> ReadCategoryName(fb::Query& q, int cat) {
+    fb::CloseOnFailure guard(q);
+    q.Close();
+    q.setSQL("select CATEGORY_NAME from CATEGORIES where NUM=:cat");
+    q.Params(0).setAsInteger(cat);
+    q.ExecQuery();
+    std::optional<std::string> name;
+    if (!q.Eof())
+        name = q.Fields(0).AsString();
+    q.Close();
+    return name;
+}
+
+std::vector<int> CategoryOrder(fb::Query& q) {
+    fb::CloseOnFailure guard(q);
+    q.Close();
+    // The order of the fixed category statement that the load reads.
+    q.setSQL("select NUM from CATEGORIES order by CATEGORY_NAME");
+    q.ExecQuery();
+    std::vector<int> nums;
+    while (!q.Eof()) {
+        nums.push_back(q.Fields(0).AsInteger());
+        q.Next();
+    }
+    q.Close();
+    return nums;
+}
+
+std::optional<CatalogueSubcategory> ReadSubcategory(fb::Query& q, int cat, int subcat) {
+    fb::CloseOnFailure guard(q);
+    q.Close();
+    q.setSQL("select SUB_CAT from SUB_CATEGORIES where CATNUM=:cat and NUM=:num");
+    q.Params(0).setAsInteger(cat);
+    q.Params(1).setAsInteger(subcat);
+    q.ExecQuery();
+    if (q.Eof()) {
+        q.Close();
+        return std::nullopt;
+    }
+    CatalogueSubcategory sub;
+    sub.name = q.Fields(0).AsString();
+    sub.num = subcat;
+    q.Close();
+    q.setSQL("select NAME,ID from HINTS where CAT=:cat and SUBCAT=:num order by NAME");
+    q.Params(0).setAsInteger(cat);
+    q.Params(1).setAsInteger(subcat);
+    q.ExecQuery();
+    while (!q.Eof()) {
+        sub.articles.push_back({q.Fields(0).AsString(), q.Fields(1).AsInteger()});
+        q.Next();
+    }
+    q.Close();
+    return sub;
 }
 
 int LoadPosition(int articles, int total) {

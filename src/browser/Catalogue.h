@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,7 @@ struct CatalogueArticle {
 };
 struct CatalogueSubcategory {
     std::string name;
+    int num = 0;
     std::vector<CatalogueArticle> articles;
 };
 struct CatalogueCategory {
@@ -60,6 +62,14 @@ struct CatalogueQueries {
 // unfinished category with it, and the cursors are closed.
 void LoadCatalogue(const CatalogueQueries& q, Catalogue& out,
                    const std::function<void(int subcategories, int articles, int total)>& step);
+
+// What a change of one category or subcategory needs to show it without a
+// whole load: the category's name (none when it is gone), the category
+// numbers in the tree's order, and one subcategory with its articles by
+// name (none when it is gone). Each leaves q closed.
+std::optional<std::string> ReadCategoryName(fb::Query& q, int cat);
+std::vector<int> CategoryOrder(fb::Query& q);
+std::optional<CatalogueSubcategory> ReadSubcategory(fb::Query& q, int cat, int subcat);
 
 // The position of the progress bar, 0 to 100: articles loaded against the
 // total counted before the load (0 when the total is 0).

@@ -6,10 +6,14 @@
 #include "ReadingAids.h"
 #include "TreeView.h"
 #include "UProgress.h"
+#include "authoring/Articles.h"
+#include "authoring/OwnCatalogue.h"
+#include "authoring/UAdd.h"
 #include "components/text/QtText.h"
 #include "components/widgets/BevelPanel.h"
 #include "components/widgets/Controls.h"
 #include "components/widgets/ErrorReport.h"
+#include "components/widgets/MessageBox.h"
 #include "components/widgets/PageView.h"
 #include "components/widgets/TreePictures.h"
 #include "data/UData.h"
@@ -78,10 +82,15 @@ TViewFrm::TViewFrm(QMdiArea* area) {
                        [this](const QPoint& pos) { TVContextMenu(pos); });
     // Expanding and collapsing wait until the selection change is done: a
     // press that selects a node must not have the rows move under it.
+    // The nodes are held by their places: a change of one's own articles may
+    // remove either node before the change is run.
     ui::connectGuarded(TV, &QTreeWidget::currentItemChanged, this,
                        [this](QTreeWidgetItem* current, QTreeWidgetItem* previous) {
-                           QTimer::singleShot(
-                               0, this, [this, current, previous] { TVChange(current, previous); });
+                           const QPersistentModelIndex now(TV->indexFromItem(current));
+                           const QPersistentModelIndex before(TV->indexFromItem(previous));
+                           QTimer::singleShot(0, this, [this, now, before] {
+                               TVChange(TV->itemFromIndex(now), TV->itemFromIndex(before));
+                           });
                        });
 
     InfoPanel = new BevelPanel(BevelPanel::Bevel::Raised, BevelPanel::Bevel::Lowered, Splitter);
@@ -111,6 +120,19 @@ TViewFrm::TViewFrm(QMdiArea* area) {
     SaveFile = PMenu->addAction(QString::fromUtf8("Сохранить как файл..."));
     SaveFile->setObjectName(QStringLiteral("SaveFile"));
     ui::connectGuarded(SaveFile, &QAction::triggered, this, [this] { SaveFileClick(); });
+    PMenu->addSeparator()->setObjectName(QStringLiteral("TreeCommands"));
+    const auto command = [this](const char* name, const char* caption, void (TViewFrm::*run)()) {
+        QAction* a = PMenu->addAction(QString::fromUtf8(caption));
+        a->setObjectName(QString::fromLatin1(name));
+        ui::connectGuarded(a, &QAction::triggered, this, [this, run] { (this->*run)(); });
+        return a;
+    };
+    EditArticle = command("EditArticle", "Изменить статью...", &TViewFrm::EditArticleClick);
+    DeleteArticle = command("DeleteArticle", "Удалить статью", &TViewFrm::DeleteArticleClick);
+    RenameNode = command("RenameNode", "Переименовать...", &TViewFrm::RenameNodeClick);
+    DeleteNode = command("DeleteNode", "Удалить", &TViewFrm::DeleteNodeClick);
+    PMenu->setToolTipsVisible(true);
+    ShowTreeCommands(false);
 
     // The menu item follows the selection as it changes.
     ui::connectGuarded(TV, &QTreeWidget::itemSelectionChanged, this, [this] { TimerTimer(); });
@@ -250,6 +272,7 @@ void TViewFrm::scheduleDestroy() {
     if (ViewFrm == this)
         ViewFrm = nullptr;
     stopServingTopics();
+    emit commandsChanged(); // none from now on
     if (busy_ > 0)
         destroyPending_ = true;
     else
@@ -369,8 +392,54 @@ void TViewFrm::highlightWords(const std::vector<std::string>& words) {
 }
 
 void TViewFrm::TimerTimer() {
-    if (QTreeWidgetItem* node = Selected())
+    QTreeWidgetItem* node = Selected();
+    if (node)
         SaveFile->setEnabled(NodeLevel(node) == 2);
+    FitCommandsTo(node);
+    emit commandsChanged();
+}
+
+void TViewFrm::FitCommandsTo(QTreeWidgetItem* node) {
+    const int level = node ? NodeLevel(node) : -1;
+    Commands& c = commands_;
+    c.ownArticle = level == 2 && authoring::IsOwnArticle(DataFrm->IBSQL4, NodeArticleID(node));
+    c.ownGroup = (level == 0 || level == 1) && authoring::IsOwnNumber(NodeNumber(node));
+    // Empty: no article under it (a category's empty subcategories go with it).
+    c.emptyGroup = c.ownGroup && (level == 0 || node->childCount() == 0);
+    for (int i = 0; c.emptyGroup && level == 0 && i < node->childCount(); ++i)
+        c.emptyGroup = node->child(i)->childCount() == 0;
+
+    const auto fit = [](QAction* a, bool enabled, const char* why) {
+        a->setEnabled(enabled);
+        const QString tip = enabled ? QString() : QString::fromUtf8(why);
+        a->setStatusTip(tip);
+        a->setToolTip(tip.isEmpty() ? a->text() : tip);
+    };
+    const char* fromServer = "Статьи из обновлений изменять нельзя";
+    fit(EditArticle, c.ownArticle, fromServer);
+    fit(DeleteArticle, c.ownArticle, fromServer);
+    const char* serverGroup = "Категории из обновлений изменять нельзя";
+    fit(RenameNode, c.ownGroup, serverGroup);
+    fit(DeleteNode, c.emptyGroup, c.ownGroup ? "Удалить можно только пустую" : serverGroup);
+}
+
+void TViewFrm::ShowTreeCommands(bool shown) {
+    // Everything after the separator "TreeCommands" is the tree's: shown for
+    // any node, except the commands that fit only articles or only groups.
+    const int level = shown && Selected() ? NodeLevel(Selected()) : -1;
+    bool tree = false;
+    for (QAction* a : PMenu->actions()) {
+        if (a->objectName() == QLatin1String("TreeCommands"))
+            tree = true;
+        if (!tree)
+            continue;
+        if (a == EditArticle || a == DeleteArticle)
+            a->setVisible(level == 2);
+        else if (a == RenameNode || a == DeleteNode)
+            a->setVisible(level == 0 || level == 1);
+        else
+            a->setVisible(level >= 0);
+    }
 }
 
 void TViewFrm::TVContextMenu(const QPoint& pos) {
@@ -389,8 +458,10 @@ void TViewFrm::TVContextMenu(const QPoint& pos) {
             f->delegate_->drop = QPersistentModelIndex();
             f->TV->viewport()->update();
             f->TimerTimer(); // back to the selected node
+            f->ShowTreeCommands(false);
         }
     } restore{this};
+    ShowTreeCommands(true);
     PMenu->exec(TV->viewport()->mapToGlobal(pos));
 }
 
@@ -418,4 +489,120 @@ void TViewFrm::SaveFileClick() {
     if (!node || NodeLevel(node) != 2 || chosen.isEmpty())
         return;
     WriteWholeFile(chosen.first(), ReadArticle(DataFrm->IBSQL4, NodeArticleID(node)), false);
+}
+
+void TViewFrm::ForgetMenuNode() {
+    menuNode_ = nullptr;
+    delegate_->drop = QPersistentModelIndex();
+}
+
+void TViewFrm::GoTo(QTreeWidgetItem* node) {
+    if (!node) {
+        if (QTreeWidgetItem* first = TV->topLevelItem(0))
+            GoTo(first);
+        else
+            Info->Navigate(text::toQ(EmptyCataloguePage()));
+        return;
+    }
+    for (QTreeWidgetItem* p = node->parent(); p; p = p->parent())
+        p->setExpanded(true);
+    TV->setCurrentItem(node);
+    TV->scrollToItem(node);
+    ShowNodePage(node);
+    TimerTimer();
+}
+
+void TViewFrm::EditArticleClick() {
+    Busy busy(this);
+    QTreeWidgetItem* node = Selected();
+    if (!node || NodeLevel(node) != 2 || !commands_.ownArticle)
+        return;
+    const int id = NodeArticleID(node);
+    const int cat = NodeNumber(node->parent()->parent());
+    const int subcat = NodeNumber(node->parent());
+    ForgetMenuNode();
+    // A window of this one: opening it does not end the browser.
+    TAddFrm edit(this, TAddFrm::Mode::Edit);
+    edit.EditArticle(id);
+    const bool saved = edit.exec() == QDialog::Accepted;
+    // Categories made in the window show whether or not it saved.
+    for (const auto& [c, s] : edit.Created)
+        RefreshNodes(*TV, IL, c, s);
+    if (!saved)
+        return;
+    RefreshNodes(*TV, IL, cat, subcat);
+    RefreshNodes(*TV, IL, edit.EditedCat(), edit.EditedSubcat());
+    GoTo(FindArticleNode(*TV, id));
+}
+
+void TViewFrm::DeleteArticleClick() {
+    Busy busy(this);
+    QTreeWidgetItem* node = Selected();
+    if (!node || NodeLevel(node) != 2 ||
+        !authoring::IsOwnArticle(DataFrm->IBSQL4, NodeArticleID(node)))
+        return;
+    const int id = NodeArticleID(node);
+    const int cat = NodeNumber(node->parent()->parent());
+    const int subcat = NodeNumber(node->parent());
+    const QString question =
+        QString::fromUtf8("Удалить статью «%1»?").arg(text::toQ(NodeName(node)));
+    if (ui::askYesNo(this, QString::fromUtf8("Удаление статьи"), question, QMessageBox::No) !=
+        QMessageBox::Yes)
+        return;
+    ForgetMenuNode();
+    authoring::DeleteArticle(DataFrm->UpdQ, DataFrm->FBTransUpd, id);
+    RefreshNodes(*TV, IL, cat, subcat);
+    GoTo(FindSubcategoryNode(*TV, cat, subcat));
+}
+
+void TViewFrm::RenameNodeClick() {
+    Busy busy(this);
+    QTreeWidgetItem* node = Selected();
+    if (!node || NodeLevel(node) > 1 || !commands_.ownGroup)
+        return;
+    const bool category = NodeLevel(node) == 0;
+    const int cat = NodeNumber(category ? node : node->parent());
+    const int subcat = NodeNumber(node);
+    const std::optional<QString> name =
+        AskName(this, category ? "Переименование категории" : "Переименование подкатегории",
+                category ? "Новое название категории:" : "Новое название подкатегории:",
+                text::toQ(NodeName(node)));
+    if (!name)
+        return;
+    ForgetMenuNode();
+    fb::Query& upd = DataFrm->UpdQ;
+    authoring::CommitNow(upd, DataFrm->FBTransUpd, [&] {
+        if (category)
+            authoring::RenameCategory(upd, cat, text::fromQ(*name));
+        else
+            authoring::RenameSubcategory(upd, cat, subcat, text::fromQ(*name));
+    });
+    RefreshNodes(*TV, IL, cat, category ? std::nullopt : std::optional<int>(subcat));
+    GoTo(category ? FindCategoryNode(*TV, cat) : FindSubcategoryNode(*TV, cat, subcat));
+}
+
+void TViewFrm::DeleteNodeClick() {
+    Busy busy(this);
+    QTreeWidgetItem* node = Selected();
+    if (!node || NodeLevel(node) > 1 || !commands_.emptyGroup)
+        return;
+    const bool category = NodeLevel(node) == 0;
+    const int cat = NodeNumber(category ? node : node->parent());
+    const int subcat = NodeNumber(node);
+    const QString question =
+        QString::fromUtf8(category ? "Удалить категорию «%1»?" : "Удалить подкатегорию «%1»?")
+            .arg(text::toQ(NodeName(node)));
+    if (ui::askYesNo(this, QString::fromUtf8("Удаление"), question, QMessageBox::No) !=
+        QMessageBox::Yes)
+        return;
+    ForgetMenuNode();
+    fb::Query& upd = DataFrm->UpdQ;
+    authoring::CommitNow(upd, DataFrm->FBTransUpd, [&] {
+        if (category)
+            authoring::DeleteCategory(upd, cat);
+        else
+            authoring::DeleteSubcategory(upd, cat, subcat);
+    });
+    RefreshNodes(*TV, IL, cat, category ? std::nullopt : std::optional<int>(subcat));
+    GoTo(category ? nullptr : FindCategoryNode(*TV, cat));
 }

@@ -53,6 +53,13 @@ public:
     std::vector<QPixmap> IL;
     QMenu* PMenu = nullptr;
     QAction* SaveFile = nullptr;
+    // The tree's commands on the user's own articles and categories, shown
+    // in the pop-up menu of a tree node (PMenu's items after the separator
+    // named "TreeCommands" are shown for tree nodes only).
+    QAction* EditArticle = nullptr;
+    QAction* DeleteArticle = nullptr; // also the Delete key in the tree
+    QAction* RenameNode = nullptr;
+    QAction* DeleteNode = nullptr;
     QFileDialog* SD = nullptr; // made at the first SaveFileClick
     // History, zoom, find and code: made last, with the window.
     ReadingAids* Aids = nullptr;
@@ -86,11 +93,33 @@ public:
     // change of it.
     void TimerTimer();
     void SaveFileClick();
+    // The commands on the node that counts as selected; each does nothing
+    // where its menu item is disabled. The tree and the page show the
+    // change at once.
+    void EditArticleClick();
+    void DeleteArticleClick();
+    void RenameNodeClick();
+    void DeleteNodeClick();
+    // What the commands may do on the selected node: kept here, since a
+    // menu item out of sight reads as disabled. The main menu's article
+    // commands follow ownArticle.
+    struct Commands {
+        bool ownArticle = false;
+        bool ownGroup = false;   // a category or subcategory of one's own
+        bool emptyGroup = false; // ... with no article under it
+    };
+    const Commands& CommandsFor() const { return commands_; }
+    bool ArticleCommandsEnabled() const { return !dying_ && commands_.ownArticle; }
     // Runs the save dialog; by default SD's own exec. Tests answer it here.
     static std::function<int(QFileDialog&)> execSaveDialog;
 
     void LoadTreeWidth();
     void SaveTreeWidth();
+
+signals:
+    // The node the commands act on has changed, or the window is on its way
+    // out.
+    void commandsChanged();
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -108,6 +137,14 @@ private:
     void InfoContextMenu(const QPoint& pos);
     bool WMMouseActivate(QObject* watched, QEvent* e);
     void ShowNodePage(QTreeWidgetItem* node);
+    // The tree's commands made fit for node (null: none), each enabled or
+    // disabled with the reason in its status tip; one line per command.
+    void FitCommandsTo(QTreeWidgetItem* node);
+    void ShowTreeCommands(bool shown);
+    // The node of the pop-up menu is forgotten before the tree changes under it.
+    void ForgetMenuNode();
+    // Makes node current, opened up to it, with its page shown.
+    void GoTo(QTreeWidgetItem* node);
     // Marks the words in the page shown (a full-text search's hit).
     void highlightWords(const std::vector<std::string>& words);
     void layoutParts();
@@ -121,6 +158,7 @@ private:
     QMdiSubWindow* sub_ = nullptr;
     TreeDelegate* delegate_ = nullptr;
     QTreeWidgetItem* menuNode_ = nullptr;
+    Commands commands_;
     int treeWidth_ = 150;
     int busy_ = 0;
     bool shown_ = false;

@@ -10,6 +10,7 @@
 #include "components/widgets/PageView.h"
 
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QTimer>
@@ -69,6 +70,14 @@ bool TViewFrm::eventFilter(QObject* watched, QEvent* e) {
         }
         break;
     }
+    case QEvent::KeyPress:
+        // The Delete key in the tree deletes the article (one's own only).
+        if (watched == TV && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Delete &&
+            static_cast<QKeyEvent*>(e)->modifiers() == Qt::NoModifier) {
+            ui::guarded([this] { DeleteArticleClick(); });
+            return true;
+        }
+        break;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
     case QEvent::MouseButtonRelease:

@@ -161,6 +161,16 @@ TSearchFrm::TSearchFrm(QWidget* parent)
                        [this] { TimerTimer(); });
     TimerTimer();
 
+    listening_ = data::ArticlesChanged::subscribe([this](const data::ArticlesChange& change) {
+        if (change.kind != data::ArticlesChange::Kind::Deleted)
+            return;
+        for (int i = LV->topLevelItemCount() - 1; i >= 0; --i) {
+            const int id = LV->topLevelItem(i)->text(IdColumn).toInt();
+            if (std::find(change.ids.begin(), change.ids.end(), id) != change.ids.end())
+                delete LV->takeTopLevelItem(i);
+        }
+    });
+
     makeTextSearchParts();
 
     if (const auto kept = settings::LoadSearchSize())
@@ -170,6 +180,7 @@ TSearchFrm::TSearchFrm(QWidget* parent)
 }
 
 TSearchFrm::~TSearchFrm() {
+    listening_ = {};
     // The list's own end must not run the handlers of a window half gone.
     disconnect(LV, nullptr, this, nullptr);
     disconnect(LV->model(), nullptr, this, nullptr);

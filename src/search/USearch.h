@@ -9,6 +9,7 @@
 // what it gains.
 
 #include "Search.h"
+#include "data/ArticlesChanged.h"
 #include "fulltext/Index.h"
 
 #include <QCollator>
@@ -107,6 +108,8 @@ private:
     QCollator collator_;
     // The query of the last full-text search, for ChosenWords.
     fulltext::Result textResult_;
+    // A deleted article's row leaves the list at once.
+    data::ArticlesChanged::Subscription listening_;
 };
 
 // The search window during a run of the search command; null otherwise.

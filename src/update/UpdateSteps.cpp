@@ -2,6 +2,7 @@
 
 #include "UpdateSteps.h"
 
+#include "authoring/OwnCatalogue.h"
 #include "components/fb/Fb.h"
 #include "components/http/Http.h"
 #include "components/text/Strings.h"
@@ -40,12 +41,36 @@ void WriteName(fb::Query& upd, const char* updateSql, const char* insertSql,
         execute(insertSql);
 }
 
+namespace {
+
+bool Exists(fb::Query& upd, const char* sql, std::initializer_list<int32_t> numbers) {
+    upd.Close();
+    upd.setSQL(sql);
+    int i = 0;
+    for (int32_t number : numbers)
+        upd.Params(i++).setAsInteger(number);
+    upd.ExecQuery();
+    const bool found = !upd.Eof();
+    upd.Close();
+    return found;
+}
+
+} // namespace
+
+// The user's own numbers keep the user's names, whatever the server calls
+// them; only a missing one is made.
 void WriteCategory(fb::Query& upd, int32_t cat, const std::string& name) {
+    if (authoring::IsOwnNumber(cat) &&
+        Exists(upd, "select NUM from CATEGORIES where NUM=:ID", {cat}))
+        return;
     WriteName(upd, "UPDATE CATEGORIES SET CATEGORY_NAME=:Name where NUM=:ID",
               "INSERT INTO CATEGORIES (CATEGORY_NAME, NUM) values (:Name, :ID)", name, {cat});
 }
 
 void WriteSubcategory(fb::Query& upd, int32_t cat, int32_t sub, const std::string& name) {
+    if ((authoring::IsOwnNumber(sub) || authoring::IsOwnNumber(cat)) &&
+        Exists(upd, "select NUM from SUB_CATEGORIES where CATNUM=:CNID and NUM=:ID", {cat, sub}))
+        return;
     WriteName(upd, "UPDATE SUB_CATEGORIES SET SUB_CAT=:Name where CATNUM=:CNID and NUM=:ID",
               "INSERT INTO SUB_CATEGORIES (SUB_CAT, CATNUM, NUM) values (:Name, :CNID, :ID)", name,
               {cat, sub});

@@ -105,3 +105,60 @@ TEST(OwnCatalogue, NumberedFromAMillionAndOnlyOwnEmptyOnesChange) {
     EXPECT_EQ(authoring::FindSubcategory(q, mine, cp("Один")), std::nullopt);
     EXPECT_THROW(authoring::DeleteCategory(q, mine), std::invalid_argument);
 }
+
+TEST(OwnArticles, ChangedAndDeletedWhenOwnRefusedWhenFromTheServer) {
+    dbbuild::Catalogue c;
+    c.categories = {{1, cp("Строки")}, {2, cp("Файлы")}};
+    c.subcategories = {{1, 1, cp("Поиск")}, {2, 1, cp("Чтение")}};
+    c.articles = {{"", 1, 1, 1001, cp("С сервера"), "<p>server</p>"},
+                  {"", 1, 1, std::nullopt, cp("Своя"), "<p>mine</p>"}};
+    const testing_support::TempDatabase file(&c);
+    testing_support::AttachedDatabase attached(file.path());
+    fb::Query q(attached.db, attached.tr);
+    const auto idOf = [&q](const char* name) {
+        q.Close();
+        q.setSQL("select ID from HINTS where NAME=:n");
+        q.Params(0).setAsString(cp(name));
+        q.ExecQuery();
+        const int32_t id = q.Eof() ? 0 : q.Fields(0).AsInteger();
+        q.Close();
+        return id;
+    };
+    const int32_t server = idOf("С сервера");
+    const int32_t mine = idOf("Своя");
+
+    const std::optional<authoring::ArticleRecord> read = authoring::ReadArticleRecord(q, mine);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->name, cp("Своя"));
+    EXPECT_EQ(read->text, "<p>mine</p>");
+    EXPECT_FALSE(read->fromServer);
+    EXPECT_TRUE(authoring::ReadArticleRecord(q, server)->fromServer);
+    EXPECT_TRUE(authoring::IsOwnArticle(q, mine));
+    EXPECT_FALSE(authoring::IsOwnArticle(q, server));
+
+    // Moved to another category and renamed in one step; committed, so a
+    // second connection sees it.
+    authoring::UpdateArticle(q, attached.tr, mine, 2, 1, cp("Моя <b> & Co"), "<p>new</p>");
+    {
+        testing_support::AttachedDatabase other(file.path());
+        fb::Query o(other.db, other.tr);
+        const auto seen = authoring::ReadArticleRecord(o, mine);
+        ASSERT_TRUE(seen);
+        EXPECT_EQ(seen->name, cp("Моя <b> & Co"));
+        EXPECT_EQ(seen->cat, 2);
+        EXPECT_EQ(seen->subcat, 1);
+        EXPECT_EQ(seen->text, "<p>new</p>");
+    }
+
+    // The server's article stays as it was, whatever is asked.
+    EXPECT_THROW(authoring::UpdateArticle(q, attached.tr, server, 2, 1, "x", "y"),
+                 std::invalid_argument);
+    EXPECT_THROW(authoring::DeleteArticle(q, attached.tr, server), std::invalid_argument);
+    EXPECT_EQ(authoring::ReadArticleRecord(q, server)->text, "<p>server</p>");
+
+    authoring::DeleteArticle(q, attached.tr, mine);
+    EXPECT_FALSE(authoring::ReadArticleRecord(q, mine));
+    EXPECT_THROW(authoring::DeleteArticle(q, attached.tr, mine), std::invalid_argument);
+    EXPECT_THROW(authoring::UpdateArticle(q, attached.tr, mine, 1, 1, "x", "y"),
+                 std::invalid_argument);
+}

@@ -49,12 +49,12 @@ private slots:
         for (QWidget* w : std::initializer_list<QWidget*>{a->CB2, a->Name, a->Memo, a->OkBtn})
             QVERIFY(!w->isEnabled());
 
-        choose(a->CB1, 1); // no subcategories: an empty, open list
-        QVERIFY(a->CB2->isEnabled() && a->CB2->count() == 0 && !a->Name->isEnabled());
+        choose(a->CB1, 1); // no subcategories: an open list with only the new one's item
+        QVERIFY(a->CB2->isEnabled() && a->CB2->count() == 1 && !a->Name->isEnabled());
 
         a->CB1->setCurrentIndex(2); // Enter loads the subcategories
         QTest::keyClick(a->CB1, Qt::Key_Return);
-        QCOMPARE(a->CB2->count(), 2);
+        QCOMPARE(a->CB2->count(), 3);
         QCOMPARE(a->SubCategoryNums, std::vector<std::string>({"1", "2"}));
         QCOMPARE(a->CB2->currentIndex(), -1);
         QVERIFY(!a->Name->isEnabled());

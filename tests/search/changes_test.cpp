@@ -60,3 +60,33 @@ TEST(ArticlesChanged, AnAddedArticleReachesTheListenersAndIsFoundAtOnce) {
     search::CloseTextIndex();
     db.Close();
 }
+
+TEST(ArticlesChanged, AnEditedArticleReplacesItsDocumentAndADeletedOneLeavesTheIndex) {
+    dbbuild::Catalogue c;
+    c.categories = {{1, cp("Строки")}};
+    c.subcategories = {{1, 1, cp("Основы")}};
+    c.articles = {{"", 1, 1, std::nullopt, cp("Дятел"), cp("<p>Про дятлов.</p>")}};
+    testing_support::TempDatabase file(&c);
+    fb::Database db;
+    data::configure(db, file.path());
+    db.Open();
+    {
+        fb::Transaction upd(db);
+        upd.TRParams = data::TransactionParams();
+        upd.StartTransaction();
+        fb::Query q(db, upd);
+        ASSERT_TRUE(search::TextSearch(search::TextIndexFor(db)).Prepare(db, {}));
+        ASSERT_EQ(hits(db, "дятел"), 1u);
+        const int32_t id =
+            search::TextIndexFor(db).search(cp("дятел"), fulltext::Mode::AllWords).hits.front().id;
+
+        authoring::UpdateArticle(q, upd, id, 1, 1, cp("Снегирь"), cp("<p>Про снегирей.</p>"));
+        EXPECT_EQ(hits(db, "дятел"), 0u);
+        EXPECT_EQ(hits(db, "снегирь"), 1u);
+        authoring::DeleteArticle(q, upd, id);
+        EXPECT_EQ(hits(db, "снегирь"), 0u);
+        EXPECT_EQ(search::TextIndexFor(db).size(), 0u);
+    }
+    search::CloseTextIndex();
+    db.Close();
+}

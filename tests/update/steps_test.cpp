@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The pieces of the update run that need no server: the server-id list in
-// pieces and the checks on the new-article entries.
+// pieces, the checks on the new-article entries and the names written.
 
+#include "components/fb/Fb.h"
+#include "components/text/Strings.h"
+#include "support/TempDatabase.h"
 #include "update/UpdateSteps.h"
 
 #include <gtest/gtest.h>
@@ -37,6 +40,39 @@ TEST(NewHintChecks, OnlyPlainIntegersPass) {
         EXPECT_FALSE(update::PlainInteger(bad, false)) << bad;
     EXPECT_FALSE(update::PlainInteger("-", true));
     EXPECT_FALSE(update::PlainInteger("--1", true));
+}
+
+TEST(CatalogueNames, TheServersNamesNeverReplaceTheUsersOwn) {
+    using text::cp;
+    dbbuild::Catalogue c;
+    c.categories = {{1, "Old"}, {1000000, cp("Мои")}};
+    c.subcategories = {{1, 1000000, cp("Своя")}, {1000000, 1000000, cp("Раз")}};
+    const testing_support::TempDatabase file(&c);
+    testing_support::AttachedDatabase attached(file.path());
+    fb::Query q(attached.db, attached.tr);
+    const auto name = [&q](const std::string& sql) {
+        q.Close();
+        q.setSQL(sql);
+        q.ExecQuery();
+        std::string n = q.Eof() ? "-" : q.Fields(0).AsString();
+        q.Close();
+        return n;
+    };
+
+    // Even a server that strays into the user's numbers renames nothing.
+    update::WriteCategory(q, 1, "New");
+    update::WriteCategory(q, 1000000, "Server");
+    update::WriteSubcategory(q, 1, 1000000, "Server");
+    update::WriteSubcategory(q, 1000000, 1000000, "Server");
+    EXPECT_EQ(name("select CATEGORY_NAME from CATEGORIES where NUM=1"), "New");
+    EXPECT_EQ(name("select CATEGORY_NAME from CATEGORIES where NUM=1000000"), cp("Мои"));
+    EXPECT_EQ(name("select SUB_CAT from SUB_CATEGORIES where CATNUM=1 and NUM=1000000"),
+              cp("Своя"));
+    EXPECT_EQ(name("select SUB_CAT from SUB_CATEGORIES where CATNUM=1000000 and NUM=1000000"),
+              cp("Раз"));
+    // One that is missing is still made.
+    update::WriteCategory(q, 1000001, "Server");
+    EXPECT_EQ(name("select CATEGORY_NAME from CATEGORIES where NUM=1000001"), "Server");
 }
 
 } // namespace

@@ -295,6 +295,32 @@ private slots:
         QVERIFY(listed == expected);
     }
 
+    void oneSOwnCategoriesKeepTheirNamesThroughARun() {
+        // The server's categories come in beside the user's, which keep
+        // their names.
+        Site site({{1, "Строки"}, {2, "Файлы"}},
+                  {{1, 1, "Поиск"}, {1, 2, "Формат"}, {2, 1, "Диски"}},
+                  {{101, 1, 1, "Известная", "<p>1</p>"}});
+        dbbuild::Catalogue c = local();
+        c.categories.push_back({1000000, cp("Мои")});
+        c.subcategories.push_back({1000000, 1000000, cp("Мои раз")});
+        c.subcategories.push_back({1, 1000000, cp("Своя в Old")});
+        open(c, site.root());
+        run();
+        QVERIFY2(boxes.isEmpty(), qPrintable(lastError()));
+        const std::vector<std::vector<std::string>> cats = {
+            {"1", cp("Строки")}, {"2", cp("Файлы")}, {"7", cp("Моя")}, {"1000000", cp("Мои")}};
+        QVERIFY(rows("select NUM, CATEGORY_NAME from CATEGORIES order by NUM") == cats);
+        const std::vector<std::vector<std::string>> subs = {{"1", "1", cp("Поиск")},
+                                                            {"1", "2", cp("Формат")},
+                                                            {"1", "1000000", cp("Своя в Old")},
+                                                            {"2", "1", cp("Диски")},
+                                                            {"7", "1", cp("моя")},
+                                                            {"1000000", "1000000", cp("Мои раз")}};
+        QVERIFY(rows("select CATNUM, NUM, SUB_CAT from SUB_CATEGORIES order by CATNUM, NUM") ==
+                subs);
+    }
+
     void importedArticlesAreFoundByTheirTextOnceCommitted() {
         Site site({{1, "Строки"}}, {{1, 1, "Поиск"}},
                   {{211, 1, 1, "Альфа", "<p>Про синиц и прочих птиц.</p>"},

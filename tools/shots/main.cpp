@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tipsara-shots: the README's screenshots, made the same way every time.
 //
-//   tipsara-shots OUT.png [--dark] [--size WxH] [--article FILE]
+//   tipsara-shots OUT.png [--dark] [--size WxH] [--article FILE] [--edit]
 //   tipsara-shots OUT.png --search WORDS [--dark] [--size WxH]
 //   tipsara-shots --windows DIR [--dark]
 //   tipsara-shots --import-report OUT.png [--dark]
@@ -18,6 +18,8 @@
 // --search shoots the search window instead, at the given size (860 x 560
 // by default), after a search in the articles' texts for WORDS with its
 // first hit selected.
+// --edit saves instead the window "Изменение статьи" over the browser, on a
+// copy of the article made the user's own.
 //
 // --windows saves every other window of the program into DIR instead, one
 // PNG each named after the window, to look them over at 200 % or dark.
@@ -31,6 +33,7 @@
 #include "app/UAbout.h"
 #include "app/UMain.h"
 #include "app/USplash.h"
+#include "authoring/Articles.h"
 #include "authoring/UAdd.h"
 #include "authoring/UImport.h"
 #include "browser/UProgress.h"
@@ -64,7 +67,7 @@
 namespace {
 
 int usage() {
-    std::fputs("usage: tipsara-shots OUT.png [--dark] [--size WxH] [--article FILE]\n"
+    std::fputs("usage: tipsara-shots OUT.png [--dark] [--size WxH] [--article FILE] [--edit]\n"
                "       tipsara-shots OUT.png --search WORDS [--dark] [--size WxH]\n"
                "       tipsara-shots --windows DIR [--dark]\n"
                "       tipsara-shots --import-report OUT.png [--dark]\n",
@@ -216,12 +219,15 @@ int main(int argc, char** argv) {
     bool dark = false;
     QSize size;
     QString searchWords;
+    bool edit = false;
     QString articleFile = QStringLiteral("alg_quicksort.html");
     const QStringList args = app.arguments().mid(1);
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         if (a == QLatin1String("--dark")) {
             dark = true;
+        } else if (a == QLatin1String("--edit")) {
+            edit = true;
         } else if (a == QLatin1String("--size") && i + 1 < args.size()) {
             const QStringList wh = args[++i].split(QLatin1Char('x'));
             if (wh.size() != 2)
@@ -309,7 +315,22 @@ int main(int argc, char** argv) {
     }
     settle();
 
-    const QPixmap shot = Main->grab();
+    QPixmap shot;
+    if (edit) {
+        // The article again as one of the user's own: the next identifier.
+        const std::optional<authoring::ArticleRecord> a =
+            authoring::ReadArticleRecord(DataFrm->IBSQL4, article);
+        authoring::InsertArticle(DataFrm->UpdQ, DataFrm->FBTransUpd, std::to_string(a->cat),
+                                 std::to_string(a->subcat), a->name, a->text);
+        TAddFrm window(ViewFrm, TAddFrm::Mode::Edit);
+        window.EditArticle(static_cast<int32_t>(catalogue.articles.size()) + 1);
+        window.show();
+        waitFor([&window] { return window.windowHandle() && window.windowHandle()->isExposed(); });
+        settle(300);
+        shot = window.grab();
+    } else {
+        shot = Main->grab();
+    }
     const bool saved = shot.toImage().convertToFormat(QImage::Format_RGB32).save(out, "PNG", 0);
     delete Main;
     delete DataFrm;

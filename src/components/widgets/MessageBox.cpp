@@ -49,4 +49,22 @@ QMessageBox::StandardButton showMessage(QWidget* parent, const QString& caption,
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
+QMessageBox::StandardButton askYesNo(QWidget* parent, const QString& caption, const QString& text,
+                                     QMessageBox::StandardButton defaultButton) {
+    const QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No;
+    if (hookRef())
+        return hookRef()({caption, text, QMessageBox::Question, buttons, defaultButton});
+    if (qEnvironmentVariableIsSet("TIPSARA_AUTOCLOSE_MESSAGES")) {
+        std::fprintf(stderr, "message: %s | %s\n", caption.toUtf8().constData(),
+                     text.toUtf8().constData());
+        std::fflush(stderr);
+        return defaultButton;
+    }
+    QMessageBox box(QMessageBox::Question, caption, text, buttons, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(defaultButton);
+    box.setEscapeButton(QMessageBox::No);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
 } // namespace ui

@@ -19,6 +19,7 @@ struct MessageRecord {
     QString text;
     QMessageBox::Icon icon;
     QMessageBox::StandardButtons buttons;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
 };
 
 using MessageHook = std::function<QMessageBox::StandardButton(const MessageRecord&)>;
@@ -33,5 +34,11 @@ QMessageBox::StandardButton showMessage(QWidget* parent, const QString& caption,
                                         const QString& text, QMessageBox::Icon icon,
                                         QMessageBox::StandardButtons buttons = QMessageBox::Ok,
                                         bool topmost = false);
+
+// Asks a question answered "Да" or "Нет". The text shows as plain text, so
+// that a name in it is never read as markup; defaultButton is the answer
+// of Enter (and of the autoclose).
+QMessageBox::StandardButton askYesNo(QWidget* parent, const QString& caption, const QString& text,
+                                     QMessageBox::StandardButton defaultButton);
 
 } // namespace ui
