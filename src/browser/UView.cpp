@@ -9,6 +9,7 @@
 #include "authoring/Articles.h"
 #include "authoring/OwnCatalogue.h"
 #include "authoring/UAdd.h"
+#include "authoring/UImport.h"
 #include "components/text/QtText.h"
 #include "components/widgets/BevelPanel.h"
 #include "components/widgets/Controls.h"
@@ -131,6 +132,7 @@ TViewFrm::TViewFrm(QMdiArea* area) {
     DeleteArticle = command("DeleteArticle", "Удалить статью", &TViewFrm::DeleteArticleClick);
     RenameNode = command("RenameNode", "Переименовать...", &TViewFrm::RenameNodeClick);
     DeleteNode = command("DeleteNode", "Удалить", &TViewFrm::DeleteNodeClick);
+    ExportNode = command("ExportNode", "Экспортировать...", &TViewFrm::ExportNodeClick);
     PMenu->setToolTipsVisible(true);
     ShowTreeCommands(false);
 
@@ -605,4 +607,29 @@ void TViewFrm::DeleteNodeClick() {
     });
     RefreshNodes(*TV, IL, cat, category ? std::nullopt : std::optional<int>(subcat));
     GoTo(category ? nullptr : FindCategoryNode(*TV, cat));
+}
+
+void TViewFrm::ExportNodeClick() {
+    Busy busy(this);
+    QTreeWidgetItem* node = Selected();
+    if (!node)
+        return;
+    using Kind = authoring::ExportScope::Kind;
+    authoring::ExportScope scope;
+    switch (NodeLevel(node)) {
+    case 0:
+        scope = {Kind::Category, NodeNumber(node), 0, 0};
+        break;
+    case 1:
+        scope = {Kind::Subcategory, NodeNumber(node->parent()), NodeNumber(node), 0};
+        break;
+    default:
+        scope = {Kind::Article, NodeNumber(node->parent()->parent()), NodeNumber(node->parent()),
+                 NodeArticleID(node)};
+        break;
+    }
+    // The node's name, made fit for a file name, is the name offered.
+    const QString file = text::toQ(MakeFileName(NodeName(node))) + QStringLiteral(".zip");
+    ForgetMenuNode();
+    importwindows::ExportNode(this, scope, file);
 }

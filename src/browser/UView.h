@@ -60,6 +60,7 @@ public:
     QAction* DeleteArticle = nullptr; // also the Delete key in the tree
     QAction* RenameNode = nullptr;
     QAction* DeleteNode = nullptr;
+    QAction* ExportNode = nullptr;
     QFileDialog* SD = nullptr; // made at the first SaveFileClick
     // History, zoom, find and code: made last, with the window.
     ReadingAids* Aids = nullptr;
@@ -100,6 +101,9 @@ public:
     void DeleteArticleClick();
     void RenameNodeClick();
     void DeleteNodeClick();
+    // Writes the node's article, subcategory or category (own or not) into
+    // a bundle.
+    void ExportNodeClick();
     // What the commands may do on the selected node: kept here, since a
     // menu item out of sight reads as disabled. The main menu's article
     // commands follow ownArticle.

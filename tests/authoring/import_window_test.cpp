@@ -5,8 +5,10 @@
 #include "app/UMain.h"
 #include "authoring/UImport.h"
 #include "browser/UView.h"
+#include "data/DbBuild.h"
 #include "data/UData.h"
 #include "support/ModalWindows.h"
+#include "support/RecordedMessages.h"
 #include "support/SmallCatalogue.h"
 #include "support/TempDatabase.h"
 
@@ -147,6 +149,27 @@ private slots:
                                  Qt::MatchExactly | Qt::MatchRecursive)
                      .size(),
                  1);
+
+        // Its subcategory, written from the tree's pop-up menu, holds it.
+        QTreeWidgetItem* sub = ViewFrm->TV
+                                   ->findItems(QString::fromUtf8("Новая заметка <&>"),
+                                               Qt::MatchExactly | Qt::MatchRecursive)
+                                   .front()
+                                   ->parent();
+        ViewFrm->TV->setCurrentItem(sub);
+        const std::string bundle = (dir.path() / "sub.zip").string();
+        QString offered;
+        TImportFrm::execFileDialog = [&](QFileDialog& d) {
+            offered = d.selectedFiles().value(0);
+            return QStringList(QString::fromStdString(bundle));
+        };
+        Recorded messages;
+        ViewFrm->ExportNode->trigger();
+        QCOMPARE(QFileInfo(offered).fileName(), sub->text(0) + QStringLiteral(".zip"));
+        QCOMPARE(messages.boxes.size(), 1);
+        const dbbuild::Catalogue c = dbbuild::readCatalogue(bundle);
+        QCOMPARE(qsizetype(c.articles.size()), qsizetype(sub->childCount()));
+        QCOMPARE(c.subcategories.size(), size_t(1));
     }
 };
 
