@@ -140,8 +140,9 @@ private slots:
         QStringList shape;
         for (QAction* a : articles->actions())
             shape << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
-        QCOMPARE(shape.join(' '),
-                 QStringLiteral("AView ACount - ASearch - AAdd AEdit ADelete - AImport AExportOwn"));
+        QCOMPARE(
+            shape.join(' '),
+            QStringLiteral("AView ACount - ASearch - AAdd AEdit ADelete - AImport AExportOwn"));
     }
 
     void theWindowHasItsTitleStripAndMinimumSize() {
