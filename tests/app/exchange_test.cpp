@@ -149,4 +149,20 @@ TEST(CommandLine, ImportAndExportWithoutAWindowAndTheirExitCodes) {
     EXPECT_EQ(q.Fields(1).AsString(), cp("С сервера"));
     q.Next();
     EXPECT_TRUE(q.Eof());
+    q.Close();
+
+    // The user's own places stay out of a master: clients ask for every
+    // category number up to the highest.
+    const std::string withOwn = (dir / "MasterOwn.gdb").string();
+    r = run(QString::fromStdString((fs::path(TIPSARA_BIN_DIR) / "tipsara-server").string()),
+            {"--make-master", QString::fromStdString(withOwn),
+             QString::fromStdString(testing_support::sourceDir() + "/db/schema.sql"), strings,
+             own});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    AttachedDatabase mo(withOwn);
+    fb::Query qo(mo.db, mo.tr);
+    qo.setSQL("select max(NUM), (select max(NUM) from SUB_CATEGORIES) from CATEGORIES");
+    qo.ExecQuery();
+    EXPECT_LT(qo.Fields(0).AsInteger(), 1000000);
+    EXPECT_LT(qo.Fields(1).AsInteger(), 1000000);
 }

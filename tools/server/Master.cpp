@@ -15,12 +15,35 @@ namespace fs = std::filesystem;
 
 namespace server {
 
+namespace {
+
+// A user's bundle names the user's own categories, numbered from a million.
+// Their articles, having no server identifier, stay out of a master; the
+// places must too: clients ask for every category up to the highest number,
+// and a million requests each would be the outcome. An article with a server
+// identifier filed under such a number cannot be served and is refused.
+void dropOwnPlaces(dbbuild::Catalogue& c) {
+    constexpr int32_t firstOwn = 1000000;
+    for (const dbbuild::Article& a : c.articles)
+        if (a.servId && (a.cat >= firstOwn || a.subcat >= firstOwn))
+            throw std::runtime_error("article " + std::to_string(*a.servId) + " (" + a.file +
+                                     ") is filed under a number of the users' own (1000000 or "
+                                     "more); add such articles with --publish");
+    std::erase_if(c.categories, [](const dbbuild::Category& x) { return x.num >= firstOwn; });
+    std::erase_if(c.subcategories, [](const dbbuild::SubCategory& x) {
+        return x.catNum >= firstOwn || x.num >= firstOwn;
+    });
+}
+
+} // namespace
+
 void makeMaster(const std::string& path, const std::string& schemaFile,
                 const std::vector<std::string>& catalogueDirs) {
     const std::string schema = dbbuild::readFile(schemaFile);
     dbbuild::Catalogue catalogue;
     for (const std::string& dir : catalogueDirs)
         catalogue = dbbuild::readCatalogue(dir, catalogue);
+    dropOwnPlaces(catalogue);
 
     dbbuild::buildAtomically(path, schema, [&](fb::Database& db) {
         dbbuild::loadCatalogue(db, catalogue, dbbuild::ArticleIds::ServerIds);
