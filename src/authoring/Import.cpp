@@ -15,7 +15,6 @@
 // inline-styled HTML of its own, where md4c gives the plain HTML of the
 // Markdown as written (CommonMark with the GitHub tables and strikeout).
 #include <fcntl.h>
-#include <iconv.h>
 #include <md4c-html.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -91,37 +90,6 @@ std::vector<std::pair<size_t, size_t>> charsetSpans(std::string_view page) {
             spans.emplace_back(p, q - p);
     }
     return spans;
-}
-
-// Bytes in a charset iconv knows, as UTF-8; false when it does not know it.
-// A byte that does not convert becomes U+FFFD.
-bool iconvToUtf8(const std::string& charset, std::string_view bytes, std::string& out) {
-    iconv_t cd = iconv_open("UTF-8", charset.c_str());
-    if (reinterpret_cast<std::intptr_t>(cd) == -1)
-        return false;
-    out.clear();
-    std::string input(bytes);
-    char* src = input.data();
-    size_t srcLeft = input.size();
-    char buf[4096];
-    while (srcLeft > 0) {
-        char* dst = buf;
-        size_t dstLeft = sizeof buf;
-        const size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-        out.append(buf, dst);
-        if (rc != static_cast<size_t>(-1) || errno == E2BIG)
-            continue;
-        out += "\xEF\xBF\xBD";
-        ++src;
-        --srcLeft;
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    }
-    char* dst = buf;
-    size_t dstLeft = sizeof buf;
-    iconv(cd, nullptr, nullptr, &dst, &dstLeft);
-    out.append(buf, dst);
-    iconv_close(cd);
-    return true;
 }
 
 bool hasUtf8Bom(std::string_view bytes) {
@@ -326,13 +294,12 @@ std::string DecodeHtml(std::string_view bytes) {
     // A byte-order mark is surest, as in a browser; then the page's word.
     std::string stored;
     const std::string charset = hasUtf8Bom(bytes) ? std::string() : DeclaredCharset(bytes);
-    std::string utf8;
     if (charset.empty() || isUtf8Name(charset))
         stored = charset.empty() ? storedForm(bytes) : text::utf8ToCp1251Html(bytes);
     else if (isCp1251Name(charset))
         stored = std::string(bytes);
-    else if (iconvToUtf8(charset, bytes, utf8))
-        stored = text::utf8ToCp1251Html(utf8);
+    else if (const std::optional<std::string> utf8 = text::charsetToUtf8(charset, bytes))
+        stored = text::utf8ToCp1251Html(*utf8);
     else
         stored = storedForm(bytes); // a name nobody knows
     // The page is stored in Windows-1251 and must say so, or the page view

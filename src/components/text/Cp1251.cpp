@@ -248,36 +248,48 @@ std::string fromLocale(std::string_view localeText) {
     if (codeset == "CP1251" || codeset == "WINDOWS-1251")
         return std::string(localeText);
     // Any other codeset goes by way of UTF-8, so that what Windows-1251
-    // lacks becomes '?' the same way. Error texts are rare: a converter of
-    // their own costs nothing worth keeping one for, and is safe on any thread.
-    iconv_t cd = iconv_open("UTF-8", codeset.c_str());
-    if (reinterpret_cast<std::intptr_t>(cd) == -1) {
-        // An unknown codeset: ASCII is all that can be trusted.
-        std::string out(localeText);
-        for (char& c : out)
-            if (static_cast<unsigned char>(c) >= 0x80)
-                c = '?';
-        return out;
-    }
+    // lacks becomes '?' the same way.
+    if (const std::optional<std::string> utf8 = charsetToUtf8(codeset, localeText, "?"))
+        return utf8ToCp1251(*utf8);
+    // An unknown codeset: ASCII is all that can be trusted.
+    std::string out(localeText);
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            c = '?';
+    return out;
+}
+
+std::optional<std::string> charsetToUtf8(const std::string& charset, std::string_view bytes,
+                                         std::string_view bad) {
+    // A converter of its own each time: safe on any thread, and the texts
+    // converted (error texts, pages in old charsets) are few.
+    iconv_t cd = iconv_open("UTF-8", charset.c_str());
+    if (reinterpret_cast<std::intptr_t>(cd) == -1)
+        return std::nullopt;
     std::string utf8;
-    char* src = const_cast<char*>(localeText.data());
-    size_t srcLeft = localeText.size();
-    char buf[1024];
+    std::string input(bytes);
+    char* src = input.data();
+    size_t srcLeft = input.size();
+    char buf[4096];
     while (srcLeft > 0) {
         char* dst = buf;
         size_t dstLeft = sizeof buf;
         const size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
         utf8.append(buf, dst);
-        if (rc == static_cast<size_t>(-1) && errno != E2BIG) {
-            // A byte the codeset does not know.
-            utf8 += '?';
-            ++src;
-            --srcLeft;
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        }
+        if (rc != static_cast<size_t>(-1) || errno == E2BIG)
+            continue;
+        // An invalid or cut-off sequence: mark it and step over one byte.
+        utf8 += bad;
+        ++src;
+        --srcLeft;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
+    char* dst = buf;
+    size_t dstLeft = sizeof buf;
+    iconv(cd, nullptr, nullptr, &dst, &dstLeft);
+    utf8.append(buf, dst);
     iconv_close(cd);
-    return utf8ToCp1251(utf8);
+    return utf8;
 }
 
 std::string systemError(int errnum) {

@@ -5,6 +5,7 @@
 // exchanges everywhere, and UTF-8 (source files, the terminal, Qt), and of
 // the C library's own texts into Windows-1251.
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -51,6 +52,12 @@ std::string cp1251ToUtf8Reversible(std::string_view cp1251);
 // of the program has. A character the code page lacks becomes '?'. Qt's texts
 // (errorString()) are QStrings and go through fromQ instead.
 std::string fromLocale(std::string_view localeText);
+
+// bytes in charset, any iconv knows, as UTF-8: each byte that does not
+// convert becomes bad and the rest goes on. Empty when iconv does not know
+// the name.
+std::optional<std::string> charsetToUtf8(const std::string& charset, std::string_view bytes,
+                                         std::string_view bad = "\xEF\xBF\xBD");
 
 // The C library's description of an errno value, as Windows-1251.
 std::string systemError(int errnum);

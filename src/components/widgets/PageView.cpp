@@ -3,6 +3,7 @@
 #include "PageView.h"
 
 #include "components/desktop/WebLinks.h"
+#include "components/text/Cp1251.h"
 #include "components/text/QtText.h"
 
 #include <QDir>
@@ -17,12 +18,11 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
-#include <iconv.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
+#include <string>
 
 namespace ui {
 namespace {
@@ -34,35 +34,14 @@ bool isWindows1251(const QByteArray& name) {
 }
 
 // Through iconv, which knows the charsets that old pages name (KOI8-R, CP866,
-// ISO-8859-5, …). A byte that does not convert becomes U+FFFD and the rest
-// goes on. False when iconv does not know the name.
+// ISO-8859-5, …). False when iconv does not know the name.
 bool decodeWith(const QByteArray& charset, const QByteArray& bytes, QString& out) {
-    iconv_t cd = iconv_open("UTF-8", charset.constData());
-    if (reinterpret_cast<std::intptr_t>(cd) == -1)
+    const std::optional<std::string> utf8 =
+        text::charsetToUtf8(charset.toStdString(),
+                            std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    if (!utf8)
         return false;
-    std::string utf8;
-    char* src = const_cast<char*>(bytes.constData());
-    size_t srcLeft = static_cast<size_t>(bytes.size());
-    char buf[4096];
-    while (srcLeft > 0) {
-        char* dst = buf;
-        size_t dstLeft = sizeof buf;
-        const size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-        utf8.append(buf, dst);
-        if (rc != static_cast<size_t>(-1) || errno == E2BIG)
-            continue;
-        // An invalid or cut-off sequence: mark it and step over one byte.
-        utf8 += "\xEF\xBF\xBD";
-        ++src;
-        --srcLeft;
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    }
-    char* dst = buf;
-    size_t dstLeft = sizeof buf;
-    iconv(cd, nullptr, nullptr, &dst, &dstLeft);
-    utf8.append(buf, dst);
-    iconv_close(cd);
-    out = QString::fromStdString(utf8);
+    out = QString::fromStdString(*utf8);
     return true;
 }
 
