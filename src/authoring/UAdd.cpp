@@ -142,12 +142,7 @@ TAddFrm::TAddFrm(QWidget* parent, Mode mode)
     ui::connectGuarded(CancelBtn, &QPushButton::clicked, this, [this] { CancelBtnClick(); });
     ui::connectGuarded(CB1, &QComboBox::currentIndexChanged, this, [this] { TimerTimer(); });
     ui::connectGuarded(Name, &QLineEdit::textChanged, this, [this] { TimerTimer(); });
-    ui::connectGuarded(CB2->model(), &QAbstractItemModel::rowsInserted, this,
-                       [this] { TimerTimer(); });
-    ui::connectGuarded(CB2->model(), &QAbstractItemModel::rowsRemoved, this,
-                       [this] { TimerTimer(); });
-    ui::connectGuarded(CB2->model(), &QAbstractItemModel::modelReset, this,
-                       [this] { TimerTimer(); });
+    ui::onRowsChanged(CB2->model(), this, [this] { TimerTimer(); });
 
     FormCreate();
     TimerTimer();

@@ -155,10 +155,7 @@ TSearchFrm::TSearchFrm(QWidget* parent)
     // A selection that goes with its rows (a new search, an emptied list)
     // is told by the model.
     ui::connectGuarded(LV, &QTreeWidget::itemSelectionChanged, this, [this] { TimerTimer(); });
-    ui::connectGuarded(LV->model(), &QAbstractItemModel::rowsRemoved, this,
-                       [this] { TimerTimer(); });
-    ui::connectGuarded(LV->model(), &QAbstractItemModel::modelReset, this,
-                       [this] { TimerTimer(); });
+    ui::onRowsChanged(LV->model(), this, [this] { TimerTimer(); });
     TimerTimer();
 
     listening_ = data::ArticlesChanged::subscribe([this](const data::ArticlesChange& change) {

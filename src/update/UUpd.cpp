@@ -115,10 +115,7 @@ TUpdFrm::TUpdFrm(QWidget* parent)
     ui::connectGuarded(LoadBtn, &QToolButton::clicked, this, [this] { LoadBtnClick(); });
 
     // At every change of the list, hidden or shown.
-    QAbstractItemModel* model = LV->model();
-    ui::connectGuarded(model, &QAbstractItemModel::rowsInserted, this, [this] { TimerTimer(); });
-    ui::connectGuarded(model, &QAbstractItemModel::rowsRemoved, this, [this] { TimerTimer(); });
-    ui::connectGuarded(model, &QAbstractItemModel::modelReset, this, [this] { TimerTimer(); });
+    ui::onRowsChanged(LV->model(), this, [this] { TimerTimer(); });
     TimerTimer();
 }
 

@@ -7,6 +7,7 @@
 //
 // Exception messages are Windows-1251 bytes, like every text of the program.
 
+#include <QAbstractItemModel>
 #include <QApplication>
 #include <QString>
 
@@ -65,6 +66,15 @@ QMetaObject::Connection connectGuarded(const Sender* sender, Signal signal, cons
             auto&&... args) -> void requires std::invocable<Handler&, decltype(args)...> {
             guarded([&] { handler(std::forward<decltype(args)>(args)...); });
         });
+}
+
+// Runs handler, guarded, whenever model gains or loses rows or is reset:
+// what a window's buttons follow when they depend on a list's rows.
+template <class Handler>
+void onRowsChanged(const QAbstractItemModel* model, const QObject* context, Handler handler) {
+    connectGuarded(model, &QAbstractItemModel::rowsInserted, context, handler);
+    connectGuarded(model, &QAbstractItemModel::rowsRemoved, context, handler);
+    connectGuarded(model, &QAbstractItemModel::modelReset, context, std::move(handler));
 }
 
 // Reports failures that escape any event handler instead of ending the run.
